@@ -1,0 +1,23 @@
+#include "cli/CliCommands.h"
+
+#include <cstdio>
+
+#include "common/SystemQueries.h"
+
+namespace mivora::cli {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"gpu", "gpu                      report whether the GPU H.264 encoder can be used", RunGpu},
+  };
+  return commands;
+}
+
+int RunGpu(const Args&) {
+  std::string report;
+  bool supported = GpuEncoderSupported(&report);
+  std::printf("%s\n", report.c_str());
+  return supported ? 0 : 1;
+}
+
+}  // namespace mivora::cli

@@ -1,0 +1,23 @@
+#pragma once
+// The subcommands of mivora-cli. Each takes the arguments after its name and
+// returns the process exit status.
+
+#include <string>
+#include <vector>
+
+namespace mivora::cli {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const Args& args);
+};
+
+// Every subcommand, in the order `mivora-cli help` lists them.
+const std::vector<Command>& Commands();
+
+int RunGpu(const Args& args);
+
+}  // namespace mivora::cli
