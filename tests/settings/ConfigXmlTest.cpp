@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "common/Folders.h"
+#include "settings/ConfigXml.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace mivora {
+namespace {
+
+using Dirs = std::vector<std::string>;
+
+Dirs RecentOf(const CConfigXml& config) {
+  Dirs dirs;
+  config.GetRecentDirs(dirs);
+  return dirs;
+}
+
+TEST(CConfigXml, SaveWritesTheDocumentedFormatAndReloads) {
+  std::string path = test::MakeTempDir("cfg") + "/config.xml";
+  CConfigXml config;
+  Dirs dirs = {"/home/zoë/Out", "/srv/videos & more <new>"};
+  config.SetRecentDirs(&dirs);
+  config.SetLastProfileId("12");
+  ASSERT_TRUE(config.SaveConfig(path));
+  EXPECT_EQ(test::ReadFile(path),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<config>\n"
+            "    <recent>\n"
+            "        <dir path=\"/home/zoë/Out\"/>\n"
+            "        <dir path=\"/srv/videos &amp; more &lt;new&gt;\"/>\n"
+            "        <xml path=\"12\"/>\n"
+            "    </recent>\n"
+            "</config>\n");
+  CConfigXml reloaded;
+  ASSERT_TRUE(reloaded.LoadConfig(path));
+  EXPECT_EQ(RecentOf(reloaded), dirs);
+  EXPECT_EQ(reloaded.GetLastProfileId(), "12");
+  EXPECT_FALSE(FileExists(path + ".new"));
+}
+
+TEST(CConfigXml, LoadHonoursElementsAtAnyDepthAndTheFirstProfileId) {
+  std::string path = test::MakeTempDir("cfg") + "/config.xml";
+  test::WriteFile(path,
+                  "<?xml version=\"1.0\"?>\r\n<anything>\r\n"
+                  "<dir path=\"/a\"/>\r\n"
+                  "<x><y><dir path=\"/b\" other=\"1\"/><xml path=\"\"/></y></x>\r\n"
+                  "<recent><xml path=\"7\"/><xml path=\"9\"/><dir path=\"Default\"/></recent>\r\n"
+                  "</anything>\r\n");
+  CConfigXml config;
+  ASSERT_TRUE(config.LoadConfig(path));
+  EXPECT_EQ(RecentOf(config), (Dirs{"/a", "/b", "Default"}));
+  EXPECT_EQ(config.GetLastProfileId(), "7");
+}
+
+TEST(CConfigXml, BadFilesLeaveTheFieldsAlone) {
+  std::string dir = test::MakeTempDir("cfg");
+  CConfigXml config;
+  Dirs dirs = {"/kept"};
+  config.SetRecentDirs(&dirs);
+  config.SetLastProfileId("3");
+  test::WriteFile(dir + "/broken.xml", "<config><recent><dir path=\"/x\"></config>");
+  test::WriteFile(dir + "/empty.xml", "");
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<a>";
+  test::WriteFile(dir + "/deep.xml", deep);
+  for (const char* name : {"/missing.xml", "/broken.xml", "/empty.xml", "/deep.xml"})
+    EXPECT_FALSE(config.LoadConfig(dir + name)) << name;
+  EXPECT_EQ(RecentOf(config), dirs);
+  EXPECT_EQ(config.GetLastProfileId(), "3");
+}
+
+TEST(CConfigXml, FailedSaveKeepsTheOldFileWhole) {
+  std::string dir = test::MakeTempDir("cfg");
+  std::string path = dir + "/config.xml";
+  CConfigXml config;
+  config.SetLastProfileId("5");
+  ASSERT_TRUE(config.SaveConfig(path));
+  std::string before = test::ReadFile(path);
+  // The new file cannot be written (its name is taken by a folder): the save
+  // fails and the old file stays as it was.
+  ASSERT_TRUE(CreateFolderTree(path + ".new"));
+  config.SetLastProfileId("6");
+  EXPECT_FALSE(config.SaveConfig(path));
+  EXPECT_EQ(test::ReadFile(path), before);
+  EXPECT_FALSE(CConfigXml().SaveConfig(dir + "/no/such/folder/config.xml"));
+}
+
+}  // namespace
+}  // namespace mivora
