@@ -22,7 +22,9 @@ case "$mode" in
     exec scripts/demo.sh "$build/bin"
     ;;
   test)
+    # Under the sanitizers the program's own fault guard handles the fault signals.
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
     cd "$build" && exec ctest --output-on-failure --timeout 900 -j "$jobs" ${CTEST_ARGS:-}
     ;;
   *)
