@@ -1,0 +1,279 @@
+#include "tools/trancor/EditGraph.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "editing/FilterEscaping.h"
+
+namespace mivora::trancor {
+namespace {
+
+// Splits at `separator` outside single quotes.
+std::vector<std::string> SplitOutsideQuotes(std::string_view text, char separator) {
+  std::vector<std::string> parts(1);
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '\'') quoted = !quoted;
+    if (c == separator && !quoted) {
+      parts.emplace_back();
+      continue;
+    }
+    parts.back() += c;
+  }
+  return parts;
+}
+
+bool IsInteger(std::string_view text) {
+  size_t start = (!text.empty() && text[0] == '-') ? 1 : 0;
+  if (text.size() == start || text.size() > start + 9) return false;
+  for (size_t i = start; i < text.size(); ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+bool AllIntegers(const std::vector<std::string>& values, size_t count) {
+  if (values.size() != count) return false;
+  for (const auto& v : values)
+    if (!IsInteger(v)) return false;
+  return true;
+}
+
+std::string Unquote(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'')
+    return std::string(value.substr(1, value.size() - 2));
+  return std::string(value);
+}
+
+// The characters a lutyuv expression of the editor may hold.
+bool IsLutExpression(std::string_view args) {
+  for (char c : args) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '(' || c == ')' ||
+              c == '+' || c == '-' || c == '*' || c == '/' || c == '=' || c == ':' || c == '\'' ||
+              c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+struct Translation {
+  std::string filter;  // ffmpeg text of one filter, or empty for the picture overlay
+  bool labelsOutput = false;  // the segment ended in "[X]"
+  bool isPicture = false;
+  std::string picturePath;
+  std::string overlayX, overlayY;
+  std::string error;
+};
+
+Translation TranslateDrawtext(std::string_view args) {
+  Translation t;
+  std::string text, font, size = "16", color = "ffffffff", x = "0", y = "0";
+  for (const std::string& option : SplitOutsideQuotes(args, ':')) {
+    size_t eq = option.find('=');
+    if (eq == std::string::npos) {
+      t.error = "drawtext option without a value";
+      return t;
+    }
+    std::string key = option.substr(0, eq), value = option.substr(eq + 1);
+    if (key == "text") text = DecodeFilterText(Unquote(value));
+    else if (key == "fontfile") font = UnescapeFilterPath(Unquote(value));
+    else if (key == "fontsize") size = value;
+    else if (key == "fontcolor") color = value;
+    else if (key == "x") x = value;
+    else if (key == "y") y = value;
+    else {
+      t.error = "unknown drawtext option \"" + key + "\"";
+      return t;
+    }
+  }
+  bool colorOk = color.size() == 8 && color.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+  if (!IsInteger(size) || !IsInteger(x) || !IsInteger(y) || !colorOk) {
+    t.error = "malformed drawtext values";
+    return t;
+  }
+  t.filter = "drawtext=expansion=none:fontfile=" + EscapeGraphValue(font) +
+             ":text=" + EscapeGraphValue(text) + ":fontsize=" + size + ":fontcolor=0x" + color +
+             ":x=" + x + ":y=" + y;
+  return t;
+}
+
+Translation TranslatePicture(std::string_view segment) {
+  // movie=PATH [name];[LABEL][name] overlay=X:Y
+  Translation t;
+  t.isPicture = true;
+  size_t marker = segment.rfind(" [name];[");
+  size_t overlay = segment.rfind("[name] overlay=");
+  if (marker == std::string_view::npos || overlay == std::string_view::npos || overlay < marker) {
+    t.error = "malformed picture watermark";
+    return t;
+  }
+  t.picturePath = UnescapeFilterPath(segment.substr(6, marker - 6));
+  auto position = SplitOutsideQuotes(segment.substr(overlay + 15), ':');
+  if (!AllIntegers(position, 2) || t.picturePath.empty()) {
+    t.error = "malformed picture watermark";
+    return t;
+  }
+  t.overlayX = position[0];
+  t.overlayY = position[1];
+  return t;
+}
+
+Translation TranslateSegment(std::string segment) {
+  Translation t;
+  if (segment.size() >= 3 && segment.compare(segment.size() - 3, 3, "[X]") == 0) {
+    segment.resize(segment.size() - 3);
+    t.labelsOutput = true;
+  }
+  size_t eq = segment.find('=');
+  std::string name = segment.substr(0, eq);
+  std::string args = eq == std::string::npos ? "" : segment.substr(eq + 1);
+  if (name == "vflip" || name == "hflip") {
+    if (!args.empty()) t.error = name + " takes no options";
+    t.filter = name;
+  } else if (name == "lutyuv") {
+    if (!IsLutExpression(args)) t.error = "malformed lutyuv expression";
+    t.filter = segment;
+  } else if (name == "unsharp") {
+    // The blur segment's last value reads "7-2": a 7x7 chroma mask with amount
+    // -2, like the luma part; written as one token it would sharpen chroma.
+    if (args == "7:7:-2:7:7-2") args = "7:7:-2:7:7:-2";
+    auto values = SplitOutsideQuotes(args, ':');
+    for (const auto& v : values)
+      if (v.empty() || v.find_first_not_of("0123456789.-") != std::string::npos)
+        t.error = "malformed unsharp values";
+    t.filter = "unsharp=" + args;
+  } else if (name == "crop" || name == "scale") {
+    auto values = SplitOutsideQuotes(args, ':');
+    if (!AllIntegers(values, name == "crop" ? 4 : 2)) t.error = "malformed " + name + " values";
+    t.filter = segment;
+  } else if (name == "drawtext") {
+    Translation text = TranslateDrawtext(args);
+    text.labelsOutput = t.labelsOutput;
+    return text;
+  } else if (name == "movie") {
+    Translation picture = TranslatePicture(segment);
+    picture.labelsOutput = t.labelsOutput;
+    return picture;
+  } else {
+    t.error = "unsupported filter \"" + name + "\"";
+  }
+  return t;
+}
+
+// Moves the picture `k` columns: output column x shows input column x + k;
+// columns with no source become black.
+std::string Shift(int k) {
+  if (k == 0) return "null";
+  int a = std::abs(k);
+  std::string crop = "crop=iw-" + std::to_string(a) + ":ih:" + (k > 0 ? std::to_string(a) : "0") + ":0";
+  std::string pad = "pad=iw+" + std::to_string(a) + ":ih:" + (k > 0 ? "0" : std::to_string(a)) + ":0:black";
+  return crop + "," + pad;
+}
+
+// Shows input column x + k at column x, black outside the columns d..w-d-1.
+std::string Window(int k, int d) {
+  if (d == 0) return "null";
+  std::string cropX = std::to_string(k > 0 ? 2 * d : 0);
+  return "crop=iw-" + std::to_string(2 * d) + ":ih:" + cropX + ":0,pad=iw+" + std::to_string(2 * d) +
+         ":ih:" + std::to_string(d) + ":0:black";
+}
+
+std::string StereoGraph(const std::string& in, const StereoOptions& s, const std::string& out) {
+  int depth = s.depth;
+  if (s.mode >= 0 && s.mode <= 3) {
+    // Anaglyph: one colour from the near view, the others from the far view.
+    int d = std::abs(depth);
+    int nearShift = depth > 0 ? d : -d;
+    static const char* const kNearKeeps[] = {"g=0:b=0", "g=0:b=0", "g=0:b=0", "r=0:g=0"};
+    static const char* const kFarKeeps[] = {"r=0", "r=0:b=0", "r=0:g=0", "b=0"};
+    return in + "format=gbrp,split[near][far];[near]" + Window(nearShift, d) + ",lutrgb=" +
+           kNearKeeps[s.mode] + "[n];[far]" + Window(-nearShift, d) + ",lutrgb=" + kFarKeeps[s.mode] +
+           "[f];[n][f]blend=all_mode=addition,format=yuv420p" + out;
+  }
+  if (s.mode == 4) {
+    // Interleaved rows: even rows from the view moved by +depth, odd rows by -depth.
+    return in + "format=gbrp,split[even][odd];[even]" + Shift(depth) + "[e];[odd]" + Shift(-depth) +
+           "[o];[e][o]blend=all_expr='if(mod(Y\\,2)\\,B\\,A)',format=yuv420p" + out;
+  }
+  // Side by side: both halves at half width, moved apart by depth / 2 each.
+  int half = depth / 2;
+  return in + "format=gbrp,scale=trunc(iw/2):ih:flags=neighbor,split[left][right];[left]" +
+         Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack,format=yuv420p" + out;
+}
+
+}  // namespace
+
+std::string EscapeGraphValue(std::string_view value) {
+  std::string quoted = "'";
+  for (char c : value) {
+    if (c == '\'') quoted += "'\\''";
+    else quoted += c;
+  }
+  quoted += '\'';
+  std::string escaped;
+  for (char c : quoted) {
+    if (c == '\\' || c == '\'' || c == '[' || c == ']' || c == ',' || c == ';') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo) {
+  EditGraph result;
+  if (stereo && (stereo->mode < 0 || stereo->mode > 5 || stereo->depth < -1000 || stereo->depth > 1000)) {
+    result.error = "unsupported 3D mode or depth";
+    return result;
+  }
+  std::string graph;        // finished parts, each ending in ';'
+  std::string current;      // the chain being built
+  std::string currentInput = "[in]";
+  int labelCount = 0;
+  auto nextLabel = [&] { return "[v" + std::to_string(labelCount++) + "]"; };
+
+  if (!chain.empty()) {
+    for (const std::string& segment : SplitOutsideQuotes(chain, ',')) {
+      if (segment.empty()) {
+        result.error = "empty filter segment";
+        return result;
+      }
+      Translation t = TranslateSegment(segment);
+      if (!t.error.empty()) {
+        result.error = t.error;
+        return result;
+      }
+      if (t.isPicture) {
+        // The chain so far (or the input itself) goes under the picture.
+        std::string under = currentInput;
+        if (!current.empty()) {
+          under = nextLabel();
+          graph += currentInput + current + under + ";";
+        }
+        std::string picture = nextLabel();
+        // "file:" keeps a name with a colon from being read as a protocol.
+        graph += "movie=" + EscapeGraphValue("file:" + t.picturePath) + picture + ";";
+        currentInput = under + picture;
+        current = "overlay=" + t.overlayX + ":" + t.overlayY;
+        continue;
+      }
+      if (!current.empty()) current += ",";
+      current += t.filter;
+    }
+  }
+  bool hasStereo = stereo.has_value();
+  if (current.empty() && graph.empty() && !hasStereo) {
+    result.ok = true;
+    return result;
+  }
+  if (current.empty()) current = "null";
+  if (hasStereo) {
+    std::string beforeStereo = nextLabel();
+    graph += currentInput + current + beforeStereo + ";";
+    graph += StereoGraph(beforeStereo, *stereo, "[out]");
+  } else {
+    graph += currentInput + current + "[out]";
+  }
+  result.ok = true;
+  result.graph = graph;
+  return result;
+}
+
+}  // namespace mivora::trancor

@@ -1,0 +1,39 @@
+#pragma once
+// Turning the program's edit filter chain (the joined "-vf" value) and its 3D
+// options into a filter graph that ffmpeg accepts and that does what each
+// segment means.
+//
+// The chain is a comma-separated list of segments (commas inside single
+// quotes do not separate): lutyuv, unsharp, vflip, hflip, drawtext, crop,
+// scale, and the picture watermark "movie=PATH [name];[in|X][name]
+// overlay=X:Y", where "[X]" at the end of the segment before it labels that
+// filter's output. Texts and paths arrive in the program's filter-text
+// escaping and are re-escaped here for ffmpeg, so that any text is drawn and
+// any path is opened literally. Anything else is refused: the adapter never
+// passes an unknown filter on.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mivora::trancor {
+
+struct StereoOptions {
+  int mode = 0;   // 0 Red/Cyan, 1 Red/Green, 2 Red/Blue, 3 Blue/Yellow, 4 Interleaved, 5 Side by side
+  int depth = 0;  // pixels, negative swaps the views
+};
+
+struct EditGraph {
+  bool ok = false;
+  std::string graph;  // for ffmpeg's -vf; empty when there is nothing to do
+  std::string error;  // why the chain was refused
+};
+
+EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo);
+
+// ffmpeg's escaping of an arbitrary text as one option value inside a filter
+// graph description (quoted for the option parser, then escaped for the graph
+// parser).
+std::string EscapeGraphValue(std::string_view value);
+
+}  // namespace mivora::trancor
