@@ -119,11 +119,19 @@ bool CopyDataSender::Send(copydata::EndpointNumber number, uint32_t dataWord,
   std::string datagram = copydata::EncodeMessage(dataWord, payload);
   sockaddr_un address;
   socklen_t length = MakeAddress(number, &address);
+  // After one send has timed out, later ones do not wait until the receiver
+  // takes a message again, so a stalled window slows the sender only once.
+  int flags = MSG_NOSIGNAL | (receiverStalled_ ? MSG_DONTWAIT : 0);
   while (true) {
-    ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+    ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), flags,
                             reinterpret_cast<sockaddr*>(&address), length);
-    if (sent >= 0) return static_cast<size_t>(sent) == datagram.size();
-    if (errno != EINTR) return false;
+    if (sent >= 0) {
+      receiverStalled_ = false;
+      return static_cast<size_t>(sent) == datagram.size();
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) receiverStalled_ = true;
+    return false;
   }
 }
 

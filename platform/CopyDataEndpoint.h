@@ -56,12 +56,14 @@ class CopyDataSender {
   CopyDataSender& operator=(const CopyDataSender&) = delete;
 
   // One message. False when no endpoint has that number, the payload is
-  // longer than kMaxPayloadBytes, or the receiver has not taken messages for
-  // a while (its queue stayed full); the message is then dropped.
+  // longer than kMaxPayloadBytes, or the receiver's queue stayed full for
+  // two seconds; the message is then dropped. Once a receiver has stalled,
+  // messages are dropped without waiting until it takes one again.
   bool Send(copydata::EndpointNumber number, uint32_t dataWord, std::string_view payload);
 
  private:
   int fd_ = -1;
+  bool receiverStalled_ = false;
 };
 
 }  // namespace mivora
