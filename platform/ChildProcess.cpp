@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -123,13 +124,38 @@ int ChildProcess::Wait() {
   } while (got < 0 && errno == EINTR);
   status_ = got == pid_ ? StatusToExitCode(status) : -1;
   reaped_ = true;
+  if (ownGroup_) AwaitGroupEnd();
   return status_;
 }
 
-void ChildProcess::TerminateGroup() {
+void ChildProcess::AwaitGroupEnd() {
+  // Members the child left behind were handed to the system's reaper when it
+  // ended; they are gone once that has collected them. Normally a matter of
+  // a millisecond; a reaper that never collects is not waited for long.
+  for (int i = 0; i < kGroupEndPolls; ++i) {
+    if (::kill(-pid_, 0) != 0 && errno == ESRCH) return;
+    ::usleep(kGroupEndPollMicroseconds);
+  }
+}
+
+void ChildProcess::TerminateGroup(std::chrono::milliseconds grace) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (reaped_) return;
+    terminated_ = true;
+    if (grace.count() > 0) ::kill(pid_, SIGTERM);
+  }
+  // A child that ends its own children and collects them on SIGTERM leaves
+  // no orphan behind; give it a moment to do so.
+  auto deadline = std::chrono::steady_clock::now() + grace;
+  while (std::chrono::steady_clock::now() < deadline) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) break;
+    if (info.si_pid == pid_) break;
+    ::usleep(kGracePollMicroseconds);
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   if (reaped_) return;
-  terminated_ = true;
   if (ownGroup_)
     ::kill(-pid_, SIGKILL);
   else

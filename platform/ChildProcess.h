@@ -11,6 +11,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -53,23 +54,33 @@ class ChildProcess {
 
   pid_t Pid() const { return pid_; }
 
-  // Waits for the child's end, ends what is left of its group, reaps it and
+  // Waits for the child's end, ends what is left of its group, reaps it,
+  // waits (a second at most) until no member of the group is left, and
   // returns its exit status: the exit code, or 128 + the signal number when a
   // signal ended it. Later calls return the same status at once.
   int Wait();
 
-  // Ends the child (and with ownProcessGroup its whole group) at once with
-  // SIGKILL. Does nothing once the child has been reaped. Any thread.
-  void TerminateGroup();
+  // Ends the child and, with ownProcessGroup, its whole group: SIGTERM to the
+  // child first, then, when it has not ended within `grace`, SIGKILL to the
+  // whole group (at once with a zero grace). Returns without waiting for the
+  // reaping, which is Wait's. Does nothing once the child has been reaped.
+  // Any thread.
+  void TerminateGroup(std::chrono::milliseconds grace = kDefaultGrace);
+  static constexpr std::chrono::milliseconds kDefaultGrace{300};
 
   // Sends `signal` to the child alone (not reaped yet). Any thread.
   void Signal(int signal);
 
-  // True once TerminateGroup reached a running child.
+  // True once TerminateGroup was called on a running child.
   bool WasTerminated() const;
 
  private:
   ChildProcess(pid_t pid, bool ownGroup) : pid_(pid), ownGroup_(ownGroup) {}
+  void AwaitGroupEnd();
+
+  static constexpr int kGracePollMicroseconds = 2000;
+  static constexpr int kGroupEndPolls = 1000;
+  static constexpr int kGroupEndPollMicroseconds = 1000;
 
   const pid_t pid_;
   const bool ownGroup_;

@@ -18,28 +18,27 @@
 namespace mivora::trancor {
 namespace {
 
-// The running ffmpeg, for the signal handler: a stop of trancor alone is
-// passed on, so ffmpeg never outlives it.
+// The running ffmpeg, for the signal handler. A stop ends ffmpeg at once;
+// trancor then collects it and ends, so a stopped run leaves nothing behind.
 std::atomic<pid_t> g_ffmpegPid{0};
 std::atomic<int> g_stopSignal{0};
 
-void ForwardSignal(int signal) {
+void StopFfmpeg(int signal) {
   g_stopSignal.store(signal);
   pid_t pid = g_ffmpegPid.load();
-  if (pid > 0) ::kill(pid, signal);
+  if (pid > 0) ::kill(pid, SIGKILL);
 }
 
 // Called once ffmpeg runs: a stop that came while it was being started
 // reaches it now.
 void WatchFfmpeg(pid_t pid) {
   g_ffmpegPid.store(pid);
-  int signal = g_stopSignal.load();
-  if (signal != 0) ::kill(pid, signal);
+  if (g_stopSignal.load() != 0) ::kill(pid, SIGKILL);
 }
 
-void InstallSignalForwarding() {
+void InstallStopHandler() {
   struct sigaction action {};
-  action.sa_handler = ForwardSignal;
+  action.sa_handler = StopFfmpeg;
   sigemptyset(&action.sa_mask);
   for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(sig, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
@@ -184,7 +183,7 @@ void ReportLine(const EngineCommand* command, const std::string& line) {
 }
 
 int RunEngineCommand(const EngineCommand& command) {
-  InstallSignalForwarding();
+  InstallStopHandler();
   return command.probe ? RunProbe(command) : RunConversion(command);
 }
 
