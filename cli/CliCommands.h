@@ -19,5 +19,7 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunGpu(const Args& args);
+int RunProbe(const Args& args);
+int RunDemo(const Args& args);
 
 }  // namespace mivora::cli

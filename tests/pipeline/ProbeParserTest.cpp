@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "pipeline/ProbeParser.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace mivora {
+namespace {
+
+struct Parsed {
+  bool durationSeen = false;
+  MediaInfo info;
+};
+
+Parsed Parse(const std::string& text) {
+  Parsed result;
+  result.durationSeen = ParseProbeOutput(text, &result.info.video, &result.info.audio);
+  return result;
+}
+
+// The ten fields as one text, for readable comparisons.
+std::string Fields(const MediaInfo& info) {
+  std::string text;
+  for (const auto& [name, value] : MediaInfoFields(info))
+    text += std::string(name) + "=" + std::string(value) + ";";
+  return text;
+}
+
+std::string Captured(const std::string& name) {
+  std::string text = test::ReadFile(std::string(MIVORA_TEST_DATA_DIR) + "/probe/" + name);
+  EXPECT_FALSE(text.empty()) << name;
+  return text;
+}
+
+TEST(ProbeParser, EngineLinesGiveTheirFields) {
+  struct Case {
+    const char* output;
+    bool durationSeen;
+    const char* fields;
+  };
+  const Case cases[] = {
+      {"  Duration: 00:01:23.45, start: 0.000000, bitrate: 1205 kb/s\n", true,
+       "duration=00:01:23;videoCodec=;bitrate=1205;width=;height=;displayAspect=;frameRate=;"
+       "audioCodec=;sampleRate=;audioBitrate=;"},
+      {"  Stream #0:0: Video: h264 (High), yuv420p, 1280x720 [SAR 1:1 DAR 16:9], 1205 kb/s, "
+       "23.98 fps\n",
+       false,
+       "duration=;videoCodec=h264 ;bitrate=;width=1280;height=720;displayAspect=16:9;"
+       "frameRate=23.98;audioCodec=;sampleRate=;audioBitrate=;"},
+      {"  Stream #0:0: Video: mpeg4, yuv420p, 640x480 [SAR 1:1 DAR 4:3], 25 fps\n", false,
+       "duration=;videoCodec=mpeg4;bitrate=;width=640;height=480;displayAspect=4:3;frameRate=;"
+       "audioCodec=;sampleRate=;audioBitrate=;"},
+      {"  Stream #0:1: Audio: aac, 44100 Hz, stereo, fltp, 128 kb/s\n", false,
+       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=aac;"
+       "sampleRate=44100;audioBitrate=128;"},
+      {"  Stream #0:1: Audio: dts (DTS), 48000 Hz, 5.1, fltp, 1536 kb/s\n"
+       "  Stream #0:0: Video: divx\n",
+       false,
+       "duration=;videoCodec=divx;bitrate=;width=;height=;displayAspect=;frameRate=;"
+       "audioCodec=dts;sampleRate=48000;audioBitrate=1536;"},
+      // "\r\n" line ends; an overall bit rate the engine does not know.
+      {"  Duration: 01:02:03.00, start: 0.0, bitrate: N/A\r\n", true,
+       "duration=01:02:03;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;"
+       "audioCodec=;sampleRate=;audioBitrate=;"},
+      // The text after the last line break is not examined.
+      {"  Stream #0:0: Video: mpeg4, 320x240\n  Duration: 00:00:09.00, bitrate: 5 kb/s", false,
+       "duration=;videoCodec=mpeg4;bitrate=;width=320;height=240;displayAspect=;frameRate=;"
+       "audioCodec=;sampleRate=;audioBitrate=;"},
+      // Later streams replace earlier ones.
+      {"  Stream #0:1: Audio: mp3, 22050 Hz, 64 kb/s\n  Stream #0:2: Audio: ac3, 48000 Hz, 384 "
+       "kb/s\n",
+       false,
+       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=ac3;"
+       "sampleRate=48000;audioBitrate=384;"},
+      {"", false,
+       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=;"
+       "sampleRate=;audioBitrate=;"},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.output);
+    EXPECT_EQ(p.durationSeen, c.durationSeen) << c.output;
+    EXPECT_EQ(Fields(p.info), c.fields) << c.output;
+  }
+}
+
+TEST(ProbeParser, CapturedEngineReports) {
+  struct Case {
+    const char* file;
+    bool durationSeen;
+    const char* fields;
+  };
+  const Case cases[] = {
+      {"avi_metadata_injection.txt", true,
+       "duration=00:00:01;videoCodec=mpeg4 ;bitrate=795;width=320;height=240;displayAspect=4:3;"
+       "frameRate=;audioCodec=mp3;sampleRate=44100;audioBitrate=64;"},
+      {"mp4_two_audio_streams.txt", true,
+       "duration=00:00:01;videoCodec=h264 ;bitrate=304;width=160;height=120;displayAspect=4:3;"
+       "frameRate=;audioCodec=aac;sampleRate=44100;audioBitrate=70;"},
+      {"mpegts_program.txt", true,
+       "duration=00:00:01;videoCodec=mpeg2video ;bitrate=1120;width=320;height=240;"
+       "displayAspect=4:3;frameRate=;audioCodec=mp2;sampleRate=44100;audioBitrate=384;"},
+      {"mkv_video_only.txt", true,
+       "duration=00:00:01;videoCodec=mpeg4 ;bitrate=730;width=352;height=288;displayAspect=11:9;"
+       "frameRate=29.97;audioCodec=;sampleRate=;audioBitrate=;"},
+      {"wav_audio_only.txt", true,
+       "duration=00:00:01;videoCodec=;bitrate=706;width=;height=;displayAspect=;frameRate=;"
+       "audioCodec=pcm;sampleRate=44100;audioBitrate=705;"},
+      {"not_media.txt", false,
+       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=;"
+       "sampleRate=;audioBitrate=;"},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(Captured(c.file));
+    EXPECT_EQ(p.durationSeen, c.durationSeen) << c.file;
+    EXPECT_EQ(Fields(p.info), c.fields) << c.file;
+  }
+}
+
+TEST(ProbeParser, TextFromTheFileCannotPassForTheEnginesLines) {
+  // Titles, comments, keys and continuation lines that hold the engine's
+  // words, at every indent the metadata blocks use.
+  const std::string report =
+      "Input #0, matroska,webm, from 'file:x.mkv':\n"
+      "  Metadata:\n"
+      "    title           : Duration: 11:11:11.00, bitrate: 9 kb/s Video: evil 9999x9999\n"
+      "    Stream #0:7: Video: keyfake 8888x8888 [SAR 1:1 DAR 1:1], 99.99 fps: v\n"
+      "    comment         : a\n"
+      "                    :   Duration: 22:22:22.00, bitrate: 7 kb/s\n"
+      "                    :   Stream #0:0: Audio: fake, 1 Hz, 1 kb/s\n"
+      "  Duration: 00:00:02.00, start: 0.000000, bitrate: 500 kb/s\n"
+      "  Stream #0:0: Video: mpeg4, yuv420p, 320x240 [SAR 1:1 DAR 4:3], 25 fps\n"
+      "    Metadata:\n"
+      "      title           : Stream #0:0: Video: fake2 4444x5555 Audio: dts\n"
+      "  Stream #0:1: Audio: mp3, 44100 Hz, stereo, fltp, 128 kb/s\n"
+      "    Metadata:\n"
+      "      title           : Duration: 33:33:33.00\n"
+      "      handler_name    :  Audio: wrong, 1 Hz, 2 kb/s\n"
+      "Guessed Channel Layout for Input Stream #0.1 : stereo\n"
+      "  Chapters:\n"
+      "    Chapter #0:0: start 0.000000, end 1.000000\n"
+      "      Metadata:\n"
+      "        title           : Video: chap 7777x7777\n"
+      "At least one output file must be specified\n";
+  Parsed p = Parse(report);
+  EXPECT_TRUE(p.durationSeen);
+  EXPECT_EQ(Fields(p.info),
+            "duration=00:00:02;videoCodec=mpeg4;bitrate=500;width=320;height=240;"
+            "displayAspect=4:3;frameRate=;audioCodec=mp3;sampleRate=44100;audioBitrate=128;");
+
+  // Only a metadata line mentions a duration: nothing was probed.
+  Parsed fake = Parse(
+      "Input #0, avi, from 'x':\n  Metadata:\n    title : Duration: 01:00:00.00\n");
+  EXPECT_FALSE(fake.durationSeen);
+  EXPECT_EQ(fake.info.video.duration, "");
+}
+
+}  // namespace
+}  // namespace mivora
