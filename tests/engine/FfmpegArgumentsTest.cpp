@@ -103,7 +103,7 @@ TEST(FfmpegArguments, VolumeAndSwitches) {
       {{"-acodec", "dca", "-strict", "experimental"}, "-strict", "experimental"},
       {{"-acodec", "dca"}, "-strict", "experimental"},
       {{"-acodec", "vorbis"}, "-c:a", "libvorbis"},
-      {{"-vf", "crop=10:10:0:0", "-vf", " scale=20:20 "}, "-vf", "crop=10:10:0:0,scale=20:20"},
+      {{"-vf", "crop=10:10:0:0", "-vf", " scale=20:20 "}, "-vf", "[in]crop=10:10:0:0,scale=20:20[out]"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-i", "in"};
@@ -125,13 +125,16 @@ TEST(FfmpegArguments, CodecsThatCannotBeHadStopTheRun) {
   }
 }
 
-TEST(FilterGraph, PlainChainsPassAndThreeDModesAreRefused) {
-  EXPECT_EQ(BuildVideoFilterGraph({{"crop=600:400:20:40,scale=640:480"}, 0, 0}).graph,
-            "crop=600:400:20:40,scale=640:480");
-  EXPECT_EQ(BuildVideoFilterGraph({{"  ", ""}, 0, 7}).graph, "");
-  VideoFilterGraph threeD = BuildVideoFilterGraph({{}, 1, 5});
-  EXPECT_FALSE(threeD.ok);
-  EXPECT_FALSE(threeD.error.empty());
+TEST(FilterGraph, ChainsJoinAndThreeDIsAddedOnlyWhenAsked) {
+  EXPECT_EQ(BuildVideoFilterGraph({{"crop=600:400:20:40", " scale=640:480 "}, -1, 0}).graph,
+            "[in]crop=600:400:20:40,scale=640:480[out]");
+  EXPECT_EQ(BuildVideoFilterGraph({{"  ", ""}, -1, 7}).graph, "");
+  VideoFilterGraph redCyan = BuildVideoFilterGraph({{}, 0, 0});  // mode 0 is a real mode
+  EXPECT_TRUE(redCyan.ok);
+  EXPECT_NE(redCyan.graph.find("lutrgb"), std::string::npos);
+  VideoFilterGraph unknown = BuildVideoFilterGraph({{}, 9, 5});
+  EXPECT_FALSE(unknown.ok);
+  EXPECT_FALSE(unknown.error.empty());
 }
 
 TEST(FfmpegArguments, ProbeOpensTheFileAsAFile) {

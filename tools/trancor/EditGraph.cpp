@@ -126,7 +126,7 @@ Translation TranslateSegment(std::string segment) {
   size_t eq = segment.find('=');
   std::string name = segment.substr(0, eq);
   std::string args = eq == std::string::npos ? "" : segment.substr(eq + 1);
-  if (name == "vflip" || name == "hflip") {
+  if (name == "vflip" || name == "hflip" || name == "null") {
     if (!args.empty()) t.error = name + " takes no options";
     t.filter = name;
   } else if (name == "lutyuv") {

@@ -20,7 +20,7 @@ struct EngineCommand {
 
   std::optional<uint32_t> hwnd;  // endpoint for the console text
   int dxva2 = 0;                 // hardware decoding wish; decoding here is in software
-  int d3dMode = 0;               // 3D mode of the edits (0: none)
+  int d3dMode = -1;              // 3D mode of the edits (-1: no 3D)
   int d3dDepth = 0;              // 3D depth of the edits
 
   std::string target;  // "ntsc-dvd", "ntsc-svcd", "ntsc-vcd"

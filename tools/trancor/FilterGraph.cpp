@@ -1,5 +1,7 @@
 #include "tools/trancor/FilterGraph.h"
 
+#include "tools/trancor/EditGraph.h"
+
 namespace mivora::trancor {
 namespace {
 
@@ -25,12 +27,13 @@ std::string JoinChains(const std::vector<std::string>& chains) {
 }  // namespace
 
 VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request) {
+  std::optional<StereoOptions> stereo;
+  if (request.d3dMode >= 0) stereo = StereoOptions{request.d3dMode, request.d3dDepth};
+  EditGraph edit = BuildEditGraph(JoinChains(request.chains), stereo);
   VideoFilterGraph result;
-  result.graph = JoinChains(request.chains);
-  if (request.d3dMode != 0) {
-    result.ok = false;
-    result.error = "3D mode " + std::to_string(request.d3dMode) + " is not supported yet";
-  }
+  result.ok = edit.ok;
+  result.error = edit.error;
+  result.graph = edit.graph;
   return result;
 }
 

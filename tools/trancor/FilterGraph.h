@@ -2,10 +2,8 @@
 // Turns the engine's video filter text (the joined "-vf" values) and the 3D
 // options into one ffmpeg filter graph for "-vf".
 //
-// Today plain filter chains ("crop=600:400:20:40,scale=640:480") pass through
-// unchanged and the 3D mode 0 adds nothing. The edit filters that need
-// translating (watermark pictures, text, colour, sharpening, 3D) are added
-// here, each as its own step in BuildVideoFilterGraph.
+// The chains are joined into one edit chain and translated by EditGraph.h,
+// which checks every segment and re-escapes texts and paths for ffmpeg.
 
 #include <string>
 #include <vector>
@@ -14,7 +12,7 @@ namespace mivora::trancor {
 
 struct VideoFilterRequest {
   std::vector<std::string> chains;  // each "-vf" value in order
-  int d3dMode = 0;
+  int d3dMode = -1;  // -1: no 3D
   int d3dDepth = 0;
 };
 
