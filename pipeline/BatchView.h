@@ -1,0 +1,40 @@
+#pragma once
+// What a batch run shows and asks: implemented by the progress window and by
+// the command line's terminal view.
+//
+// Threads: AskYesNo is called on the batch worker and blocks it until the
+// user answers. Every other call may come from the worker or from the thread
+// that drives the runner (the user-interface thread); an implementation
+// hands them to its own thread as it needs to.
+
+#include <string>
+
+#include "pipeline/ConversionJob.h"
+
+namespace mivora {
+
+class BatchView {
+ public:
+  virtual ~BatchView() = default;
+
+  // A Yes/No question; true for Yes.
+  virtual bool AskYesNo(const std::string& question) = 0;
+
+  virtual void JobStarted(int row) = 0;
+  virtual void RowProgress(int row, int percent) = 0;  // 0..100
+  virtual void RowElapsed(int row, const std::string& text) = 0;
+  virtual void RowRemaining(int row, const std::string& text) = 0;
+  virtual void RowDeleteEnabled(int row, bool enabled) = 0;
+  virtual void RowRemoved(int row) = 0;
+  virtual void JobFinished(int row, const JobResult& result) = 0;
+  // The Cancel button and the auto-shutdown box.
+  virtual void ControlsEnabled(bool enabled) = 0;
+
+  // The batch has ended by itself (not by Cancel): every job ran, was
+  // skipped or deleted, or the user stopped it for lack of space.
+  virtual void BatchCompleted(const BatchSummary& summary) = 0;
+  // A machine fault ended the worker; `report` says where.
+  virtual void WorkerFault(const std::string& report) = 0;
+};
+
+}  // namespace mivora

@@ -1,0 +1,48 @@
+#pragma once
+// One file of one batch run, as the batch runner executes it, and what
+// became of it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mivora {
+
+struct ConversionJob {
+  std::string sourcePath;
+  std::string outputPath;
+  std::string estimatedSize;    // FormatByteSize text; the free-space check reads it back
+  std::string targetExtension;
+  std::string engineArgs;       // the complete engine argument text (UTF-8)
+  int32_t durationSeconds = 0;  // length of the part to convert; the progress denominator
+};
+
+enum class JobOutcome {
+  kNotRun,     // the batch ended before this job (cancelled, or stopped for lack of space)
+  kSucceeded,  // the engine ended with 0 and the output file reads back as media
+  kFailed,     // see `reason`
+  kSkipped,    // the user chose not to overwrite an existing file
+  kDeleted,    // the user removed the job from the batch
+  kCancelled,  // the job was running when the batch was cancelled
+};
+
+struct JobResult {
+  std::string sourcePath;
+  std::string outputPath;
+  JobOutcome outcome = JobOutcome::kNotRun;
+  int exitCode = 0;
+  std::string reason;                    // for a failure: what went wrong
+  std::vector<std::string> engineLines;  // the engine's last lines, for a failure
+};
+
+struct BatchSummary {
+  std::vector<JobResult> jobs;  // in the order the jobs were added
+  bool stoppedForSpace = false;
+  bool shuttingDown = false;
+  bool AllSucceeded() const;
+  // "Converted successfully!" when every job succeeded, else a short report
+  // naming every job that did not, and why.
+  std::string Text() const;
+};
+
+}  // namespace mivora
