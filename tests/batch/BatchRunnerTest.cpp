@@ -1,0 +1,284 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "common/Folders.h"
+#include "common/Log.h"
+#include "pipeline/BatchLoop.h"
+#include "pipeline/BatchRunner.h"
+#include "tests/batch/RecordingBatchView.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
+
+namespace mivora {
+namespace {
+
+using test::RecordingBatchView;
+
+constexpr const char* kSmallArgs = "-vcodec mpeg4 -acodec mp2 -s 96x64 ";
+// Slow enough to be stopped while it runs: upscaling into H.264.
+constexpr const char* kSlowArgs = "-vcodec libx264 -acodec mp2 -s 1280x720 ";
+
+const std::string& SmallClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("clips") + "/small clip.avi";
+    test::GenerateClip(p, {.seconds = 1, .width = 160, .height = 120});
+    return p;
+  }();
+  return path;
+}
+
+const std::string& LongClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("clips") + "/long clip.avi";
+    test::GenerateClip(p, {.seconds = 30, .width = 320, .height = 240});
+    return p;
+  }();
+  return path;
+}
+
+ConversionJob Job(const std::string& source, const std::string& output, const char* args,
+                  int seconds = 1) {
+  return {source, output, "10 KB", "avi", args, seconds};
+}
+
+void RunToEnd(BatchRunner& runner, const BatchLoopHooks& hooks = {}) {
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RunBatchLoop(runner, hooks);
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+int EntriesIn(const char* folder) {
+  int n = 0;
+  if (DIR* dir = opendir(folder)) {
+    while (readdir(dir)) ++n;
+    closedir(dir);
+  }
+  return n;
+}
+
+// Processes whose command line mentions `needle` (a leftover engine).
+int ProcessesMentioning(const std::string& needle) {
+  int n = 0;
+  DIR* proc = opendir("/proc");
+  while (dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    std::string cmdline = test::ReadFile(std::string("/proc/") + entry->d_name + "/cmdline");
+    if (cmdline.find(needle) != std::string::npos) ++n;
+  }
+  closedir(proc);
+  return n;
+}
+
+TEST(BatchRunner, ConvertsEveryJobWithProgressAndLog) {
+  ResetLogForNewRun();
+  std::string out = test::MakeTempDir("out") + "/new folder";
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  for (int i = 0; i < 3; ++i)
+    runner.AddJob(Job(SmallClip(), out + "/clip" + std::to_string(i) + ".avi", kSmallArgs));
+  RunToEnd(runner);
+  ASSERT_TRUE(view.completed());
+  BatchSummary summary = view.Summary();
+  EXPECT_TRUE(summary.AllSucceeded()) << summary.Text();
+  EXPECT_EQ(summary.Text(), "Converted successfully!");
+  for (int i = 0; i < 3; ++i) {
+    test::ProbeFacts facts = test::ProbeWithFfprobe(out + "/clip" + std::to_string(i) + ".avi");
+    EXPECT_EQ(facts.video.codec, "mpeg4");
+    EXPECT_EQ(facts.video.width, 96);
+  }
+  EXPECT_FALSE(view.Percents().empty());
+  EXPECT_TRUE(view.Questions().empty());
+  std::string log = test::ReadFile(LogFilePath());
+  EXPECT_EQ(Count(log, "Enter: CDlgConverting::ThreadProc_Convert"), 1);
+  EXPECT_EQ(Count(log, "Leave: CDlgConverting::ThreadProc_Convert"), 1);
+  EXPECT_EQ(Count(log, "ThreadProc_Convert, Current File: " + SmallClip()), 3);
+  EXPECT_EQ(Count(log, "ThreadProc_Convert, Error: No"), 3);
+  EXPECT_EQ(Count(log, "ThreadProc_Convert, trancor.exe ExitCode: 0"), 3);
+  EXPECT_EQ(Count(log, "DebugInfo: Video Total Duration: 1, Current Duration: "), 3);
+  EXPECT_NE(log.find("\tDlgConverting, "), std::string::npos);
+}
+
+TEST(BatchRunner, ExistingOutputIsSkippedOrOverwrittenAsAnswered) {
+  std::string out = test::MakeTempDir("out") + "/exists.avi";
+  test::WriteFile(out, "the user's own file");
+  {
+    RecordingBatchView view;
+    view.answers = {false};
+    BatchRunner runner(view);
+    runner.AddJob(Job(SmallClip(), out, kSmallArgs));
+    RunToEnd(runner);
+    ASSERT_EQ(view.Questions().size(), 1u);
+    EXPECT_EQ(view.Questions()[0],
+              "The file '" + out + "' is exists. \nClick Yes to continue or No to skip? ");
+    EXPECT_EQ(test::ReadFile(out), "the user's own file");
+    EXPECT_EQ(view.Summary().jobs[0].outcome, JobOutcome::kSkipped);
+    EXPECT_FALSE(view.Summary().AllSucceeded());
+  }
+  RecordingBatchView view;
+  view.answers = {true};
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), out, kSmallArgs));
+  RunToEnd(runner);
+  EXPECT_TRUE(view.Summary().AllSucceeded()) << view.Summary().Text();
+  EXPECT_EQ(test::ProbeWithFfprobe(out).video.codec, "mpeg4");
+}
+
+TEST(BatchRunner, AFailingJobIsNamedAndTheOthersConvert) {
+  std::string dir = test::MakeTempDir("out");
+  std::string source = dir + "/self.avi";
+  test::WriteFile(source, test::ReadFile(SmallClip()));
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), dir + "/one.avi", kSmallArgs));
+  runner.AddJob(Job(SmallClip(), dir + "/bad.avi", "-vcodec msmpeg4v1 -acodec mp2 "));
+  runner.AddJob(Job(source, source, kSmallArgs));  // would overwrite its own source
+  runner.AddJob(Job(dir + "/missing source.avi", dir + "/missing.avi", kSmallArgs));
+  runner.AddJob(Job(SmallClip(), dir + "/three.avi", kSmallArgs));
+  RunToEnd(runner);
+  BatchSummary summary = view.Summary();
+  ASSERT_EQ(summary.jobs.size(), 5u);
+  EXPECT_EQ(summary.jobs[0].outcome, JobOutcome::kSucceeded);
+  EXPECT_EQ(summary.jobs[1].outcome, JobOutcome::kFailed);
+  EXPECT_NE(summary.jobs[1].exitCode, 0);
+  EXPECT_FALSE(summary.jobs[1].engineLines.empty());
+  EXPECT_EQ(summary.jobs[2].outcome, JobOutcome::kFailed);
+  EXPECT_EQ(test::ReadFile(source), test::ReadFile(SmallClip()));  // the source is untouched
+  EXPECT_EQ(summary.jobs[3].outcome, JobOutcome::kFailed);
+  EXPECT_EQ(summary.jobs[4].outcome, JobOutcome::kSucceeded);
+  std::string text = summary.Text();
+  EXPECT_EQ(text.rfind("Converted 2 of 5 files.", 0), 0u) << text;
+  EXPECT_NE(text.find("small clip.avi: The converter engine ended with exit code"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("self.avi: The output file would replace its own source"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir + "/bad.avi"));
+}
+
+TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {
+  std::string dir = test::MakeTempDir("out");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
+  runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
+  bool deleted = false;
+  RunToEnd(runner, {.cancelRequested = [&] {
+                 if (!deleted && !view.Percents().empty()) {
+                   deleted = true;
+                   runner.DeleteJob(0);
+                   runner.DeleteJob(0);  // a second click within 500 ms is ignored
+                 }
+                 return false;
+               }});
+  ASSERT_TRUE(deleted);
+  EXPECT_EQ(view.Removed(), std::vector<int>{0});
+  EXPECT_FALSE(FileExists(dir + "/long.mp4"));
+  EXPECT_EQ(test::ProbeWithFfprobe(dir + "/small.avi").video.codec, "mpeg4");
+  BatchSummary summary = view.Summary();
+  EXPECT_EQ(summary.jobs[0].outcome, JobOutcome::kDeleted);
+  EXPECT_EQ(summary.jobs[1].outcome, JobOutcome::kSucceeded);
+  EXPECT_TRUE(summary.AllSucceeded());
+  EXPECT_EQ(ProcessesMentioning(dir), 0);
+}
+
+TEST(BatchRunner, QueuedJobsCanBeDeletedFinishedOnesCannot) {
+  std::string dir = test::MakeTempDir("out");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), dir + "/a.avi", kSmallArgs));
+  runner.AddJob(Job(SmallClip(), dir + "/b.avi", kSmallArgs));
+  runner.DeleteJob(1);  // queued
+  RunToEnd(runner);
+  runner.DeleteJob(0);  // finished (and past the guard's first click): ignored
+  EXPECT_EQ(view.Removed(), std::vector<int>{1});
+  EXPECT_TRUE(FileExists(dir + "/a.avi"));
+  EXPECT_FALSE(FileExists(dir + "/b.avi"));
+}
+
+TEST(BatchRunner, CancelRemovesOrKeepsTheUnfinishedFile) {
+  for (bool deleteUnfinished : {true, false}) {
+    std::string dir = test::MakeTempDir("out");
+    RecordingBatchView view;
+    BatchRunner runner(view);
+    runner.SetDeleteUnfinished(deleteUnfinished);
+    runner.SetAutoShutdown(true);
+    runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
+    runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
+    RunToEnd(runner, {.cancelRequested = [&] { return !view.Percents().empty(); }});
+    EXPECT_FALSE(view.completed());  // a cancelled batch shows no completion notice
+    EXPECT_EQ(FileExists(dir + "/long.mp4"), !deleteUnfinished);
+    EXPECT_FALSE(FileExists(dir + "/small.avi"));
+    EXPECT_EQ(ProcessesMentioning(dir), 0);
+    EXPECT_TRUE(runner.Cancel(true));  // after the end: touches nothing
+    EXPECT_TRUE(view.Questions().empty());
+  }
+  EXPECT_TRUE(test::RecordedShutdowns().empty());  // never after a cancel
+}
+
+TEST(BatchRunner, TooLittleSpaceAsksAndStopsWithoutShuttingDown) {
+  std::string dir = test::MakeTempDir("out");
+  RecordingBatchView view;
+  view.answers = {false};
+  BatchRunner runner(view);
+  runner.SetAutoShutdown(true);
+  ConversionJob job = Job(SmallClip(), dir + "/a.avi", kSmallArgs);
+  job.estimatedSize = "99999 PB";
+  runner.AddJob(job);
+  RunToEnd(runner);
+  ASSERT_TRUE(view.completed());
+  EXPECT_EQ(view.Questions(),
+            std::vector<std::string>{"There is not enough free space, do you want to continue?"});
+  EXPECT_TRUE(view.Summary().stoppedForSpace);
+  EXPECT_FALSE(view.Summary().AllSucceeded());
+  EXPECT_FALSE(view.Summary().shuttingDown);
+  EXPECT_TRUE(test::RecordedShutdowns().empty());
+}
+
+TEST(BatchRunner, ShutsDownAfterASuccessfulBatchWhenAsked) {
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.SetAutoShutdown(true);
+  runner.AddJob(Job(SmallClip(), test::MakeTempDir("out") + "/a.avi", kSmallArgs));
+  RunToEnd(runner);
+  EXPECT_TRUE(view.Summary().shuttingDown);
+  EXPECT_EQ(test::RecordedShutdowns(), std::vector<int>{0});
+}
+
+TEST(BatchRunner, FiftyJobsLeaveNoDescriptorOrThreadBehind) {
+  ResetLogForNewRun();
+  std::string source = test::MakeTempDir("clips") + "/tiny.avi";
+  test::GenerateClip(source, {.seconds = 0.2, .width = 64, .height = 48});
+  std::string dir = test::MakeTempDir("out");
+  // A first batch warms up what stays for the process (the log, the probe's tables).
+  {
+    RecordingBatchView view;
+    BatchRunner runner(view);
+    runner.AddJob(Job(source, dir + "/warm.avi", kSmallArgs));
+    RunToEnd(runner);
+  }
+  int fdsBefore = EntriesIn("/proc/self/fd");
+  int threadsBefore = EntriesIn("/proc/self/task");
+  ResetLogForNewRun();
+  RecordingBatchView view;
+  {
+    BatchRunner runner(view);
+    for (int i = 0; i < 50; ++i)
+      runner.AddJob(Job(source, dir + "/out" + std::to_string(i) + ".avi", kSmallArgs));
+    RunToEnd(runner);
+  }
+  EXPECT_TRUE(view.Summary().AllSucceeded()) << view.Summary().Text();
+  EXPECT_EQ(EntriesIn("/proc/self/fd"), fdsBefore);
+  EXPECT_EQ(EntriesIn("/proc/self/task"), threadsBefore);
+  std::string log = test::ReadFile(LogFilePath());
+  EXPECT_EQ(Count(log, "Enter: ConvertHelper::ConvertStart\n"), 50);
+  EXPECT_EQ(Count(log, "Leave: ConvertHelper::ConvertStart, Convert Finish, Result: TRUE"), 50);
+}
+
+}  // namespace
+}  // namespace mivora
