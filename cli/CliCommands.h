@@ -19,5 +19,7 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunGpu(const Args& args);
+int RunProfiles(const Args& args);
+int RunArgs(const Args& args);
 
 }  // namespace mivora::cli
