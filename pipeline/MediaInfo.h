@@ -1,0 +1,41 @@
+#pragma once
+// The facts probed from a source file. Every field is text exactly as the
+// engine reported it (labels removed), empty when the probe did not find it.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace mivora {
+
+// The video group: the input's duration and overall bit rate, and the facts
+// of its (last listed) video stream.
+struct MediaVideoFacts {
+  std::string duration;       // hh:mm:ss
+  std::string videoCodec;     // codec word(s), may end in a blank ("h264 ")
+  std::string bitrate;        // overall kb/s, digits
+  std::string width;          // pixels, digits
+  std::string height;         // pixels, digits
+  std::string displayAspect;  // "4:3"
+  std::string frameRate;      // "29.97"; empty for a whole-number rate
+};
+
+// The audio group: the facts of the (last listed) audio stream.
+struct MediaAudioFacts {
+  std::string audioCodec;    // "aac"
+  std::string sampleRate;    // Hz, digits
+  std::string audioBitrate;  // kb/s, digits
+};
+
+struct MediaInfo {
+  MediaVideoFacts video;
+  MediaAudioFacts audio;
+};
+
+// The ten fields as (name, value) pairs in their fixed order: duration,
+// videoCodec, bitrate, width, height, displayAspect, frameRate, audioCodec,
+// sampleRate, audioBitrate.
+std::vector<std::pair<std::string_view, std::string_view>> MediaInfoFields(const MediaInfo& info);
+
+}  // namespace mivora

@@ -1,0 +1,138 @@
+#include "platform/CopyDataEndpoint.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace mivora {
+namespace {
+
+// How long a sender waits for a receiver whose queue is full.
+constexpr int kSendTimeoutMs = 2000;
+constexpr int kMaxBindAttempts = 64;
+
+socklen_t MakeAddress(copydata::EndpointNumber number, sockaddr_un* address) {
+  std::memset(address, 0, sizeof *address);
+  address->sun_family = AF_UNIX;
+  // Abstract namespace: a leading NUL, then the name (no terminator).
+  std::string name = copydata::EndpointName(number);
+  std::memcpy(address->sun_path + 1, name.data(), name.size());
+  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+}
+
+copydata::EndpointNumber RandomNumber() {
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<copydata::EndpointNumber> pick(1, copydata::kMaxEndpointNumber);
+  return pick(generator);
+}
+
+}  // namespace
+
+std::unique_ptr<CopyDataEndpoint> CopyDataEndpoint::Open(std::string* error) {
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    if (error) *error = std::string("cannot create a socket: ") + std::strerror(errno);
+    return nullptr;
+  }
+  int on = 1;
+  // Every datagram then carries its sender's credentials.
+  ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on);
+  for (int attempt = 0; attempt < kMaxBindAttempts; ++attempt) {
+    copydata::EndpointNumber number = RandomNumber();
+    sockaddr_un address;
+    socklen_t length = MakeAddress(number, &address);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0)
+      return std::unique_ptr<CopyDataEndpoint>(new CopyDataEndpoint(fd, number));
+    if (errno != EADDRINUSE) break;
+  }
+  if (error) *error = std::string("cannot name an endpoint: ") + std::strerror(errno);
+  ::close(fd);
+  return nullptr;
+}
+
+CopyDataEndpoint::~CopyDataEndpoint() { ::close(fd_); }
+
+std::optional<CopyDataMessage> CopyDataEndpoint::Receive(int timeoutMs) {
+  std::vector<char> buffer(copydata::kHeaderBytes + copydata::kMaxPayloadBytes);
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+  while (true) {
+    iovec io{buffer.data(), buffer.size()};
+    msghdr message{};
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return std::nullopt;
+      if (timeoutMs == 0) return std::nullopt;
+      pollfd ready{fd_, POLLIN, 0};
+      int rc = ::poll(&ready, 1, timeoutMs < 0 ? -1 : timeoutMs);
+      if (rc < 0 && errno == EINTR) continue;
+      if (rc <= 0) return std::nullopt;
+      // Only the first wait counts against the limit; what arrived is read now.
+      timeoutMs = 0;
+      continue;
+    }
+    if (message.msg_flags & MSG_TRUNC) continue;  // larger than any message may be
+    bool sameUser = false;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(&message, header)) {
+      if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_CREDENTIALS) {
+        ucred credentials;
+        std::memcpy(&credentials, CMSG_DATA(header), sizeof credentials);
+        sameUser = credentials.uid == ::getuid();
+      }
+    }
+    if (!sameUser) continue;
+    CopyDataMessage result;
+    if (!copydata::DecodeMessage(std::string_view(buffer.data(), static_cast<size_t>(got)),
+                                 &result.dataWord, &result.payload))
+      continue;
+    return result;
+  }
+}
+
+CopyDataSender::CopyDataSender() {
+  fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd_ >= 0) {
+    timeval limit{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  }
+}
+
+CopyDataSender::~CopyDataSender() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool CopyDataSender::Send(copydata::EndpointNumber number, uint32_t dataWord,
+                          std::string_view payload) {
+  if (fd_ < 0 || payload.size() > copydata::kMaxPayloadBytes) return false;
+  std::string datagram = copydata::EncodeMessage(dataWord, payload);
+  sockaddr_un address;
+  socklen_t length = MakeAddress(number, &address);
+  // After one send has timed out, later ones do not wait until the receiver
+  // takes a message again, so a stalled window slows the sender only once.
+  int flags = MSG_NOSIGNAL | (receiverStalled_ ? MSG_DONTWAIT : 0);
+  while (true) {
+    ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), flags,
+                            reinterpret_cast<sockaddr*>(&address), length);
+    if (sent >= 0) {
+      receiverStalled_ = false;
+      return static_cast<size_t>(sent) == datagram.size();
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) receiverStalled_ = true;
+    return false;
+  }
+}
+
+}  // namespace mivora

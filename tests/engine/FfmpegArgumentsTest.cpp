@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tools/trancor/CodecMap.h"
+#include "tools/trancor/FfmpegArguments.h"
+#include "tools/trancor/FilterGraph.h"
+
+namespace mivora::trancor {
+namespace {
+
+// The value that follows `option` in argv, or "<absent>".
+std::string ValueOf(const std::vector<std::string>& argv, const std::string& option) {
+  auto it = std::find(argv.begin(), argv.end(), option);
+  if (it == argv.end() || it + 1 == argv.end()) return "<absent>";
+  return *(it + 1);
+}
+
+EngineCommand Command(const std::vector<std::string>& args) {
+  ParsedCommand parsed = ParseEngineCommand(args);
+  EXPECT_TRUE(parsed.ok) << parsed.error;
+  return parsed.command;
+}
+
+TEST(CodecMap, EveryEngineCodecNameHasAnAnswer) {
+  struct Row {
+    const char* engineName;
+    const char* encoder;  // nullptr: not to be had here
+  };
+  const Row rows[] = {
+      {"cudax264", "h264_nvenc"}, {"libx264", "libx264"},     {"mpeg2video", "mpeg2video"},
+      {"msvideo1", "msvideo1"},   {"libxvid", "libxvid"},     {"mpeg4", "mpeg4"},
+      {"mpeg1video", "mpeg1video"}, {"wmv2", "wmv2"},         {"wmv1", "wmv1"},
+      {"h263p", "h263p"},         {"h261", "h261"},           {"msmpeg4", "msmpeg4"},
+      {"msmpeg4v2", "msmpeg4v2"}, {"msmpeg4v1", nullptr},     {"mjpeg", "mjpeg"},
+      {"flv", "flv"},             {"rv10", "rv10"},           {"rv20", "rv20"},
+      {"dvvideo", "dvvideo"},     {"libtheora", "libtheora"}, {"libgsm", "libgsm"},
+      {"vorbis", "libvorbis"},    {"libmp3lame", "libmp3lame"}, {"mp2", "mp2"},
+      {"ac3", "ac3"},             {"dca", "dca"},             {"libfaac", "aac"},
+      {"libopencore_amrnb", nullptr}, {"flac", "flac"},       {"alac", "alac"},
+      {"wmav1", "wmav1"},         {"wmav2", "wmav2"},         {"pcm_s16le", "pcm_s16le"},
+      {"pcm_s16be", "pcm_s16be"}, {"copy", "copy"},
+  };
+  for (const Row& row : rows) {
+    EncoderChoice choice = MapEncoder(row.engineName);
+    if (row.encoder == nullptr) {
+      EXPECT_FALSE(choice.available) << row.engineName;
+      EXPECT_FALSE(choice.reason.empty()) << row.engineName;
+    } else {
+      EXPECT_TRUE(choice.available) << row.engineName;
+      EXPECT_EQ(choice.encoder, row.encoder) << row.engineName;
+    }
+  }
+}
+
+TEST(FfmpegArguments, TranslatesTheBuilderOutput) {
+  EngineCommand c = Command({"-i", "in.avi", "-dxva2", "0", "-hwnd", "7", "-b", "1000k", "-r",
+                             "25", "-aspect", "4:3", "-ab", "128k", "-ar", "44100", "-ac", "2",
+                             "-vol", "384", "-vcodec", "libxvid", "-acodec", "libfaac", "-s",
+                             "640x480", "-ss", "5", "-t", "60", "-out.avi"});
+  FfmpegCommand f = BuildConversionCommand(c, c.input);
+  ASSERT_TRUE(f.ok) << f.error;
+  const auto& argv = f.argv;
+  EXPECT_EQ(argv.front(), "ffmpeg");
+  EXPECT_EQ(argv.back(), "file:-out.avi");
+  EXPECT_EQ(ValueOf(argv, "-i"), "file:in.avi");
+  EXPECT_NE(std::find(argv.begin(), argv.end(), "-y"), argv.end());
+  EXPECT_NE(std::find(argv.begin(), argv.end(), "-nostdin"), argv.end());
+  EXPECT_EQ(ValueOf(argv, "-c:v"), "libxvid");
+  EXPECT_EQ(ValueOf(argv, "-c:a"), "aac");
+  EXPECT_EQ(ValueOf(argv, "-b:v"), "1000k");
+  EXPECT_EQ(ValueOf(argv, "-b:a"), "128k");
+  EXPECT_EQ(ValueOf(argv, "-r"), "25");
+  EXPECT_EQ(ValueOf(argv, "-aspect"), "4:3");
+  EXPECT_EQ(ValueOf(argv, "-ar"), "44100");
+  EXPECT_EQ(ValueOf(argv, "-ac"), "2");
+  EXPECT_EQ(ValueOf(argv, "-s"), "640x480");
+  EXPECT_EQ(ValueOf(argv, "-af"), "volume=1.5");
+  EXPECT_EQ(ValueOf(argv, "-t"), "60");
+  // Seeking happens on the input, before "-i".
+  auto seek = std::find(argv.begin(), argv.end(), "-ss");
+  auto input = std::find(argv.begin(), argv.end(), "-i");
+  ASSERT_NE(seek, argv.end());
+  EXPECT_LT(seek, input);
+  // Options the engine consumes itself never reach ffmpeg.
+  for (const char* own : {"-dxva2", "-hwnd", "-vol", "-vcodec", "-acodec", "-d3dmode"})
+    EXPECT_EQ(std::find(argv.begin(), argv.end(), own), argv.end()) << own;
+}
+
+TEST(FfmpegArguments, VolumeAndSwitches) {
+  struct Case {
+    std::vector<std::string> options;
+    const char* option;
+    const char* value;  // "<absent>" when the option must not appear
+  };
+  const Case cases[] = {
+      {{"-vol", "256"}, "-af", "<absent>"},
+      {{"-vol", "0"}, "-af", "volume=0"},
+      {{"-vol", "84"}, "-af", "volume=0.328125"},
+      {{"-vol", "384", "-an"}, "-af", "<absent>"},
+      {{"-vcodec", "mpeg4", "-vn"}, "-c:v", "<absent>"},
+      {{"-target", "ntsc-dvd", "-aspect", "16:9"}, "-target", "ntsc-dvd"},
+      {{"-acodec", "dca", "-strict", "experimental"}, "-strict", "experimental"},
+      {{"-acodec", "dca"}, "-strict", "experimental"},
+      {{"-acodec", "vorbis"}, "-c:a", "libvorbis"},
+      {{"-vf", "crop=10:10:0:0", "-vf", " scale=20:20 "}, "-vf", "crop=10:10:0:0,scale=20:20"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"-i", "in"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("out.avi");
+    FfmpegCommand f = BuildConversionCommand(Command(args), "in");
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(ValueOf(f.argv, c.option), c.value) << ::testing::PrintToString(c.options);
+  }
+}
+
+TEST(FfmpegArguments, CodecsThatCannotBeHadStopTheRun) {
+  for (const char* option : {"-vcodec", "-acodec"}) {
+    const char* name = option[1] == 'v' ? "msmpeg4v1" : "libopencore_amrnb";
+    FfmpegCommand f = BuildConversionCommand(Command({"-i", "in", option, name, "out.3gp"}), "in");
+    EXPECT_FALSE(f.ok);
+    EXPECT_NE(f.error.find(name), std::string::npos) << f.error;
+    EXPECT_TRUE(f.argv.empty());
+  }
+}
+
+TEST(FilterGraph, PlainChainsPassAndThreeDModesAreRefused) {
+  EXPECT_EQ(BuildVideoFilterGraph({{"crop=600:400:20:40,scale=640:480"}, 0, 0}).graph,
+            "crop=600:400:20:40,scale=640:480");
+  EXPECT_EQ(BuildVideoFilterGraph({{"  ", ""}, 0, 7}).graph, "");
+  VideoFilterGraph threeD = BuildVideoFilterGraph({{}, 1, 5});
+  EXPECT_FALSE(threeD.ok);
+  EXPECT_FALSE(threeD.error.empty());
+}
+
+TEST(FfmpegArguments, ProbeOpensTheFileAsAFile) {
+  FfmpegCommand f = BuildProbeCommand("-concat:x|y");
+  EXPECT_EQ(f.argv.back(), "file:-concat:x|y");
+  EXPECT_EQ(ValueOf(f.argv, "-i"), "file:-concat:x|y");
+}
+
+}  // namespace
+}  // namespace mivora::trancor

@@ -1,0 +1,191 @@
+#include "tools/trancor/EngineRun.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+#include "platform/ChildProcess.h"
+#include "platform/CopyDataEndpoint.h"
+#include "tools/trancor/FfmpegArguments.h"
+#include "tools/trancor/RecordSplitter.h"
+#include "tools/trancor/TrancorExitCodes.h"
+
+namespace mivora::trancor {
+namespace {
+
+// The running ffmpeg, for the signal handler: a stop of trancor alone is
+// passed on, so ffmpeg never outlives it.
+std::atomic<pid_t> g_ffmpegPid{0};
+std::atomic<int> g_stopSignal{0};
+
+void ForwardSignal(int signal) {
+  g_stopSignal.store(signal);
+  pid_t pid = g_ffmpegPid.load();
+  if (pid > 0) ::kill(pid, signal);
+}
+
+// Called once ffmpeg runs: a stop that came while it was being started
+// reaches it now.
+void WatchFfmpeg(pid_t pid) {
+  g_ffmpegPid.store(pid);
+  int signal = g_stopSignal.load();
+  if (signal != 0) ::kill(pid, signal);
+}
+
+void InstallSignalForwarding() {
+  struct sigaction action {};
+  action.sa_handler = ForwardSignal;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(sig, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+void WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+void SendRecord(CopyDataSender* sender, const EngineCommand& command, std::string_view record) {
+  if (!command.hwnd) return;
+  // A record longer than one message goes in pieces; progress records are short.
+  while (!record.empty()) {
+    std::string_view piece = record.substr(0, copydata::kMaxPayloadBytes);
+    sender->Send(*command.hwnd, copydata::kEngineTextWord, piece);
+    record.remove_prefix(piece.size());
+  }
+}
+
+// A name with a line break would put lines of the file's choosing into the
+// report that the probe reads. ffmpeg then opens the file through a link
+// with a plain name in a private folder.
+class InputAlias {
+ public:
+  explicit InputAlias(const std::string& path) : path_(path) {
+    if (path.find_first_of("\r\n") == std::string::npos) return;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/trancor-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) return;
+    std::string target = path;
+    if (target.empty() || target[0] != '/') {
+      char* cwd = ::getcwd(nullptr, 0);
+      if (cwd) target = std::string(cwd) + "/" + target;
+      ::free(cwd);
+    }
+    std::string link = folder + "/source";
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+      std::string extension = path.substr(dot);
+      if (extension.find_first_of("\r\n/") == std::string::npos) link += extension;
+    }
+    if (::symlink(target.c_str(), link.c_str()) == 0) {
+      folder_ = folder;
+      link_ = link;
+    } else {
+      ::rmdir(folder.c_str());
+    }
+  }
+  ~InputAlias() {
+    if (link_.empty()) return;
+    ::unlink(link_.c_str());
+    ::rmdir(folder_.c_str());
+  }
+  // The path ffmpeg opens.
+  const std::string& Path() const { return link_.empty() ? path_ : link_; }
+
+ private:
+  std::string path_, folder_, link_;
+};
+
+int StartFailure(const EngineCommand& command, const std::string& error) {
+  ReportLine(&command, "trancor: ffmpeg is not installed or cannot be started (" + error + ")");
+  return kExitNoFfmpeg;
+}
+
+int RunProbe(const EngineCommand& command) {
+  InputAlias alias(command.input);
+  FfmpegCommand ffmpeg = BuildProbeCommand(alias.Path());
+  ChildOptions options;
+  options.searchPath = true;
+  options.ownProcessGroup = false;
+  options.stdio.output = STDOUT_FILENO;
+  options.stdio.error = STDERR_FILENO;
+  std::string error;
+  std::unique_ptr<ChildProcess> child = ChildProcess::Start(ffmpeg.argv, options, &error);
+  if (!child) return StartFailure(command, error);
+  WatchFfmpeg(child->Pid());
+  int status = child->Wait();
+  g_ffmpegPid.store(0);
+  return status;
+}
+
+int RunConversion(const EngineCommand& command) {
+  InputAlias alias(command.input);
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path());
+  if (!ffmpeg.ok) {
+    ReportLine(&command, "trancor: " + ffmpeg.error);
+    return kExitCannotConvert;
+  }
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    ReportLine(&command, "trancor: cannot make a pipe");
+    return kExitNoFfmpeg;
+  }
+  ChildOptions options;
+  options.searchPath = true;
+  options.ownProcessGroup = false;
+  options.stdio.output = fds[1];
+  options.stdio.error = fds[1];
+  std::string error;
+  std::unique_ptr<ChildProcess> child = ChildProcess::Start(ffmpeg.argv, options, &error);
+  ::close(fds[1]);
+  if (!child) {
+    ::close(fds[0]);
+    return StartFailure(command, error);
+  }
+  WatchFfmpeg(child->Pid());
+
+  CopyDataSender sender;
+  RecordSplitter splitter;
+  char buffer[4096];
+  while (true) {
+    ssize_t got = ::read(fds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    std::string_view bytes(buffer, static_cast<size_t>(got));
+    WriteAll(STDERR_FILENO, bytes);
+    for (const std::string& record : splitter.Feed(bytes)) SendRecord(&sender, command, record);
+  }
+  std::string rest = splitter.Flush();
+  if (!rest.empty()) SendRecord(&sender, command, rest);
+  ::close(fds[0]);
+  int status = child->Wait();
+  g_ffmpegPid.store(0);
+  return status;
+}
+
+}  // namespace
+
+void ReportLine(const EngineCommand* command, const std::string& line) {
+  WriteAll(STDERR_FILENO, line + "\n");
+  if (command && command->hwnd) {
+    CopyDataSender sender;
+    SendRecord(&sender, *command, line);
+  }
+}
+
+int RunEngineCommand(const EngineCommand& command) {
+  InstallSignalForwarding();
+  return command.probe ? RunProbe(command) : RunConversion(command);
+}
+
+}  // namespace mivora::trancor

@@ -1,0 +1,97 @@
+#include "tools/trancor/FfmpegArguments.h"
+
+#include <cstdio>
+
+#include "tools/trancor/CodecMap.h"
+#include "tools/trancor/FilterGraph.h"
+
+namespace mivora::trancor {
+namespace {
+
+constexpr int kUnityVolume = 256;
+
+void Add(std::vector<std::string>* argv, std::initializer_list<std::string> items) {
+  argv->insert(argv->end(), items);
+}
+
+void AddIf(std::vector<std::string>* argv, const std::string& value, const char* option) {
+  if (!value.empty()) Add(argv, {option, value});
+}
+
+// "-vol 384" -> "volume=1.5"; numbers in the C locale.
+std::string VolumeFilter(int volume) {
+  char text[64];
+  std::snprintf(text, sizeof text, "volume=%.6g", static_cast<double>(volume) / kUnityVolume);
+  return text;
+}
+
+}  // namespace
+
+FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
+  FfmpegCommand result;
+  result.ok = true;
+  result.argv = {"ffmpeg", "-hide_banner", "-nostdin", "-i", "file:" + inputPath};
+  return result;
+}
+
+FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath) {
+  FfmpegCommand result;
+  EncoderChoice video, audio;
+  if (!command.videoCodec.empty()) {
+    video = MapEncoder(command.videoCodec);
+    if (!video.available) {
+      result.error = "the video codec \"" + command.videoCodec + "\" cannot be used: " + video.reason;
+      return result;
+    }
+  }
+  if (!command.audioCodec.empty()) {
+    audio = MapEncoder(command.audioCodec);
+    if (!audio.available) {
+      result.error = "the audio codec \"" + command.audioCodec + "\" cannot be used: " + audio.reason;
+      return result;
+    }
+  }
+  VideoFilterGraph filters =
+      BuildVideoFilterGraph({command.videoFilters, command.d3dMode, command.d3dDepth});
+  if (!filters.ok) {
+    result.error = filters.error;
+    return result;
+  }
+
+  std::vector<std::string>& argv = result.argv;
+  Add(&argv, {"ffmpeg", "-hide_banner", "-nostdin", "-y"});
+  // Seeking on the input is fast and, when converting, exact.
+  AddIf(&argv, command.seek, "-ss");
+  Add(&argv, {"-i", "file:" + inputPath});
+  AddIf(&argv, command.target, "-target");
+  if (!command.noVideo) {
+    AddIf(&argv, video.encoder, "-c:v");
+    AddIf(&argv, command.videoBitrate, "-b:v");
+    AddIf(&argv, command.frameRate, "-r");
+    AddIf(&argv, command.aspect, "-aspect");
+    AddIf(&argv, command.size, "-s");
+    AddIf(&argv, filters.graph, "-vf");
+  } else {
+    Add(&argv, {"-vn"});
+  }
+  if (!command.noAudio) {
+    AddIf(&argv, audio.encoder, "-c:a");
+    AddIf(&argv, command.audioBitrate, "-b:a");
+    AddIf(&argv, command.sampleRate, "-ar");
+    AddIf(&argv, command.channels, "-ac");
+    if (command.volume && *command.volume != kUnityVolume)
+      Add(&argv, {"-af", VolumeFilter(*command.volume)});
+  } else {
+    Add(&argv, {"-an"});
+  }
+  // ffmpeg's DTS encoder is marked experimental and needs this to run.
+  std::string strict = command.strict;
+  if (strict.empty() && audio.encoder == "dca" && !command.noAudio) strict = "experimental";
+  AddIf(&argv, strict, "-strict");
+  AddIf(&argv, command.length, "-t");
+  argv.push_back("file:" + command.output);
+  result.ok = true;
+  return result;
+}
+
+}  // namespace mivora::trancor

@@ -1,0 +1,37 @@
+#include "tools/trancor/FilterGraph.h"
+
+namespace mivora::trancor {
+namespace {
+
+std::string TrimBlanks(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos) return "";
+  size_t end = text.find_last_not_of(" \t");
+  return text.substr(start, end - start + 1);
+}
+
+// Several "-vf" options apply one after the other, as one chain.
+std::string JoinChains(const std::vector<std::string>& chains) {
+  std::string graph;
+  for (const std::string& chain : chains) {
+    std::string piece = TrimBlanks(chain);
+    if (piece.empty()) continue;
+    if (!graph.empty()) graph += ',';
+    graph += piece;
+  }
+  return graph;
+}
+
+}  // namespace
+
+VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request) {
+  VideoFilterGraph result;
+  result.graph = JoinChains(request.chains);
+  if (request.d3dMode != 0) {
+    result.ok = false;
+    result.error = "3D mode " + std::to_string(request.d3dMode) + " is not supported yet";
+  }
+  return result;
+}
+
+}  // namespace mivora::trancor
