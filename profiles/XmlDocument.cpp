@@ -233,7 +233,13 @@ bool XmlDocument::LoadText(std::string_view text) {
     error_ = std::string("not well-formed: ") + document_->ErrorStr();
     return false;
   }
+  int roots = 0;
   for (auto* node = document_->FirstChild(); node; node = node->NextSibling()) {
+    if (node->ToElement() && ++roots > 1) {
+      error_ = "more than one root element";
+      document_->Clear();
+      return false;
+    }
     auto* unknown = node->ToUnknown();
     if (unknown && std::string_view(unknown->Value()).starts_with("DOCTYPE")) {
       error_ = "document type declarations are not accepted";

@@ -121,6 +121,18 @@ TEST(ProfileReader, LinesLongerThanTheLimitAreSkippedAndTheRestIsRead) {
   EXPECT_EQ(profile.audioCodec, "MP3");
 }
 
+TEST(ProfileReader, CrLfProfileReadsLikeItsLfTwin) {
+  std::string crlf = test::ReadFile(MIVORA_TEST_DATA_DIR "/profiles/sample-crlf.xml");
+  ASSERT_NE(crlf.find("\r\n"), std::string::npos);
+  std::string lf;
+  for (char c : crlf)
+    if (c != '\r') lf += c;
+  Profile fromCrlf = LoadFrom(crlf), fromLf = LoadFrom(lf);
+  EXPECT_EQ(fromCrlf, fromLf);
+  EXPECT_EQ(fromCrlf.videoCodec, "XviD");
+  EXPECT_EQ(fromCrlf.audioVolumeList.items.back(), "200%");
+}
+
 TEST(ProfileReader, LeadingInteger) {
   const std::pair<const char*, int32_t> cases[] = {
       {"12", 12}, {" 7x", 7}, {"-3", -3}, {"+4", 4}, {"", 0}, {"x1", 0},
