@@ -11,6 +11,8 @@ const std::vector<Command>& Commands() {
       {"gpu", "gpu                      report whether the GPU H.264 encoder can be used", RunGpu},
       {"probe", "probe FILE               print the facts the engine reports about FILE", RunProbe},
       {"demo", "demo                     convert a generated 2-second clip, showing progress", RunDemo},
+      {"profiles", "profiles                 list the profiles: identifier, group, name, path", RunProfiles},
+      {"args", "args PROFILE             print the engine arguments of a profile (path or identifier)", RunArgs},
   };
   return commands;
 }

@@ -21,5 +21,7 @@ const std::vector<Command>& Commands();
 int RunGpu(const Args& args);
 int RunProbe(const Args& args);
 int RunDemo(const Args& args);
+int RunProfiles(const Args& args);
+int RunArgs(const Args& args);
 
 }  // namespace mivora::cli

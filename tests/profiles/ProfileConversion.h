@@ -1,0 +1,30 @@
+#pragma once
+// Converting a generated clip with a profile file through the real engine
+// runner and engine adapter, and checking the result against the profile.
+
+#include <string>
+#include <vector>
+
+#include "profiles/ProfileCatalog.h"
+
+namespace mivora::test {
+
+// The shipped profiles of the program folder, with test names made of their
+// paths (letters and digits only).
+struct ShippedProfile {
+  std::string testName;
+  ProfileEntry entry;
+};
+std::vector<ShippedProfile> ShippedProfilesForTests();
+
+// A clip of `seconds` at 320x240, 25 frames per second, stereo 44.1 kHz, made once per length.
+const std::string& SourceClip(int seconds);
+
+// Converts `source` with the profile file at `profilePath` the way a
+// conversion start does (the profile's arguments, a blank and no edit
+// arguments, finished) and checks what ffprobe reads back: the codecs, frame
+// size, frame rate, sample rate and channels the profile asks for. Adds a
+// test failure naming `what` when anything differs.
+void ConvertAndCheck(const std::string& profilePath, const std::string& source, const std::string& what);
+
+}  // namespace mivora::test

@@ -1,0 +1,119 @@
+// The shipped profile library: every file is complete, its lists agree with
+// its values in both readers, and saving it changes nothing.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "common/Folders.h"
+#include "profiles/EngineArguments.h"
+#include "profiles/ParameterLists.h"
+#include "profiles/Profile.h"
+#include "profiles/ProfileCatalog.h"
+#include "profiles/XmlDocument.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace mivora {
+namespace {
+
+std::vector<ProfileEntry> ShippedProfiles() {
+  ProfileIdTable ids;
+  return ProfileCatalog::Scan(MIVORA_PROGRAM_DIR "/Profiles", ids).All();
+}
+
+struct Adjustable {
+  const char* scalar;
+  std::string Profile::*value;
+  ParameterList Profile::*list;
+};
+const Adjustable kAdjustable[] = {
+    {"VideoCodec", &Profile::videoCodec, &Profile::videoCodecList},
+    {"VideoBitrate", &Profile::videoBitrate, &Profile::videoBitrateList},
+    {"VideoSize", &Profile::videoSize, &Profile::videoSizeList},
+    {"VideoFrameRate", &Profile::videoFrameRate, &Profile::videoFrameRateList},
+    {"VideoAspectRatio", &Profile::videoAspectRatio, &Profile::videoAspectRatioList},
+    {"AudioCodec", &Profile::audioCodec, &Profile::audioCodecList},
+    {"AudioBitrate", &Profile::audioBitrate, &Profile::audioBitrateList},
+    {"AudioSampleRate", &Profile::audioSampleRate, &Profile::audioSampleRateList},
+    {"AudioChannels", &Profile::audioChannels, &Profile::audioChannelsList},
+    {"AudioVolume", &Profile::audioVolume, &Profile::audioVolumeList},
+};
+
+TEST(ProfileLibrary, IsBroadAndHasTheInitialProfile) {
+  auto profiles = ShippedProfiles();
+  std::set<std::string> groups, names;
+  std::set<int32_t> ids;
+  for (const auto& entry : profiles) {
+    groups.insert(entry.group);
+    names.insert(entry.name);
+    ids.insert(entry.id);
+  }
+  EXPECT_GE(profiles.size(), 40u);
+  EXPECT_GE(groups.size(), 7u);
+  EXPECT_EQ(names.size(), profiles.size());
+  EXPECT_EQ(ids.size(), profiles.size());
+  EXPECT_TRUE(FileExists(MIVORA_PROGRAM_DIR "/Profiles/General Video/AVI - Audio Video Interleaved.xml"));
+  // The program folder holds exactly the profiles of the source tree.
+  ProfileIdTable sourceIds;
+  EXPECT_EQ(ProfileCatalog::Scan(MIVORA_SOURCE_PROFILES, sourceIds).All().size(), profiles.size());
+}
+
+TEST(ProfileLibrary, EveryProfileIsCompleteAndItsListsAgreeWithItsValues) {
+  SetProgramFolder(test::MakeTempDir("nogpu"));
+  for (const auto& entry : ShippedProfiles()) {
+    SCOPED_TRACE(entry.relativePath);
+    Profile profile;
+    ASSERT_TRUE(profile.Load(entry.path));
+    XmlDocument document;
+    ASSERT_TRUE(document.Load(entry.path)) << document.Error();
+    EXPECT_EQ(profile.profileName, entry.name);
+    EXPECT_EQ(profile.groupName, entry.group);
+    EXPECT_FALSE(profile.formatExt.empty());
+    EXPECT_FALSE(profile.profileComment.empty());
+    EXPECT_NE(MapCodecName(profile.audioCodec), "copy");
+    if (profile.videoDisable == "Yes") EXPECT_EQ(profile.videoCodec, "None");
+    else EXPECT_NE(MapCodecName(profile.videoCodec), "copy");
+    EXPECT_FALSE(profile.BuildEngineArguments().empty());
+    for (const auto& parameter : kAdjustable) {
+      SCOPED_TRACE(parameter.scalar);
+      const ParameterList& list = profile.*parameter.list;
+      ParameterList fromDocument = ReadParameterList(document, std::string(parameter.scalar) + "List");
+      if (fromDocument.items.empty()) continue;  // not adjustable in this profile
+      // Both readers see the same items; the current value is the selected item.
+      EXPECT_EQ(list, fromDocument);
+      ASSERT_GE(list.index, 0);
+      ASSERT_LT(static_cast<size_t>(list.index), list.items.size());
+      EXPECT_EQ(profile.*parameter.value, list.items[list.index]);
+      EXPECT_EQ(document.Root().SelectChild(parameter.scalar, false).GetIntAttribute("index", -9), list.index);
+      std::set<std::string> distinct(list.items.begin(), list.items.end());
+      EXPECT_EQ(distinct.size(), list.items.size());
+    }
+    if (!profile.videoBitrateList.items.empty()) {
+      EXPECT_EQ(ReadSelectedBitrate(entry.path, "VideoBitrateList"), LeadingInteger(profile.videoBitrate));
+    }
+    if (!profile.audioBitrateList.items.empty()) {
+      EXPECT_EQ(ReadSelectedBitrate(entry.path, "AudioBitrateList"), LeadingInteger(profile.audioBitrate));
+    }
+  }
+  SetProgramFolder(MIVORA_PROGRAM_DIR);
+}
+
+TEST(ProfileLibrary, LoadSaveLoadKeepsEveryRecordAndTheFileItself) {
+  for (const auto& entry : ShippedProfiles()) {
+    SCOPED_TRACE(entry.relativePath);
+    std::string copy = test::MakeTempDir("roundtrip") + "/p.xml";
+    Profile before;
+    ASSERT_TRUE(before.Load(entry.path));
+    XmlDocument document;
+    ASSERT_TRUE(document.Load(entry.path));
+    ASSERT_TRUE(document.Save(copy));
+    Profile after;
+    ASSERT_TRUE(after.Load(copy));
+    EXPECT_EQ(after, before);
+    // The shipped files are already in the saved layout.
+    EXPECT_EQ(test::ReadFile(copy), test::ReadFile(entry.path));
+  }
+}
+
+}  // namespace
+}  // namespace mivora
