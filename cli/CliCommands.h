@@ -19,6 +19,7 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunGpu(const Args& args);
+int RunConvert(const Args& args);
 int RunProbe(const Args& args);
 int RunDemo(const Args& args);
 int RunProfiles(const Args& args);

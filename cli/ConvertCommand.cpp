@@ -1,0 +1,126 @@
+// mivora-cli convert --profile PROFILE -o FOLDER [options] [edit options] FILE...
+// Adds the files as the open-file dialog does (video extensions only,
+// duplicates skipped), builds the jobs and runs the batch with a progress
+// line per file. Ctrl-C cancels like the Cancel button.
+
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "cli/CliCommands.h"
+#include "cli/EditOptions.h"
+#include "cli/ProfileChoice.h"
+#include "cli/TerminalBatchView.h"
+#include "common/Folders.h"
+#include "pipeline/BatchLoop.h"
+#include "pipeline/BatchRunner.h"
+#include "pipeline/TaskBuilder.h"
+
+namespace mivora::cli {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a question waiting for input ends as No
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+constexpr const char* kUsage =
+    "usage: mivora-cli convert --profile PROFILE -o FOLDER [--overwrite | --skip-existing] [--yes]\n"
+    "                          [--keep-partial] [--shutdown] [edit options] FILE...\n";
+
+}  // namespace
+
+int RunConvert(const Args& args) {
+  std::string profileText, folder, error;
+  TerminalAnswers answers;
+  bool keepPartial = false, shutdown = false;
+  EditSettings edits;
+  std::vector<std::string> files;
+  for (size_t i = 0; i < args.size();) {
+    bool matched = false;
+    if (!ParseEditOption(args, &i, &edits, &matched, &error)) {
+      std::fprintf(stderr, "mivora-cli convert: %s\n", error.c_str());
+      return 2;
+    }
+    if (matched) continue;
+    const std::string& a = args[i];
+    bool hasValue = i + 1 < args.size();
+    if ((a == "--profile" || a == "-p") && hasValue) profileText = args[++i];
+    else if ((a == "-o" || a == "--output") && hasValue) folder = args[++i];
+    else if (a == "--overwrite") answers.existing = TerminalAnswers::kOverwrite;
+    else if (a == "--skip-existing") answers.existing = TerminalAnswers::kSkip;
+    else if (a == "--yes") answers.yesToAll = true;
+    else if (a == "--keep-partial") keepPartial = true;
+    else if (a == "--shutdown") shutdown = true;
+    else if (a == "--") {
+      files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (!a.empty() && a[0] == '-' && !FileExists(a)) {
+      std::fprintf(stderr, "mivora-cli convert: unknown option %s\n%s", a.c_str(), kUsage);
+      return 2;
+    } else files.push_back(a);
+    ++i;
+  }
+  if (profileText.empty() || folder.empty() || files.empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  TargetProfile target;
+  if (!ResolveProfile(profileText, &target, &error)) {
+    std::fprintf(stderr, "mivora-cli convert: %s\n", error.c_str());
+    return 1;
+  }
+
+  SourceList list;
+  AddFilesResult added = AddFiles(list, files, target, AddRoute::kDialog);
+  for (const std::string& skipped : added.skipped)
+    std::fprintf(stderr, "skipped %s (not an existing video file, or listed twice)\n", skipped.c_str());
+  if (added.profileFailed) {
+    std::fprintf(stderr, "mivora-cli convert: %s\n", added.error.c_str());
+    return 1;
+  }
+  if (list.Count() == 0) {
+    std::fprintf(stderr, "mivora-cli convert: no files to convert\n");
+    return 1;
+  }
+  if (HasEdits(edits)) {
+    CompleteEdits(&edits);
+    for (size_t i = 0; i < list.Count(); ++i)
+      list.Update(i, [&](SourceItem& item) { item.editSettings = std::make_unique<EditSettings>(edits); });
+  }
+  JobListResult jobs = BuildJobList(list, folder);
+  if (!jobs.ok) {
+    std::fprintf(stderr, "mivora-cli convert: %s\n", jobs.error.c_str());
+    return 1;
+  }
+
+  std::vector<std::string> sources;
+  for (const ConversionJob& job : jobs.jobs) sources.push_back(job.sourcePath);
+  CatchInterrupts();
+  TerminalBatchView view(sources, answers, g_interrupted);
+  BatchRunner runner(view);
+  for (const ConversionJob& job : jobs.jobs) runner.AddJob(job);
+  runner.SetDeleteUnfinished(!keepPartial);
+  runner.SetAutoShutdown(shutdown);
+  if (!runner.Start(&error)) {
+    std::fprintf(stderr, "mivora-cli convert: cannot start the batch: %s\n", error.c_str());
+    return 1;
+  }
+  RunBatchLoop(runner, {.cancelRequested = [] { return g_interrupted.load(); }});
+  if (g_interrupted && !view.completed()) {
+    std::fprintf(stderr, "\nCancelled.%s\n", keepPartial ? "" : " The unfinished file was removed.");
+    return 130;
+  }
+  return view.completed() && view.allSucceeded() ? 0 : 1;
+}
+
+}  // namespace mivora::cli

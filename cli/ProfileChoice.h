@@ -1,0 +1,15 @@
+#pragma once
+// A profile named on the command line: a profile file's path, or an
+// identifier from `mivora-cli profiles`.
+
+#include <string>
+
+#include "pipeline/TaskBuilder.h"
+
+namespace mivora::cli {
+
+// Finds the profile and its menu identifier (0 for a file outside the
+// profile folders). False with `error` when there is no such profile.
+bool ResolveProfile(const std::string& text, TargetProfile* target, std::string* error);
+
+}  // namespace mivora::cli

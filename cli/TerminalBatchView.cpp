@@ -1,0 +1,106 @@
+#include "cli/TerminalBatchView.h"
+
+#include <unistd.h>
+
+#include "common/Folders.h"
+
+namespace mivora::cli {
+
+TerminalBatchView::TerminalBatchView(std::vector<std::string> sources, TerminalAnswers answers,
+                                     const std::atomic<bool>& interrupted)
+    : answers_(answers), interrupted_(interrupted), interactive_(isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) {
+  for (const std::string& source : sources) rows_.push_back({std::string(BaseName(source))});
+}
+
+bool TerminalBatchView::AskYesNo(const std::string& question) {
+  bool aboutExisting = question.rfind("The file '", 0) == 0;
+  if (aboutExisting && answers_.existing != TerminalAnswers::kAsk)
+    return answers_.existing == TerminalAnswers::kOverwrite;
+  if (!aboutExisting && answers_.yesToAll) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::fprintf(stderr, "\n%s", question.c_str());
+  if (!interactive_ || interrupted_) {
+    std::fprintf(stderr, "\nNo (no terminal to ask; see --overwrite, --skip-existing, --yes)\n");
+    return false;
+  }
+  std::fprintf(stderr, " [y/N] ");
+  std::fflush(stderr);
+  char answer[16] = {0};
+  // A Ctrl-C interrupts the read and counts as No.
+  ssize_t n = read(STDIN_FILENO, answer, sizeof answer - 1);
+  return n > 0 && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+void TerminalBatchView::Draw(const Row& row, bool final) {
+  char bar[21];
+  int filled = row.percent / 5;
+  for (int i = 0; i < 20; ++i) bar[i] = i < filled ? '#' : '.';
+  bar[20] = '\0';
+  if (!interactive_ && !final) return;  // a log gets one line per file
+  std::fprintf(stderr, "%s[%s] %3d%%  %s  elapsed %s  left %s%s", interactive_ ? "\r" : "", bar,
+               row.percent, row.name.c_str(), row.elapsed.c_str(), row.remaining.c_str(),
+               final ? "\n" : "");
+  std::fflush(stderr);
+}
+
+void TerminalBatchView::JobStarted(int row) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row >= 0 && row < static_cast<int>(rows_.size())) Draw(rows_[row], false);
+}
+
+void TerminalBatchView::RowProgress(int row, int percent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  rows_[row].percent = percent;
+  Draw(rows_[row], false);
+}
+
+void TerminalBatchView::RowElapsed(int row, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  rows_[row].elapsed = text;
+  Draw(rows_[row], false);
+}
+
+void TerminalBatchView::RowRemaining(int row, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  rows_[row].remaining = text;
+}
+
+void TerminalBatchView::RowRemoved(int row) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row >= 0 && row < static_cast<int>(rows_.size())) rows_.erase(rows_.begin() + row);
+}
+
+void TerminalBatchView::JobFinished(int row, const JobResult& result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  Row& r = rows_[row];
+  if (result.outcome == JobOutcome::kSucceeded) {
+    r.percent = 100;
+    r.remaining = "00:00:00";
+  }
+  Draw(r, true);
+  if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
+    std::fprintf(stderr, "  %s\n", result.reason.c_str());
+  for (const std::string& line : result.engineLines) std::fprintf(stderr, "    %s\n", line.c_str());
+}
+
+void TerminalBatchView::BatchCompleted(const BatchSummary& summary) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  allSucceeded_ = summary.AllSucceeded();
+  completed_ = true;
+  std::printf("%s\n", summary.Text().c_str());
+  for (const JobResult& job : summary.jobs)
+    if (job.outcome == JobOutcome::kSucceeded) std::printf("wrote %s\n", job.outputPath.c_str());
+  if (summary.shuttingDown) std::printf("Shutting the computer down.\n");
+  std::fflush(stdout);
+}
+
+void TerminalBatchView::WorkerFault(const std::string& report) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::fprintf(stderr, "\nThe conversion stopped after a fault:\n%s", report.c_str());
+}
+
+}  // namespace mivora::cli

@@ -1,0 +1,70 @@
+#pragma once
+// Building the source list's items when files are added, the job list when
+// a batch starts, and applying a profile to chosen items. The desktop
+// program and the command line both go through these functions.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/ConversionJob.h"
+#include "pipeline/SourceList.h"
+
+namespace mivora {
+
+// The profile new items get: its file and its menu identifier.
+struct TargetProfile {
+  std::string path;
+  int32_t id = 0;
+};
+
+// How files arrive: the open-file dialog accepts only video extensions;
+// dropped files need only be files.
+enum class AddRoute { kDialog, kDrop };
+
+// MPG, MP4, MOV, FLV, AVI, WMV, ASF, RMVB, MKV, VOB, TS, RM, M4V, any case.
+bool HasVideoFileExtension(std::string_view path);
+
+// Probes the file and fills the item from the target profile. False (with
+// `error`) when the profile cannot be read; a failed probe still gives an
+// item, with empty facts.
+bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
+                     std::string* error);
+
+struct AddFilesResult {
+  std::vector<std::string> added;
+  std::vector<std::string> skipped;  // filtered out, duplicates, folders, missing
+  bool profileFailed = false;        // adding stopped at a file
+  std::string error;
+};
+// Adds the files in order, as the route says. `onAdded` (optional) sees each
+// new item after it is in the list; `pauseAfterEach` lets a window redraw.
+AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
+                        const TargetProfile& target, AddRoute route,
+                        const std::function<void(const SourceItem&)>& onAdded = {},
+                        std::chrono::milliseconds pauseAfterEach = std::chrono::milliseconds(0));
+
+struct JobListResult {
+  bool ok = false;
+  std::vector<ConversionJob> jobs;
+  std::string error;  // why no batch can start
+};
+// One job per item, in list order, writing into `outputFolder`. Fails as a
+// whole when an item's profile can no longer be read.
+JobListResult BuildJobList(SourceList& list, const std::string& outputFolder);
+
+// The output file of a source: folder + title (the name before its last
+// '.') + "." + extension.
+std::string OutputPathFor(std::string folder, std::string_view sourcePath, std::string_view extension);
+
+// Copies the profile at `path` into the items at `rows`: list positions,
+// profile path and identifier, engine arguments, selected video bit rate and,
+// when `withExtension`, the target extension. Rows stay unchanged when the
+// file does not open as a document.
+void ApplyProfileToRows(SourceList& list, const std::vector<size_t>& rows, const std::string& path,
+                        int32_t id, bool withExtension);
+
+}  // namespace mivora
