@@ -1,11 +1,13 @@
-// mivora-cli args PROFILE: the argument text that a conversion with this
-// profile (a profile file's path, or an identifier from `mivora-cli
-// profiles`) hands the engine when the source has no edits.
+// mivora-cli args PROFILE [edit options]: the argument text that a conversion
+// with this profile (a profile file's path, or an identifier from
+// `mivora-cli profiles`) hands the engine: the profile's arguments, a blank,
+// the edit arguments, finished as at the start of a conversion.
 
 #include <cstdio>
 #include <string>
 
 #include "cli/CliCommands.h"
+#include "cli/EditOptions.h"
 #include "common/Folders.h"
 #include "profiles/EngineArguments.h"
 #include "profiles/Profile.h"
@@ -21,11 +23,22 @@ bool IsIdentifier(const std::string& text) {
 }  // namespace
 
 int RunArgs(const Args& args) {
-  if (args.size() != 1) {
-    std::fprintf(stderr, "usage: mivora-cli args PROFILE\n");
+  EditSettings edits;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size();) {
+    bool matched = false;
+    std::string error;
+    if (!ParseEditOption(args, &i, &edits, &matched, &error)) {
+      std::fprintf(stderr, "mivora-cli args: %s\n", error.c_str());
+      return 2;
+    }
+    if (!matched) positional.push_back(args[i++]);
+  }
+  if (positional.size() != 1) {
+    std::fprintf(stderr, "usage: mivora-cli args PROFILE [--edit FIELD=VALUE | edit options]...\n");
     return 2;
   }
-  std::string path = args[0];
+  std::string path = positional[0];
   if (IsIdentifier(path) && !FileExists(path)) {
     ProfileMenu menu(nullptr, nullptr);
     menu.Prepare(0, AppDataFolder("Mivora"));
@@ -38,8 +51,11 @@ int RunArgs(const Args& args) {
   }
   Profile profile;
   if (!IsDirectory(path) && profile.Load(path)) {
-    // The item's profile arguments, one blank, and its (empty) edit arguments.
-    std::string text = FinishEngineArguments(profile.BuildEngineArguments() + " ", profile.videoAspectRatio);
+    // The item's profile arguments, one blank, and its edit arguments.
+    CompleteEdits(&edits);
+    std::string editArguments = edits.BuildEditArguments();
+    std::string text = FinishEngineArguments(profile.BuildEngineArguments() + " " + editArguments,
+                                             profile.videoAspectRatio);
     std::printf("%s\n", text.c_str());
     return 0;
   }

@@ -129,6 +129,24 @@ TEST(ConvertCli, BadInvocationsSayWhy) {
   EXPECT_NE(none.output.find("no files to convert"), std::string::npos) << none.output;
 }
 
+TEST(ArgsCli, PrintsTheWholeJobArgumentText) {
+  test::CommandResult plain = test::RunCommand({kCli, "args", kAvi});
+  ASSERT_EQ(plain.exitCode, 0) << plain.output;
+  test::CommandResult edited = test::RunCommand(
+      {kCli, "args", kAvi, "--edit", "effectsEnabled=1", "--edit", "contrast=100", "--edit",
+       "saturation=100", "--edit", "flipVertical=1", "--edit", "textEnabled=1", "--edit",
+       "watermarkText=-r 5 -s 12x34", "--edit", "fontFile=/f.ttf", "--crop", "10,10,110,90",
+       "--trim", "00:00:05-00:00:07"});
+  ASSERT_EQ(edited.exitCode, 0) << edited.output;
+  // The profile's text, the finished edit chain (the size option moved behind
+  // the crop), and nothing rewritten inside the watermark text.
+  std::string profileArgs = plain.output.substr(0, plain.output.find(" -s 640x480"));
+  EXPECT_EQ(edited.output,
+            profileArgs + "   -vf \"vflip\",\"drawtext=text='-r 5 -s 12x34':fontfile='/f.ttf':"
+            "fontsize=0:fontcolor=00000000:x=0:y=0\",\"crop=100:80:10:10\",\"scale=640:480\" "
+            "-ss 5.000 -t 2.000 \n");
+}
+
 TEST(ConvertCli, CtrlCStopsTheEngineAndRemovesThePartialFile) {
   for (bool keepPartial : {false, true}) {
     std::vector<std::string> clips = Clips(1, 30);
