@@ -1,0 +1,273 @@
+#include "editing/EffectProcessor.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "editing/YuvRgb.h"
+
+namespace mivora {
+namespace {
+
+inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(v <= 0 ? 0 : (v >= 255 ? 255 : v)); }
+
+// Bytes of a chroma plane beyond its (width / 2) x (height / 2) grid (odd
+// sizes only) pass through unchanged.
+void CopyChromaTail(const YuvFrame& in, YuvFrame& out) {
+  const size_t grid = static_cast<size_t>(in.chromaWidth()) * in.chromaRows();
+  const size_t tail = in.chromaBytes() - grid;
+  std::memcpy(out.U() + grid, in.U() + grid, tail);
+  std::memcpy(out.V() + grid, in.V() + grid, tail);
+}
+
+void FlipRows(const uint8_t* in, uint8_t* out, int width, int rows) {
+  for (int r = 0; r < rows; ++r)
+    std::memcpy(out + static_cast<size_t>(r) * width,
+                in + static_cast<size_t>(rows - 1 - r) * width, static_cast<size_t>(width));
+}
+
+void MirrorRows(const uint8_t* in, uint8_t* out, int width, int rows) {
+  for (int r = 0; r < rows; ++r) {
+    const uint8_t* src = in + static_cast<size_t>(r) * width;
+    uint8_t* dst = out + static_cast<size_t>(r) * width;
+    for (int x = 0; x < width; ++x) dst[x] = src[width - 1 - x];
+  }
+}
+
+// One row of the interleaved mode: column x takes column x + shift; columns
+// that are `blank` get `fill`.
+void ShiftRow(const uint8_t* src, uint8_t* dst, int width, int shift, int blankLeft, int blankRight,
+              uint8_t fill) {
+  for (int x = 0; x < width; ++x) {
+    const int from = x + shift;
+    const bool blank = x < blankLeft || x >= blankRight || from < 0 || from >= width;
+    dst[x] = blank ? fill : src[from];
+  }
+}
+
+// One row of the side-by-side mode for a plane of `width` samples.
+void SideBySideRow(const uint8_t* src, uint8_t* dst, int width, int halfDepth, uint8_t fill) {
+  const int half = width / 2;
+  for (int x = 0; x < width; ++x) {
+    const bool left = x < half;
+    const int column = left ? x : x - half;
+    const int from = left ? 2 * (column + halfDepth) : 2 * (column - halfDepth);
+    const bool blank = from < 0 || from >= width || (left ? column < halfDepth : column < -halfDepth);
+    dst[x] = blank ? fill : src[from];
+  }
+}
+
+}  // namespace
+
+YuvFrame& EffectProcessor::Output(Slot slot, const YuvFrame& in) {
+  std::unique_ptr<YuvFrame>& frame = outputs_[slot];
+  if (!frame || !frame->SameSize(in)) frame = std::make_unique<YuvFrame>(in.width(), in.height());
+  return *frame;
+}
+
+const YuvFrame& EffectProcessor::FlipVertical(const YuvFrame& in) {
+  YuvFrame& out = Output(kFlipV, in);
+  if (in.lumaBytes() == 0) return out;
+  FlipRows(in.Y(), out.Y(), in.width(), in.height());
+  FlipRows(in.U(), out.U(), in.chromaWidth(), in.chromaRows());
+  FlipRows(in.V(), out.V(), in.chromaWidth(), in.chromaRows());
+  CopyChromaTail(in, out);
+  return out;
+}
+
+const YuvFrame& EffectProcessor::FlipHorizontal(const YuvFrame& in) {
+  YuvFrame& out = Output(kFlipH, in);
+  if (in.lumaBytes() == 0) return out;
+  MirrorRows(in.Y(), out.Y(), in.width(), in.height());
+  MirrorRows(in.U(), out.U(), in.chromaWidth(), in.chromaRows());
+  MirrorRows(in.V(), out.V(), in.chromaWidth(), in.chromaRows());
+  CopyChromaTail(in, out);
+  return out;
+}
+
+const YuvFrame& EffectProcessor::Sharpen(const YuvFrame& in) {
+  return UnsharpMask(kSharpen, in, 3 * 65536);
+}
+
+const YuvFrame& EffectProcessor::Blur(const YuvFrame& in) { return UnsharpMask(kBlur, in, -65536); }
+
+// Luma unsharp mask: the blurred sample is the 5 x 5 binomial (1 4 6 4 1)
+// sum over the neighbourhood, edges repeated, rounded >> 8; the output is
+// input + ((input - blurred) * amount >> 16), clamped. Chroma is copied.
+const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int amount) {
+  YuvFrame& out = Output(slot, in);
+  if (in.lumaBytes() == 0) return out;
+  const int width = in.width(), height = in.height();
+  std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  columnSums_.assign(static_cast<size_t>(width) + 4, 0);
+  uint16_t* sums = columnSums_.data() + 2;  // sums[-2 .. width + 1]
+  static constexpr int kWeights[5] = {1, 4, 6, 4, 1};
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* rows[5];
+    for (int k = 0; k < 5; ++k)
+      rows[k] = in.Y() + static_cast<size_t>(std::clamp(r + k - 2, 0, height - 1)) * width;
+    for (int x = 0; x < width; ++x)
+      sums[x] = static_cast<uint16_t>(rows[0][x] + 4 * rows[1][x] + 6 * rows[2][x] +
+                                      4 * rows[3][x] + rows[4][x]);
+    sums[-2] = sums[-1] = sums[0];
+    sums[width] = sums[width + 1] = sums[width - 1];
+    const uint8_t* src = in.Y() + static_cast<size_t>(r) * width;
+    uint8_t* dst = out.Y() + static_cast<size_t>(r) * width;
+    for (int x = 0; x < width; ++x) {
+      int sum = 0;
+      for (int k = 0; k < 5; ++k) sum += kWeights[k] * sums[x + k - 2];
+      const int blurred = (sum + 128) >> 8;
+      dst[x] = Clamp255(src[x] + (((src[x] - blurred) * amount) >> 16));
+    }
+  }
+  return out;
+}
+
+const YuvFrame& EffectProcessor::Invert(const YuvFrame& in) {
+  YuvFrame& out = Output(kInvert, in);
+  if (in.lumaBytes() == 0) return out;
+  const uint8_t* src = in.Y();
+  uint8_t* dst = out.Y();
+  for (size_t i = 0; i < in.lumaBytes(); ++i) dst[i] = static_cast<uint8_t>(255 - src[i]);
+  std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  return out;
+}
+
+const YuvFrame& EffectProcessor::FlipColor(const YuvFrame& in) {
+  YuvFrame& out = Output(kFlipColor, in);
+  if (in.lumaBytes() == 0) return out;
+  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  const size_t grid = static_cast<size_t>(in.chromaWidth()) * in.chromaRows();
+  std::memcpy(out.U(), in.V(), grid);
+  std::memcpy(out.V(), in.U(), grid);
+  CopyChromaTail(in, out);
+  return out;
+}
+
+const YuvFrame& EffectProcessor::Gray(const YuvFrame& in) {
+  YuvFrame& out = Output(kGray, in);
+  if (in.lumaBytes() == 0) return out;
+  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  std::memset(out.U(), 128, 2 * in.chromaBytes());
+  return out;
+}
+
+const YuvFrame& EffectProcessor::AgedFilm(const YuvFrame& in) {
+  YuvFrame& out = Output(kAged, in);
+  if (in.lumaBytes() == 0) return out;
+  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  std::memset(out.U(), 116, in.chromaBytes());
+  std::memset(out.V(), 134, in.chromaBytes());
+  return out;
+}
+
+// Y' = (Y - 16) k / 100 + b + 16; chroma (C - 128) k s / 10000 + 128 unless s
+// is 100; divisions truncate, results clamp to 0..255. One table per call.
+const YuvFrame& EffectProcessor::Colour(const YuvFrame& in, int brightness, int contrast,
+                                        int saturation) {
+  YuvFrame& out = Output(kColour, in);
+  if (in.lumaBytes() == 0) return out;
+  uint8_t luma[256], chroma[256];
+  for (int i = 0; i < 256; ++i) {
+    luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
+    chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
+  }
+  const uint8_t* src = in.Y();
+  uint8_t* dst = out.Y();
+  for (size_t i = 0; i < in.lumaBytes(); ++i) dst[i] = luma[src[i]];
+  if (saturation == 100) {
+    std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  } else {
+    const uint8_t* uv = in.U();
+    uint8_t* outUv = out.U();
+    for (size_t i = 0; i < 2 * in.chromaBytes(); ++i) outUv[i] = chroma[uv[i]];
+  }
+  return out;
+}
+
+const YuvFrame& EffectProcessor::Stereo(const YuvFrame& in, int mode, int depth) {
+  YuvFrame& out = Output(k3D, in);
+  if (in.lumaBytes() == 0) return out;
+  const int width = in.width(), height = in.height();
+  const int cw = in.chromaWidth(), ch = in.chromaRows();
+  // Keep |depth| meaningful without overflow; anything past the frame blanks it.
+  depth = std::clamp(depth, -65536, 65536);
+  switch (mode) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+      Anaglyph(in, mode, depth, out);
+      CopyChromaTail(in, out);
+      break;
+    case 4: {
+      // Even rows read to the right by depth, odd rows to the left.
+      const int d = std::abs(depth);
+      for (int r = 0; r < height; ++r)
+        ShiftRow(in.Y() + static_cast<size_t>(r) * width, out.Y() + static_cast<size_t>(r) * width,
+                 width, r % 2 == 0 ? depth : -depth, d, width - d, 0);
+      // Chroma shifts by depth / 2 and blanks only where the shifted column
+      // or column + |depth / 2| leaves the row.
+      const int cd = depth / 2;
+      for (int r = 0; r < ch; ++r) {
+        const size_t offset = static_cast<size_t>(r) * cw;
+        const int shift = r % 2 == 0 ? cd : -cd;
+        ShiftRow(in.U() + offset, out.U() + offset, cw, shift, 0, cw - std::abs(cd), 128);
+        ShiftRow(in.V() + offset, out.V() + offset, cw, shift, 0, cw - std::abs(cd), 128);
+      }
+      CopyChromaTail(in, out);
+      break;
+    }
+    case 5: {
+      const int halfDepth = depth / 2;
+      for (int r = 0; r < height; ++r)
+        SideBySideRow(in.Y() + static_cast<size_t>(r) * width,
+                      out.Y() + static_cast<size_t>(r) * width, width, halfDepth, 0);
+      for (int r = 0; r < ch; ++r) {
+        const size_t offset = static_cast<size_t>(r) * cw;
+        SideBySideRow(in.U() + offset, out.U() + offset, cw, halfDepth, 128);
+        SideBySideRow(in.V() + offset, out.V() + offset, cw, halfDepth, 128);
+      }
+      CopyChromaTail(in, out);
+      break;
+    }
+    default:
+      std::memcpy(out.Y(), in.Y(), in.lumaBytes() + 2 * in.chromaBytes());
+      break;
+  }
+  return out;
+}
+
+// Anaglyphs: with d = |depth|, columns x < d and x >= width - d are black
+// (they lack the partner pixel); elsewhere "near" is column x + d and "far"
+// column x - d for depth > 0, the other way round for depth <= 0.
+void EffectProcessor::Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out) {
+  const int width = in.width(), height = in.height();
+  const size_t bytes = in.lumaBytes() * 3;
+  std::vector<uint8_t> rgb(bytes), shifted(bytes);
+  YuvToRgb(in, rgb.data());
+  const int d = std::abs(depth);
+  const int nearShift = depth > 0 ? d : -d;
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* src = rgb.data() + static_cast<size_t>(r) * width * 3;
+    uint8_t* dst = shifted.data() + static_cast<size_t>(r) * width * 3;
+    for (int x = 0; x < width; ++x) {
+      uint8_t* px = dst + 3 * x;
+      if (x < d || x >= width - d) {
+        px[0] = px[1] = px[2] = 0;
+        continue;
+      }
+      const uint8_t* nearPx = src + 3 * (x + nearShift);
+      const uint8_t* farPx = src + 3 * (x - nearShift);
+      switch (mode) {
+        case 0: px[0] = nearPx[0]; px[1] = farPx[1]; px[2] = farPx[2]; break;
+        case 1: px[0] = nearPx[0]; px[1] = farPx[1]; px[2] = 0; break;
+        case 2: px[0] = nearPx[0]; px[1] = 0; px[2] = farPx[2]; break;
+        default: px[0] = farPx[0]; px[1] = farPx[1]; px[2] = nearPx[2]; break;
+      }
+    }
+  }
+  RgbToYuv(shifted.data(), out);
+}
+
+}  // namespace mivora
