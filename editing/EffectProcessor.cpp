@@ -9,6 +9,14 @@
 namespace mivora {
 namespace {
 
+// Per-pixel loops that pay off with wider vectors get an AVX2 variant, chosen
+// when the program starts.
+#if defined(__x86_64__)
+#define MIVORA_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define MIVORA_VECTOR_KERNEL
+#endif
+
 inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(v <= 0 ? 0 : (v >= 255 ? 255 : v)); }
 
 // Bytes of a chroma plane beyond its (width / 2) x (height / 2) grid (odd
@@ -26,34 +34,74 @@ void FlipRows(const uint8_t* in, uint8_t* out, int width, int rows) {
                 in + static_cast<size_t>(rows - 1 - r) * width, static_cast<size_t>(width));
 }
 
-void MirrorRows(const uint8_t* in, uint8_t* out, int width, int rows) {
+MIVORA_VECTOR_KERNEL void MirrorRows(const uint8_t* in, uint8_t* out, int width, int rows) {
   for (int r = 0; r < rows; ++r) {
-    const uint8_t* src = in + static_cast<size_t>(r) * width;
-    uint8_t* dst = out + static_cast<size_t>(r) * width;
-    for (int x = 0; x < width; ++x) dst[x] = src[width - 1 - x];
+    const uint8_t* __restrict src = in + static_cast<size_t>(r) * width + (width - 1);
+    uint8_t* __restrict dst = out + static_cast<size_t>(r) * width;
+    for (int x = 0; x < width; ++x) dst[x] = src[-x];
   }
+}
+
+// Maps every byte through a table of 256 values.
+MIVORA_VECTOR_KERNEL void MapBytes(const uint8_t* __restrict in, uint8_t* __restrict out, size_t count,
+              const uint8_t* __restrict table) {
+  for (size_t i = 0; i < count; ++i) out[i] = table[in[i]];
 }
 
 // One row of the interleaved mode: column x takes column x + shift; columns
 // that are `blank` get `fill`.
 void ShiftRow(const uint8_t* src, uint8_t* dst, int width, int shift, int blankLeft, int blankRight,
               uint8_t fill) {
-  for (int x = 0; x < width; ++x) {
-    const int from = x + shift;
-    const bool blank = x < blankLeft || x >= blankRight || from < 0 || from >= width;
-    dst[x] = blank ? fill : src[from];
-  }
+  // Columns x with x >= blankLeft, x < blankRight and 0 <= x + shift < width.
+  const int first = std::clamp(std::max(blankLeft, -shift), 0, width);
+  const int end = std::clamp(std::min(blankRight, width - shift), first, width);
+  std::memset(dst, fill, static_cast<size_t>(first));
+  std::memcpy(dst + first, src + first + shift, static_cast<size_t>(end - first));
+  std::memset(dst + end, fill, static_cast<size_t>(width - end));
+}
+
+// Output columns x of one half (count of them: `columns`) take source column
+// 2 (x + shift); x < blankBelow and sources outside the row are `fill`.
+MIVORA_VECTOR_KERNEL void HalfRow(const uint8_t* __restrict src, uint8_t* __restrict dst, int columns,
+                                  int width, int shift, int blankBelow, uint8_t fill) {
+  // 0 <= 2 (x + shift) < width  <=>  -shift <= x < (width + 1) / 2 - shift.
+  const int first = std::clamp(std::max(blankBelow, -shift), 0, columns);
+  const int end = std::clamp((width + 1) / 2 - shift, first, columns);
+  std::memset(dst, fill, static_cast<size_t>(first));
+  for (int x = first; x < end; ++x) dst[x] = src[2 * (x + shift)];
+  std::memset(dst + end, fill, static_cast<size_t>(columns - end));
 }
 
 // One row of the side-by-side mode for a plane of `width` samples.
+// The left half takes column 2 (x + halfDepth) and blanks x < halfDepth, the
+// right half (x counted from the middle) takes 2 (x - halfDepth) and blanks
+// x < -halfDepth; columns whose source leaves the row are blank too.
 void SideBySideRow(const uint8_t* src, uint8_t* dst, int width, int halfDepth, uint8_t fill) {
   const int half = width / 2;
+  HalfRow(src, dst, half, width, halfDepth, halfDepth, fill);
+  HalfRow(src, dst + half, width - half, width, -halfDepth, -halfDepth, fill);
+}
+
+// Vertical 1 4 6 4 1 sums of one row.
+MIVORA_VECTOR_KERNEL void ColumnSums(const uint8_t* const* rows, uint16_t* __restrict sums, int width) {
+  const uint8_t* __restrict r0 = rows[0];
+  const uint8_t* __restrict r1 = rows[1];
+  const uint8_t* __restrict r2 = rows[2];
+  const uint8_t* __restrict r3 = rows[3];
+  const uint8_t* __restrict r4 = rows[4];
+  for (int x = 0; x < width; ++x)
+    sums[x] = static_cast<uint16_t>(r0[x] + 4 * r1[x] + 6 * r2[x] + 4 * r3[x] + r4[x]);
+}
+
+// Horizontal 1 4 6 4 1 over padded column sums (sums[-2 .. width + 1]), then
+// input + ((input - blurred) * amount >> 16), clamped.
+MIVORA_VECTOR_KERNEL void UnsharpRow(const uint8_t* __restrict src, const uint16_t* __restrict sums,
+                uint8_t* __restrict dst, int width, int amount) {
   for (int x = 0; x < width; ++x) {
-    const bool left = x < half;
-    const int column = left ? x : x - half;
-    const int from = left ? 2 * (column + halfDepth) : 2 * (column - halfDepth);
-    const bool blank = from < 0 || from >= width || (left ? column < halfDepth : column < -halfDepth);
-    dst[x] = blank ? fill : src[from];
+    const int sum = sums[x - 2] + 4 * sums[x - 1] + 6 * sums[x] + 4 * sums[x + 1] + sums[x + 2];
+    const int blurred = (sum + 128) >> 8;
+    const int value = src[x] + (((src[x] - blurred) * amount) >> 16);
+    dst[x] = static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
   }
 }
 
@@ -101,24 +149,15 @@ const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int 
   std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
   columnSums_.assign(static_cast<size_t>(width) + 4, 0);
   uint16_t* sums = columnSums_.data() + 2;  // sums[-2 .. width + 1]
-  static constexpr int kWeights[5] = {1, 4, 6, 4, 1};
   for (int r = 0; r < height; ++r) {
     const uint8_t* rows[5];
     for (int k = 0; k < 5; ++k)
       rows[k] = in.Y() + static_cast<size_t>(std::clamp(r + k - 2, 0, height - 1)) * width;
-    for (int x = 0; x < width; ++x)
-      sums[x] = static_cast<uint16_t>(rows[0][x] + 4 * rows[1][x] + 6 * rows[2][x] +
-                                      4 * rows[3][x] + rows[4][x]);
+    ColumnSums(rows, sums, width);
     sums[-2] = sums[-1] = sums[0];
     sums[width] = sums[width + 1] = sums[width - 1];
-    const uint8_t* src = in.Y() + static_cast<size_t>(r) * width;
-    uint8_t* dst = out.Y() + static_cast<size_t>(r) * width;
-    for (int x = 0; x < width; ++x) {
-      int sum = 0;
-      for (int k = 0; k < 5; ++k) sum += kWeights[k] * sums[x + k - 2];
-      const int blurred = (sum + 128) >> 8;
-      dst[x] = Clamp255(src[x] + (((src[x] - blurred) * amount) >> 16));
-    }
+    UnsharpRow(in.Y() + static_cast<size_t>(r) * width, sums, out.Y() + static_cast<size_t>(r) * width,
+               width, amount);
   }
   return out;
 }
@@ -126,9 +165,10 @@ const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int 
 const YuvFrame& EffectProcessor::Invert(const YuvFrame& in) {
   YuvFrame& out = Output(kInvert, in);
   if (in.lumaBytes() == 0) return out;
-  const uint8_t* src = in.Y();
-  uint8_t* dst = out.Y();
-  for (size_t i = 0; i < in.lumaBytes(); ++i) dst[i] = static_cast<uint8_t>(255 - src[i]);
+  const uint8_t* __restrict src = in.Y();
+  uint8_t* __restrict dst = out.Y();
+  const size_t count = in.lumaBytes();
+  for (size_t i = 0; i < count; ++i) dst[i] = static_cast<uint8_t>(255 - src[i]);
   std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
   return out;
 }
@@ -172,16 +212,11 @@ const YuvFrame& EffectProcessor::Colour(const YuvFrame& in, int brightness, int 
     luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
     chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
   }
-  const uint8_t* src = in.Y();
-  uint8_t* dst = out.Y();
-  for (size_t i = 0; i < in.lumaBytes(); ++i) dst[i] = luma[src[i]];
-  if (saturation == 100) {
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
+  if (saturation == 100)
     std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
-  } else {
-    const uint8_t* uv = in.U();
-    uint8_t* outUv = out.U();
-    for (size_t i = 0; i < 2 * in.chromaBytes(); ++i) outUv[i] = chroma[uv[i]];
-  }
+  else
+    MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
   return out;
 }
 

@@ -21,4 +21,9 @@ int BitmapStride(int width);
 void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
                         uint8_t* bits);
 
+// Whether the AVX2 kernels are used (chosen from the processor at start-up;
+// tests switch it to compare both).
+bool ConverterUsesAvx2();
+void SetConverterUsesAvx2(bool use);
+
 }  // namespace mivora

@@ -18,7 +18,15 @@ uint8_t Blue(int y, int u) { return Clamp(y + 1.771 * (u - 128)); }
 uint8_t Green(int y, int u, int v) { return Clamp(y - 0.3456 * (u - 128) - 0.7145 * (v - 128)); }
 uint8_t Red(int y, int v) { return Clamp(y + 1.4022 * (v - 128)); }
 
-TEST(YuvToBgr, ExactForEveryYuvCombination) {
+class YuvToBgrPaths : public testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { SetConverterUsesAvx2(GetParam()); }
+  void TearDown() override { SetConverterUsesAvx2(true); }
+};
+INSTANTIATE_TEST_SUITE_P(Kernels, YuvToBgrPaths, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Avx2" : "Portable"; });
+
+TEST_P(YuvToBgrPaths, ExactForEveryYuvCombination) {
   // One frame per U: 512 x 128 pixels, chroma column = V, and the four luma
   // samples of chroma row r are 4r .. 4r + 3, so every (Y, V) pair occurs.
   const int width = 512, height = 128, cw = 256, ch = 64;
@@ -50,12 +58,12 @@ TEST(YuvToBgr, ExactForEveryYuvCombination) {
 }
 
 // Layout: bottom-up rows, stride padding, chroma of the odd column and row.
-TEST(YuvToBgr, LaysOutRowsBottomUpWithPaddedStride) {
+TEST_P(YuvToBgrPaths, LaysOutRowsBottomUpWithPaddedStride) {
   struct Size {
     int width, height;
   };
   std::mt19937 random(5);
-  for (Size s : {Size{1, 1}, Size{2, 2}, Size{3, 3}, Size{5, 4}, Size{7, 9}, Size{64, 3}, Size{33, 17}}) {
+  for (Size s : {Size{1, 1}, Size{2, 2}, Size{3, 3}, Size{5, 4}, Size{7, 9}, Size{64, 3}, Size{33, 17}, Size{95, 31}}) {
     const int cw = s.width / 2, ch = s.height / 2;
     std::vector<uint8_t> y(s.width * s.height), u(cw * ch), v(cw * ch);
     for (auto* plane : {&y, &u, &v})
