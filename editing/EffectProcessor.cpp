@@ -72,6 +72,27 @@ MIVORA_VECTOR_KERNEL void HalfRow(const uint8_t* __restrict src, uint8_t* __rest
   std::memset(dst + end, fill, static_cast<size_t>(columns - end));
 }
 
+// Pixels first .. end - 1 of one anaglyph row from interleaved R, G, B:
+// "near" is x + nearShift, "far" x - nearShift.
+void ShiftAnaglyphRow(const uint8_t* __restrict src, uint8_t* __restrict dst, int first, int end,
+                      int nearShift, int mode) {
+  const uint8_t* nearPx = src + 3 * (first + nearShift);
+  const uint8_t* farPx = src + 3 * (first - nearShift);
+  uint8_t* out = dst + 3 * first;
+  const int count = end - first;
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* n = nearPx + 3 * i;
+    const uint8_t* f = farPx + 3 * i;
+    uint8_t* o = out + 3 * i;
+    switch (mode) {
+      case 0: o[0] = n[0]; o[1] = f[1]; o[2] = f[2]; break;  // red / cyan
+      case 1: o[0] = n[0]; o[1] = f[1]; o[2] = 0; break;     // red / green
+      case 2: o[0] = n[0]; o[1] = 0; o[2] = f[2]; break;     // red / blue
+      default: o[0] = f[0]; o[1] = f[1]; o[2] = n[2]; break;  // blue / yellow
+    }
+  }
+}
+
 // One row of the side-by-side mode for a plane of `width` samples.
 // The left half takes column 2 (x + halfDepth) and blanks x < halfDepth, the
 // right half (x counted from the middle) takes 2 (x - halfDepth) and blanks
@@ -278,29 +299,23 @@ const YuvFrame& EffectProcessor::Stereo(const YuvFrame& in, int mode, int depth)
 // column x - d for depth > 0, the other way round for depth <= 0.
 void EffectProcessor::Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out) {
   const int width = in.width(), height = in.height();
+  // The two R, G, B buffers are kept between calls like the output frames.
   const size_t bytes = in.lumaBytes() * 3;
-  std::vector<uint8_t> rgb(bytes), shifted(bytes);
+  rgb_.resize(bytes);
+  shifted_.resize(bytes);
+  std::vector<uint8_t>& rgb = rgb_;
+  std::vector<uint8_t>& shifted = shifted_;
   YuvToRgb(in, rgb.data());
   const int d = std::abs(depth);
   const int nearShift = depth > 0 ? d : -d;
+  // Columns d .. width - d - 1 have both partners inside the row.
+  const int first = std::min(d, width), end = std::max(width - d, first);
   for (int r = 0; r < height; ++r) {
     const uint8_t* src = rgb.data() + static_cast<size_t>(r) * width * 3;
     uint8_t* dst = shifted.data() + static_cast<size_t>(r) * width * 3;
-    for (int x = 0; x < width; ++x) {
-      uint8_t* px = dst + 3 * x;
-      if (x < d || x >= width - d) {
-        px[0] = px[1] = px[2] = 0;
-        continue;
-      }
-      const uint8_t* nearPx = src + 3 * (x + nearShift);
-      const uint8_t* farPx = src + 3 * (x - nearShift);
-      switch (mode) {
-        case 0: px[0] = nearPx[0]; px[1] = farPx[1]; px[2] = farPx[2]; break;
-        case 1: px[0] = nearPx[0]; px[1] = farPx[1]; px[2] = 0; break;
-        case 2: px[0] = nearPx[0]; px[1] = 0; px[2] = farPx[2]; break;
-        default: px[0] = farPx[0]; px[1] = farPx[1]; px[2] = nearPx[2]; break;
-      }
-    }
+    std::memset(dst, 0, 3 * static_cast<size_t>(first));
+    std::memset(dst + 3 * end, 0, 3 * static_cast<size_t>(width - end));
+    if (end > first) ShiftAnaglyphRow(src, dst, first, end, nearShift, mode);
   }
   RgbToYuv(shifted.data(), out);
 }

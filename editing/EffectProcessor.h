@@ -2,7 +2,8 @@
 // The editor's live preview of the edits: each operation reads one pane-sized
 // YUV 4:2:0 frame and returns the processor's own output frame for that
 // operation. Output frames live until the next call and are re-created only
-// when the incoming frame's size changes; the processor owns them.
+// when the incoming frame's size changes; the processor owns them, and the
+// scratch buffers too, so a frame of unchanged size allocates nothing.
 
 #include <array>
 #include <cstdint>
@@ -47,6 +48,7 @@ class EffectProcessor {
 
   std::array<std::unique_ptr<YuvFrame>, kSlots> outputs_;
   std::vector<uint16_t> columnSums_;  // scratch of the 5 x 5 mask, one padded row
+  std::vector<uint8_t> rgb_, shifted_;  // scratch of the anaglyphs, width x height x 3
 };
 
 }  // namespace mivora

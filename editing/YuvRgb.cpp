@@ -1,6 +1,7 @@
 #include "editing/YuvRgb.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace mivora {
 namespace {
@@ -11,22 +12,32 @@ int FloorDiv(int a, int b) {
 }
 
 // Y + offset is the floor of the real-valued formula, which after clamping
-// equals the truncated double result; only where the real green value is an
-// integer can double rounding differ, so those pixels take the double path.
+// equals the truncated double result. The offsets are n / 1000 or n / 10000
+// for integers n, so the real value is at least 1e-4 away from an integer
+// unless it is one; only then (and only for green) can double rounding differ,
+// and those (U, V) pairs are marked to take the double path per pixel.
+constexpr int16_t kGreenInDouble = INT16_MIN;
 struct ForwardTables {
   int16_t red[256];
   int16_t blue[256];
+  int16_t green[256 * 256];  // index U * 256 + V
 };
 const ForwardTables& Forward() {
-  static const ForwardTables tables = [] {
-    ForwardTables t;
+  static const ForwardTables* tables = [] {
+    auto* t = new ForwardTables;
     for (int i = 0; i < 256; ++i) {
-      t.red[i] = static_cast<int16_t>(FloorDiv(14022 * (i - 128), 10000));
-      t.blue[i] = static_cast<int16_t>(FloorDiv(1771 * (i - 128), 1000));
+      t->red[i] = static_cast<int16_t>(FloorDiv(14022 * (i - 128), 10000));
+      t->blue[i] = static_cast<int16_t>(FloorDiv(1771 * (i - 128), 1000));
     }
+    for (int u = 0; u < 256; ++u)
+      for (int v = 0; v < 256; ++v) {
+        const int n = -(7145 * (v - 128) + 3456 * (u - 128));
+        t->green[u * 256 + v] =
+            (n != 0 && n % 10000 == 0) ? kGreenInDouble : static_cast<int16_t>(FloorDiv(n, 10000));
+      }
     return t;
   }();
-  return tables;
+  return *tables;
 }
 
 struct BackTables {
@@ -60,31 +71,39 @@ inline int Truncate255(float v) {
 
 }  // namespace
 
+namespace {
+
+inline void StorePixel(int y, int u, int v, const ForwardTables& t, uint8_t* out) {
+  const int green = t.green[u * 256 + v];
+  out[0] = Clamp255(y + t.red[v]);
+  out[1] = green == kGreenInDouble ? Clamp255(static_cast<int>(y - 0.7145 * (v - 128) - 0.3456 * (u - 128)))
+                                   : Clamp255(y + green);
+  out[2] = Clamp255(y + t.blue[u]);
+}
+
+}  // namespace
+
 void YuvToRgb(const YuvFrame& in, uint8_t* rgb) {
   const ForwardTables& t = Forward();
   const int width = in.width(), height = in.height();
   const int cw = in.chromaWidth(), ch = in.chromaRows();
-  const bool hasChroma = cw > 0 && ch > 0;
   for (int i = 0; i < height; ++i) {
     const uint8_t* yRow = in.Y() + static_cast<size_t>(i) * width;
-    const size_t chromaRow = hasChroma ? static_cast<size_t>(std::min(i / 2, ch - 1)) * cw : 0;
     uint8_t* out = rgb + static_cast<size_t>(i) * width * 3;
-    for (int j = 0; j < width; ++j) {
-      int u = 128, v = 128;
-      if (hasChroma) {
-        const size_t k = chromaRow + static_cast<size_t>(std::min(j / 2, cw - 1));
-        u = in.U()[k];
-        v = in.V()[k];
-      }
-      const int y = yRow[j];
-      const int numerator = -(7145 * (v - 128) + 3456 * (u - 128));
-      int green = y + FloorDiv(numerator, 10000);
-      if (numerator != 0 && numerator % 10000 == 0)
-        green = static_cast<int>(y - 0.7145 * (v - 128) - 0.3456 * (u - 128));
-      out[3 * j] = Clamp255(y + t.red[v]);
-      out[3 * j + 1] = Clamp255(green);
-      out[3 * j + 2] = Clamp255(y + t.blue[u]);
+    if (cw == 0 || ch == 0) {
+      for (int j = 0; j < width; ++j) StorePixel(yRow[j], 128, 128, t, out + 3 * j);
+      continue;
     }
+    // Pixels share a chroma sample in pairs; the extra column of an odd
+    // width and the extra row of an odd height use the last one.
+    const size_t chromaRow = static_cast<size_t>(std::min(i / 2, ch - 1)) * cw;
+    const uint8_t* uRow = in.U() + chromaRow;
+    const uint8_t* vRow = in.V() + chromaRow;
+    for (int k = 0; k < cw; ++k) {
+      StorePixel(yRow[2 * k], uRow[k], vRow[k], t, out + 6 * k);
+      StorePixel(yRow[2 * k + 1], uRow[k], vRow[k], t, out + 6 * k + 3);
+    }
+    if (width % 2 == 1) StorePixel(yRow[width - 1], uRow[cw - 1], vRow[cw - 1], t, out + 3 * (width - 1));
   }
 }
 
