@@ -178,7 +178,22 @@ int main(int argc, char** argv) {
   RegisterConvert(1920, 1080);
   RegisterEffects(640, 360);
 
-  benchmark::Initialize(&argc, argv);
+  // Unless told otherwise: five short repetitions of everything, so that a
+  // busy machine disturbs the ratios less.
+  std::vector<char*> args(argv, argv + argc);
+  bool repetitionsGiven = false, minTimeGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    repetitionsGiven |= std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    minTimeGiven |= std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
+  }
+  char repetitions[] = "--benchmark_repetitions=5";
+  char minTime[] = "--benchmark_min_time=0.1";
+  char onlyAggregates[] = "--benchmark_report_aggregates_only=false";
+  if (!repetitionsGiven) args.push_back(repetitions);
+  if (!minTimeGiven) args.push_back(minTime);
+  args.push_back(onlyAggregates);
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
   std::printf("scaler kernels: %s\n", mivora::ScalerUsesAvx2() ? "AVX2" : "portable");
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -3,7 +3,8 @@
 // and, at the end, prints every measurement as a ratio to its reference.
 //
 // Names are "<group>/<case>/<variant>"; every variant is compared with the
-// reference variant ("swscale" or "memcpy") of the same group and case.
+// reference variant ("swscale" or "memcpy") of the same group and case. With
+// repetitions, each benchmark's fastest repetition is used.
 
 #include <benchmark/benchmark.h>
 

@@ -72,27 +72,6 @@ MIVORA_VECTOR_KERNEL void HalfRow(const uint8_t* __restrict src, uint8_t* __rest
   std::memset(dst + end, fill, static_cast<size_t>(columns - end));
 }
 
-// Pixels first .. end - 1 of one anaglyph row from interleaved R, G, B:
-// "near" is x + nearShift, "far" x - nearShift.
-void ShiftAnaglyphRow(const uint8_t* __restrict src, uint8_t* __restrict dst, int first, int end,
-                      int nearShift, int mode) {
-  const uint8_t* nearPx = src + 3 * (first + nearShift);
-  const uint8_t* farPx = src + 3 * (first - nearShift);
-  uint8_t* out = dst + 3 * first;
-  const int count = end - first;
-  for (int i = 0; i < count; ++i) {
-    const uint8_t* n = nearPx + 3 * i;
-    const uint8_t* f = farPx + 3 * i;
-    uint8_t* o = out + 3 * i;
-    switch (mode) {
-      case 0: o[0] = n[0]; o[1] = f[1]; o[2] = f[2]; break;  // red / cyan
-      case 1: o[0] = n[0]; o[1] = f[1]; o[2] = 0; break;     // red / green
-      case 2: o[0] = n[0]; o[1] = 0; o[2] = f[2]; break;     // red / blue
-      default: o[0] = f[0]; o[1] = f[1]; o[2] = n[2]; break;  // blue / yellow
-    }
-  }
-}
-
 // One row of the side-by-side mode for a plane of `width` samples.
 // The left half takes column 2 (x + halfDepth) and blanks x < halfDepth, the
 // right half (x counted from the middle) takes 2 (x - halfDepth) and blanks
@@ -299,25 +278,43 @@ const YuvFrame& EffectProcessor::Stereo(const YuvFrame& in, int mode, int depth)
 // column x - d for depth > 0, the other way round for depth <= 0.
 void EffectProcessor::Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out) {
   const int width = in.width(), height = in.height();
-  // The two R, G, B buffers are kept between calls like the output frames.
-  const size_t bytes = in.lumaBytes() * 3;
-  rgb_.resize(bytes);
-  shifted_.resize(bytes);
-  std::vector<uint8_t>& rgb = rgb_;
-  std::vector<uint8_t>& shifted = shifted_;
-  YuvToRgb(in, rgb.data());
+  // Two R, G, B buffers (three planes each), kept between calls like the
+  // output frames.
+  const size_t plane = in.lumaBytes();
+  rgb_.resize(3 * plane);
+  shifted_.resize(3 * plane);
+  const RgbPlanes source{rgb_.data(), rgb_.data() + plane, rgb_.data() + 2 * plane};
+  const RgbPlanes result{shifted_.data(), shifted_.data() + plane, shifted_.data() + 2 * plane};
+  YuvToRgb(in, source);
   const int d = std::abs(depth);
   const int nearShift = depth > 0 ? d : -d;
+  // Which colours come from the near pixel, which from the far one, which are 0.
+  enum Take { kNear, kFar, kZero };
+  static constexpr Take kTakes[4][3] = {
+      {kNear, kFar, kFar},   // red / cyan
+      {kNear, kFar, kZero},  // red / green
+      {kNear, kZero, kFar},  // red / blue
+      {kFar, kFar, kNear},   // blue / yellow
+  };
+  const uint8_t* from[3] = {source.r, source.g, source.b};
+  uint8_t* to[3] = {result.r, result.g, result.b};
   // Columns d .. width - d - 1 have both partners inside the row.
   const int first = std::min(d, width), end = std::max(width - d, first);
-  for (int r = 0; r < height; ++r) {
-    const uint8_t* src = rgb.data() + static_cast<size_t>(r) * width * 3;
-    uint8_t* dst = shifted.data() + static_cast<size_t>(r) * width * 3;
-    std::memset(dst, 0, 3 * static_cast<size_t>(first));
-    std::memset(dst + 3 * end, 0, 3 * static_cast<size_t>(width - end));
-    if (end > first) ShiftAnaglyphRow(src, dst, first, end, nearShift, mode);
+  for (int c = 0; c < 3; ++c) {
+    const Take take = kTakes[mode][c];
+    const int shift = take == kNear ? nearShift : -nearShift;
+    for (int r = 0; r < height; ++r) {
+      const size_t at = static_cast<size_t>(r) * width;
+      uint8_t* dst = to[c] + at;
+      std::memset(dst, 0, static_cast<size_t>(first));
+      std::memset(dst + end, 0, static_cast<size_t>(width - end));
+      if (take == kZero)
+        std::memset(dst + first, 0, static_cast<size_t>(end - first));
+      else if (end > first)
+        std::memcpy(dst + first, from[c] + at + first + shift, static_cast<size_t>(end - first));
+    }
   }
-  RgbToYuv(shifted.data(), out);
+  RgbToYuv(result, out);
 }
 
 }  // namespace mivora

@@ -1,6 +1,6 @@
 #pragma once
-// Colour conversions of the stereo preview: a YUV 4:2:0 frame to interleaved
-// R, G, B bytes and back.
+// Colour conversions of the stereo preview: a YUV 4:2:0 frame to three planes
+// R, G, B (width x height bytes each) and back.
 //
 // Forward, per pixel (computed as in double precision, truncated toward zero,
 // clamped to 0..255): R = Y + 1.4022 (V-128), G = Y - 0.7145 (V-128) -
@@ -10,8 +10,9 @@
 //
 // Back: Y = 0.299 R + 0.587 G + 0.114 B; per pixel U = B/2 - (0.1684 R +
 // 0.3316 G) + 128 and V = R/2 - 0.4187 G - 0.0813 B + 128, with integer
-// halves, products from single-precision tables, sums in single precision,
-// truncated; a 2 x 2 block stores the sum of its four values >> 2.
+// halves, each product the single-precision value of the double product (as
+// a table of 256 floats per coefficient would hold it), sums in single
+// precision, truncated; a 2 x 2 block stores the sum of its four values >> 2.
 
 #include <cstdint>
 
@@ -19,8 +20,14 @@
 
 namespace mivora {
 
-void YuvToRgb(const YuvFrame& in, uint8_t* rgb);
+struct RgbPlanes {
+  uint8_t* r;
+  uint8_t* g;
+  uint8_t* b;
+};
+
+void YuvToRgb(const YuvFrame& in, const RgbPlanes& out);
 // Writes the Y plane and the chroma grid of `out` (already sized).
-void RgbToYuv(const uint8_t* rgb, YuvFrame& out);
+void RgbToYuv(const RgbPlanes& in, YuvFrame& out);
 
 }  // namespace mivora

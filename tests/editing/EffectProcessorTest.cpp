@@ -107,17 +107,17 @@ TEST(EffectProcessor, ColourConversionIsExactForEveryYuvCombination) {
     for (int j = 0; j < 512; ++j) frame.Y()[i * 512 + j] = static_cast<uint8_t>(4 * (i / 2) + 2 * (i % 2) + j % 2);
   for (int k = 0; k < 256 * 64; ++k) frame.V()[k] = static_cast<uint8_t>(k % 256);
   std::vector<uint8_t> rgb(512 * 128 * 3);
+  const RgbPlanes planes{rgb.data(), rgb.data() + 512 * 128, rgb.data() + 2 * 512 * 128};
   auto clamp = [](double v) { int i = static_cast<int>(v); return i < 0 ? 0 : (i > 255 ? 255 : i); };
   long mismatches = 0;
   for (int u = 0; u < 256; ++u) {
     std::memset(frame.U(), u, frame.chromaBytes());
-    YuvToRgb(frame, rgb.data());
+    YuvToRgb(frame, planes);
     for (int p = 0; p < 512 * 128; ++p) {
       const int y = frame.Y()[p], v = (p % 512) / 2;
-      const uint8_t* px = &rgb[3 * p];
-      mismatches += px[0] != clamp(y + 1.4022 * (v - 128)) ||
-                    px[1] != clamp(y - 0.7145 * (v - 128) - 0.3456 * (u - 128)) ||
-                    px[2] != clamp(y + 1.771 * (u - 128));
+      mismatches += planes.r[p] != clamp(y + 1.4022 * (v - 128)) ||
+                    planes.g[p] != clamp(y - 0.7145 * (v - 128) - 0.3456 * (u - 128)) ||
+                    planes.b[p] != clamp(y + 1.771 * (u - 128));
     }
   }
   EXPECT_EQ(mismatches, 0);
@@ -137,9 +137,10 @@ TEST(EffectProcessor, KnownCases) {
   EXPECT_EQ(Difference(original, processor.FlipVertical(once)), "");
   // Depth 0: every colour from the same pixel, i.e. a plain round trip.
   std::vector<uint8_t> rgb(40 * 30 * 3);
-  YuvToRgb(frame, rgb.data());
+  const RgbPlanes planes{rgb.data(), rgb.data() + 1200, rgb.data() + 2400};
+  YuvToRgb(frame, planes);
   YuvFrame roundTrip(40, 30);
-  RgbToYuv(rgb.data(), roundTrip);
+  RgbToYuv(planes, roundTrip);
   EXPECT_EQ(Difference(ToPicture(roundTrip), processor.Stereo(frame, 0, 0)), "");
 }
 
