@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "ReferenceScaler.h"
 #include "preview/Glimra.h"
 #include "tests/support/TestMedia.h"
 
@@ -112,6 +113,31 @@ TEST(GlimraLibrary, CropFrameAllocatesAndCopiesTheAlignedRegion) {
   EXPECT_EQ(width, 0);
   EXPECT_EQ(planes.y, nullptr);
   GLIMRA_ReleaseResize(context);
+}
+
+TEST(GlimraLibrary, CropFrameMatchesTheReferenceInsideAndOutsideTheFrame) {
+  test::RefFrame source;
+  source.width = 37;
+  source.height = 23;
+  for (auto [plane, bytes] : {std::pair{&source.y, 37 * 23}, {&source.u, 18 * 11}, {&source.v, 18 * 11}})
+    for (int i = 0; i < bytes; ++i) plane->push_back(static_cast<uint8_t>(i * 37 + bytes));
+  const test::RefCrop crops[] = {{0, 0, 37, 23}, {3, 1, 30, 20}, {-6, -3, 10, 9}, {20, 10, 50, 40}, {-8, -4, 45, 27}};
+  for (const test::RefCrop& crop : crops) {
+    const test::RefFrame expected = test::ReferenceCrop(source, crop);
+    ResizeContext* context = GLIMRA_InitResize(37, 23, 10, 10, crop.left, crop.top, crop.right, crop.bottom);
+    YuvPlanes planes{nullptr, nullptr, nullptr};
+    int width = 0, height = 0;
+    GLIMRA_CropFrame(source.y.data(), source.u.data(), source.v.data(), &planes, &width, &height, context);
+    ASSERT_EQ(width, expected.width);
+    ASSERT_EQ(height, expected.height);
+    EXPECT_EQ(std::vector<uint8_t>(planes.y, planes.y + expected.y.size()), expected.y) << crop.left << "," << crop.top;
+    EXPECT_EQ(std::vector<uint8_t>(planes.u, planes.u + expected.u.size()), expected.u);
+    EXPECT_EQ(std::vector<uint8_t>(planes.v, planes.v + expected.v.size()), expected.v);
+    free(planes.y);
+    free(planes.u);
+    free(planes.v);
+    GLIMRA_ReleaseResize(context);
+  }
 }
 
 struct Painted {
