@@ -132,6 +132,17 @@ TEST(FrameScaler, StaysInsideThePlanesForCropsReachingOutside) {
     for (Size d : destinations) ExpectMatchesReference(source, d.width, d.height, crop);
 }
 
+TEST(FrameScaler, MatchesTheReferenceForRandomSizesAndCrops) {
+  std::mt19937 random(2024);
+  auto pick = [&](int low, int high) { return low + static_cast<int>(random() % (high - low + 1)); };
+  for (int round = 0; round < 300; ++round) {
+    const int sw = pick(1, 40), sh = pick(1, 30);
+    const RefFrame source = RandomFrame(sw, sh, static_cast<uint32_t>(round));
+    const RefCrop crop{pick(-12, sw), pick(-8, sh), pick(-4, sw + 12), pick(-4, sh + 8)};
+    ExpectMatchesReference(source, pick(1, 48), pick(1, 36), crop);
+  }
+}
+
 TEST(FrameScaler, CopiesWhenTheAlignedCropHasTheDestinationSize) {
   const RefFrame source = RandomFrame(64, 48, 11);
   // Crop 3,1 .. 43,33 aligns to 4,2 .. 44,34: 40 x 32, no filtering.
