@@ -60,6 +60,17 @@ void ShiftRow(const uint8_t* src, uint8_t* dst, int width, int shift, int blankL
   std::memset(dst + end, fill, static_cast<size_t>(width - end));
 }
 
+// value' = (value - center) * multiplier / divisor + offset, truncated, then
+// clamped; the caller keeps every product inside 32 bits.
+template <int kCenter, int kDivisor>
+MIVORA_VECTOR_KERNEL void ScaleAround(const uint8_t* __restrict in, uint8_t* __restrict out, size_t count,
+                                      int multiplier, int offset) {
+  for (size_t i = 0; i < count; ++i) {
+    const int value = (in[i] - kCenter) * multiplier / kDivisor + offset;
+    out[i] = static_cast<uint8_t>(value <= 0 ? 0 : (value >= 255 ? 255 : value));
+  }
+}
+
 // Output columns x of one half (count of them: `columns`) take source column
 // 2 (x + shift); x < blankBelow and sources outside the row are `fill`.
 MIVORA_VECTOR_KERNEL void HalfRow(const uint8_t* __restrict src, uint8_t* __restrict dst, int columns,
@@ -93,14 +104,16 @@ MIVORA_VECTOR_KERNEL void ColumnSums(const uint8_t* const* rows, uint16_t* __res
     sums[x] = static_cast<uint16_t>(r0[x] + 4 * r1[x] + 6 * r2[x] + 4 * r3[x] + r4[x]);
 }
 
-// Horizontal 1 4 6 4 1 over padded column sums (sums[-2 .. width + 1]), then
-// input + ((input - blurred) * amount >> 16), clamped.
+// Horizontal 1 4 6 4 1 over padded column sums (sums[-2 .. width + 1]),
+// blurred = (sum + 128) >> 8, output input + (input - blurred) * factor,
+// clamped. The sums stay below 65536, so 16-bit lanes suffice.
 MIVORA_VECTOR_KERNEL void UnsharpRow(const uint8_t* __restrict src, const uint16_t* __restrict sums,
-                uint8_t* __restrict dst, int width, int amount) {
+                                     uint8_t* __restrict dst, int width, int16_t factor) {
   for (int x = 0; x < width; ++x) {
-    const int sum = sums[x - 2] + 4 * sums[x - 1] + 6 * sums[x] + 4 * sums[x + 1] + sums[x + 2];
-    const int blurred = (sum + 128) >> 8;
-    const int value = src[x] + (((src[x] - blurred) * amount) >> 16);
+    const uint16_t sum = static_cast<uint16_t>(sums[x - 2] + 4 * sums[x - 1] + 6 * sums[x] +
+                                               4 * sums[x + 1] + sums[x + 2]);
+    const int16_t blurred = static_cast<int16_t>((sum + 128u) >> 8);
+    const int16_t value = static_cast<int16_t>(src[x] + (src[x] - blurred) * factor);
     dst[x] = static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
   }
 }
@@ -133,16 +146,16 @@ const YuvFrame& EffectProcessor::FlipHorizontal(const YuvFrame& in) {
   return out;
 }
 
-const YuvFrame& EffectProcessor::Sharpen(const YuvFrame& in) {
-  return UnsharpMask(kSharpen, in, 3 * 65536);
-}
+const YuvFrame& EffectProcessor::Sharpen(const YuvFrame& in) { return UnsharpMask(kSharpen, in, 3); }
 
-const YuvFrame& EffectProcessor::Blur(const YuvFrame& in) { return UnsharpMask(kBlur, in, -65536); }
+const YuvFrame& EffectProcessor::Blur(const YuvFrame& in) { return UnsharpMask(kBlur, in, -1); }
 
 // Luma unsharp mask: the blurred sample is the 5 x 5 binomial (1 4 6 4 1)
 // sum over the neighbourhood, edges repeated, rounded >> 8; the output is
-// input + ((input - blurred) * amount >> 16), clamped. Chroma is copied.
-const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int amount) {
+// input + ((input - blurred) * amount >> 16), clamped, with amount = factor x
+// 65536 (3 sharpens, -1 blurs), which is exactly input + (input - blurred) x
+// factor. Chroma is copied.
+const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int factor) {
   YuvFrame& out = Output(slot, in);
   if (in.lumaBytes() == 0) return out;
   const int width = in.width(), height = in.height();
@@ -156,8 +169,9 @@ const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int 
     ColumnSums(rows, sums, width);
     sums[-2] = sums[-1] = sums[0];
     sums[width] = sums[width + 1] = sums[width - 1];
-    UnsharpRow(in.Y() + static_cast<size_t>(r) * width, sums, out.Y() + static_cast<size_t>(r) * width,
-               width, amount);
+    const uint8_t* src = in.Y() + static_cast<size_t>(r) * width;
+    uint8_t* dst = out.Y() + static_cast<size_t>(r) * width;
+    UnsharpRow(src, sums, dst, width, factor);
   }
   return out;
 }
@@ -202,21 +216,30 @@ const YuvFrame& EffectProcessor::AgedFilm(const YuvFrame& in) {
 }
 
 // Y' = (Y - 16) k / 100 + b + 16; chroma (C - 128) k s / 10000 + 128 unless s
-// is 100; divisions truncate, results clamp to 0..255. One table per call.
+// is 100; divisions truncate, results clamp to 0..255. Values that keep the
+// products within 32 bits (any sensible setting) are computed directly, the
+// rest through a table per call.
 const YuvFrame& EffectProcessor::Colour(const YuvFrame& in, int brightness, int contrast,
                                         int saturation) {
   YuvFrame& out = Output(kColour, in);
   if (in.lumaBytes() == 0) return out;
-  uint8_t luma[256], chroma[256];
-  for (int i = 0; i < 256; ++i) {
-    luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
-    chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
+  const int64_t chromaFactor = int64_t{contrast} * saturation;
+  const bool direct = std::abs(contrast) <= (1 << 20) && std::abs(brightness) <= (1 << 20) &&
+                      chromaFactor >= -(1 << 24) && chromaFactor <= (1 << 24);
+  if (direct) {
+    ScaleAround<16, 100>(in.Y(), out.Y(), in.lumaBytes(), contrast, brightness + 16);
+    if (saturation != 100)
+      ScaleAround<128, 10000>(in.U(), out.U(), 2 * in.chromaBytes(), static_cast<int>(chromaFactor), 128);
+  } else {
+    uint8_t luma[256], chroma[256];
+    for (int i = 0; i < 256; ++i) {
+      luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
+      chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
+    }
+    MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
+    if (saturation != 100) MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
   }
-  MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
-  if (saturation == 100)
-    std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
-  else
-    MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
+  if (saturation == 100) std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
   return out;
 }
 

@@ -43,7 +43,7 @@ class EffectProcessor {
  private:
   enum Slot { kFlipV, kFlipH, kSharpen, kBlur, kColour, kInvert, kGray, kAged, kFlipColor, k3D, kSlots };
   YuvFrame& Output(Slot slot, const YuvFrame& in);
-  const YuvFrame& UnsharpMask(Slot slot, const YuvFrame& in, int amount);
+  const YuvFrame& UnsharpMask(Slot slot, const YuvFrame& in, int factor);
   void Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out);
 
   std::array<std::unique_ptr<YuvFrame>, kSlots> outputs_;

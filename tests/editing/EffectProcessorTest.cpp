@@ -72,6 +72,10 @@ TEST(EffectProcessor, EveryOperationMatchesTheReference) {
        [](const Picture& p) { return test::RefColour(p, 12, 130, 70); }},
       {"colour dark", [](EffectProcessor& e, const YuvFrame& f) -> const YuvFrame& { return e.Colour(f, -40, 60, 180); },
        [](const Picture& p) { return test::RefColour(p, -40, 60, 180); }},
+      {"colour extreme", [](EffectProcessor& e, const YuvFrame& f) -> const YuvFrame& { return e.Colour(f, -7, 5000000, -9); },
+       [](const Picture& p) { return test::RefColour(p, -7, 5000000, -9); }},
+      {"colour negative", [](EffectProcessor& e, const YuvFrame& f) -> const YuvFrame& { return e.Colour(f, 300, -250, 4000); },
+       [](const Picture& p) { return test::RefColour(p, 300, -250, 4000); }},
       {"colour saturation 100", [](EffectProcessor& e, const YuvFrame& f) -> const YuvFrame& { return e.Colour(f, 5, 150, 100); },
        [](const Picture& p) { return test::RefColour(p, 5, 150, 100); }},
   };
