@@ -83,9 +83,10 @@ void ScalePlane(const PlaneScaleParams& p, PlaneKind kind, const uint8_t* plane,
   const bool empty = p.sourceStride <= 0 || p.sourceRows <= 0;
   const uint16_t* table = CubicWeightTable();
   const int rows = p.sourceRows;
+  // Rows outside the plane read its first or last row.
   auto rowAt = [&](int64_t i) {
-    return plane + static_cast<size_t>(ClampIndex(static_cast<int>(std::clamp<int64_t>(i, -1, rows)), rows)) *
-                       static_cast<size_t>(p.sourceStride);
+    const int64_t row = std::clamp<int64_t>(i, 0, rows - 1);
+    return plane + static_cast<size_t>(row) * static_cast<size_t>(p.sourceStride);
   };
   for (int r = 0; r < p.outputRows; ++r) {
     uint8_t* line = out + static_cast<size_t>(r) * static_cast<size_t>(width);
