@@ -71,6 +71,42 @@ void FillColumns(PlaneScaleParams& p) {
   }
 }
 
+// Shuffle masks for groups of 8 columns: each half (4 columns) reads the 16
+// bytes from its first column's base; dword i gets the bytes at offsets
+// `offset + tap` and `offset + tap + 1` (as 16-bit values) for its column.
+void FillGroupShuffles(const std::vector<int32_t>& base, int first, int end, int stride, int tapsPerRead,
+                       std::vector<uint8_t>& usable, std::vector<int8_t>& pick) {
+  const int groups = std::max(0, (end - first) / 8);
+  const int masks = tapsPerRead / 2;  // 2 (cubic) or 1 (bilinear)
+  usable.assign(static_cast<size_t>(groups), 0);
+  pick.assign(static_cast<size_t>(groups) * 32 * masks, -128);
+  for (int g = 0; g < groups; ++g) {
+    const int c0 = first + 8 * g;
+    bool ok = true;
+    for (int half = 0; half < 2; ++half) {
+      const int start = base[c0 + 4 * half];
+      ok = ok && start + 15 < stride;
+      for (int i = 0; i < 4; ++i) {
+        const int offset = base[c0 + 4 * half + i] - start;
+        ok = ok && offset >= 0 && offset + 3 <= 15;
+      }
+    }
+    if (!ok) continue;
+    usable[g] = 1;
+    for (int half = 0; half < 2; ++half) {
+      const int start = base[c0 + 4 * half];
+      for (int i = 0; i < 4; ++i) {
+        const int offset = base[c0 + 4 * half + i] - start;
+        for (int m = 0; m < masks; ++m) {
+          int8_t* mask = &pick[(static_cast<size_t>(g) * masks + m) * 32 + 16 * half + 4 * i];
+          mask[0] = static_cast<int8_t>(offset + 2 * m);
+          mask[2] = static_cast<int8_t>(offset + 2 * m + 1);
+        }
+      }
+    }
+  }
+}
+
 void PreparePlane(PlaneScaleParams& p, int stride, int rows, int outWidth, int outRows,
                   const PlaneRegion& r, uint8_t fill, bool withColumns = true) {
   p.sourceStride = stride;
@@ -103,7 +139,13 @@ void PreparePlane(PlaneScaleParams& p, int stride, int rows, int outWidth, int o
       p.yStep = (clippedRows - 1) * 65536 / (last - first + 1);
     }
   }
-  if (withColumns) FillColumns(p);
+  if (withColumns) {
+    FillColumns(p);
+    FillGroupShuffles(p.cubicBase, p.cubicInsideFirst, p.cubicInsideEnd, stride, 4, p.cubicGroupShuffles,
+                      p.cubicPick);
+    FillGroupShuffles(p.linearBase, p.linearInsideFirst, p.linearInsideEnd, stride, 2,
+                      p.linearGroupShuffles, p.linearPick);
+  }
 }
 
 bool SizesUsable(int sourceWidth, int sourceHeight, int destinationWidth, int destinationHeight,

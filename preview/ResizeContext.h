@@ -45,6 +45,14 @@ struct PlaneScaleParams {
   std::vector<uint32_t> linearW;      // 32767 - f (low) and f (high), 15 bits
   int cubicInsideFirst = 0, cubicInsideEnd = 0;    // columns whose 4 taps are inside
   int linearInsideFirst = 0, linearInsideEnd = 0;  // columns whose 4 bytes from base are inside
+
+  // Groups of 8 inside columns (from the first inside column) whose taps lie
+  // within 16 bytes from the group's first and fifth column: such a group
+  // reads two 16-byte pieces of the row and picks its taps by byte shuffles
+  // (`cubicPick`: 64 bytes per group, taps -1/0 then +1/+2; `linearPick`: 32
+  // bytes per group). Other groups gather their taps.
+  std::vector<uint8_t> cubicGroupShuffles, linearGroupShuffles;  // 1 where usable
+  std::vector<int8_t> cubicPick, linearPick;
 };
 
 }  // namespace mivora
