@@ -47,8 +47,12 @@ ResizeContext* GLIMRA_InitResize(int sourceWidth, int sourceHeight, int destinat
                                  int destinationHeight, int cropLeft, int cropTop, int cropRight,
                                  int cropBottom) {
   try {
-    return mivora::CreateResizeContext(sourceWidth, sourceHeight, destinationWidth,
-                                       destinationHeight, cropLeft, cropTop, cropRight, cropBottom);
+    ResizeContext* context = mivora::CreateResizeContext(sourceWidth, sourceHeight, destinationWidth,
+                                                         destinationHeight, cropLeft, cropTop, cropRight,
+                                                         cropBottom);
+    if (!context->prepared && destinationWidth != 0 && destinationHeight != 0)
+      PrintFailure("GLIMRA_InitResize", "frame or crop size out of range; frames will not be scaled");
+    return context;
   } catch (const std::exception& error) {
     PrintFailure("GLIMRA_InitResize", error.what());
     return nullptr;
