@@ -44,8 +44,12 @@ struct ResizeCase {
   int left, top, right, bottom;  // crop
 };
 
+// Every registered name, in registration order (the order of the ratio table).
+std::vector<std::string> g_names;
+
 std::string Name(const char* group, const std::string& what, const char* variant) {
-  return std::string(group) + "/" + what + "/" + variant;
+  g_names.push_back(std::string(group) + "/" + what + "/" + variant);
+  return g_names.back();
 }
 
 void RegisterResize(const ResizeCase& c) {
@@ -178,8 +182,8 @@ int main(int argc, char** argv) {
   RegisterConvert(1920, 1080);
   RegisterEffects(640, 360);
 
-  // Unless told otherwise: five short repetitions of everything, so that a
-  // busy machine disturbs the ratios less.
+  // Unless told otherwise: five short repetitions of everything in random
+  // interleaved order, so that a busy machine disturbs the ratios less.
   std::vector<char*> args(argv, argv + argc);
   bool repetitionsGiven = false, minTimeGiven = false;
   for (int i = 1; i < argc; ++i) {
@@ -189,15 +193,17 @@ int main(int argc, char** argv) {
   char repetitions[] = "--benchmark_repetitions=5";
   char minTime[] = "--benchmark_min_time=0.1";
   char onlyAggregates[] = "--benchmark_report_aggregates_only=false";
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
   if (!repetitionsGiven) args.push_back(repetitions);
   if (!minTimeGiven) args.push_back(minTime);
   args.push_back(onlyAggregates);
+  args.push_back(interleave);
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   std::printf("scaler kernels: %s\n", mivora::ScalerUsesAvx2() ? "AVX2" : "portable");
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintRatios(g_names);
   benchmark::Shutdown();
   return 0;
 }

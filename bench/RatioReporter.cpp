@@ -21,7 +21,6 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     // and interference only ever adds time.
     auto found = nanoseconds_.find(name);
     if (found == nanoseconds_.end()) {
-      order_.push_back(name);
       nanoseconds_[name] = time;
     } else if (time < found->second) {
       found->second = time;
@@ -29,11 +28,12 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   }
 }
 
-int RatioReporter::PrintRatios() const {
+int RatioReporter::PrintRatios(const std::vector<std::string>& names) const {
   std::printf("\nratios to the reference (fastest of the repetitions, one thread)\n");
   std::printf("%-48s %12s %12s %8s\n", "measurement", "time (us)", "ref (us)", "ratio");
   int printed = 0;
-  for (const std::string& name : order_) {
+  for (const std::string& name : names) {
+    if (!nanoseconds_.count(name)) continue;
     const size_t slash = name.rfind('/');
     if (slash == std::string::npos || IsReference(name.substr(slash + 1))) continue;
     const std::string stem = name.substr(0, slash);

@@ -17,11 +17,11 @@ namespace mivora::bench {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override;
-  // Prints the ratio table; returns the number of ratios printed.
-  int PrintRatios() const;
+  // Prints the ratio table in the order of `names` (those measured); returns
+  // the number of ratios printed.
+  int PrintRatios(const std::vector<std::string>& names) const;
 
  private:
-  std::vector<std::string> order_;
   std::map<std::string, double> nanoseconds_;
 };
 
