@@ -56,16 +56,23 @@ void RegisterResize(const ResizeCase& c) {
   const std::string what = std::to_string(c.right - c.left) + "x" + std::to_string(c.bottom - c.top) +
                            (c.right - c.left != c.sw ? "_of_" + std::to_string(c.sw) + "x" + std::to_string(c.sh) : "") +
                            "->" + std::to_string(c.dw) + "x" + std::to_string(c.dh);
-  benchmark::RegisterBenchmark(Name("Resize", what, "glimra").c_str(), [c](benchmark::State& state) {
-    Planes source(c.sw, c.sh), out(c.dw, c.dh);
-    std::unique_ptr<ResizeContext> context(
-        CreateResizeContext(c.sw, c.sh, c.dw, c.dh, c.left, c.top, c.right, c.bottom));
-    for (auto _ : state) {
-      ResizeFrame(source.y.data(), source.u.data(), source.v.data(), {out.y.data(), out.u.data(), out.v.data()},
-                  *context);
-      benchmark::DoNotOptimize(out.y.data());
-    }
-  })->Unit(benchmark::kMicrosecond);
+  for (bool avx2 : {true, false}) {
+    // The AVX2 kernels where the processor has them, and the portable ones.
+    if (avx2 && !ScalerUsesAvx2()) continue;
+    benchmark::RegisterBenchmark(Name("Resize", what, avx2 ? "glimra" : "glimra_portable").c_str(),
+                                 [c, avx2](benchmark::State& state) {
+      SetScalerUsesAvx2(avx2);
+      Planes source(c.sw, c.sh), out(c.dw, c.dh);
+      std::unique_ptr<ResizeContext> context(
+          CreateResizeContext(c.sw, c.sh, c.dw, c.dh, c.left, c.top, c.right, c.bottom));
+      for (auto _ : state) {
+        ResizeFrame(source.y.data(), source.u.data(), source.v.data(), {out.y.data(), out.u.data(), out.v.data()},
+                    *context);
+        benchmark::DoNotOptimize(out.y.data());
+      }
+      SetScalerUsesAvx2(true);
+    })->Unit(benchmark::kMicrosecond);
+  }
   benchmark::RegisterBenchmark(Name("Resize", what, "swscale").c_str(), [c](benchmark::State& state) {
     Planes source(c.sw, c.sh), out(c.dw, c.dh);
     const int w = c.right - c.left, h = c.bottom - c.top;
@@ -87,14 +94,20 @@ void RegisterResize(const ResizeCase& c) {
 
 void RegisterConvert(int w, int h) {
   const std::string what = std::to_string(w) + "x" + std::to_string(h);
-  benchmark::RegisterBenchmark(Name("Convert", what, "glimra").c_str(), [w, h](benchmark::State& state) {
-    Planes source(w, h);
-    std::vector<uint8_t> bits(size_t(BitmapStride(w)) * h);
-    for (auto _ : state) {
-      ConvertYuv420ToBgr(source.y.data(), source.u.data(), source.v.data(), w, h, bits.data());
-      benchmark::DoNotOptimize(bits.data());
-    }
-  })->Unit(benchmark::kMicrosecond);
+  for (bool avx2 : {true, false}) {
+    if (avx2 && !ConverterUsesAvx2()) continue;
+    benchmark::RegisterBenchmark(Name("Convert", what, avx2 ? "glimra" : "glimra_portable").c_str(),
+                                 [w, h, avx2](benchmark::State& state) {
+      SetConverterUsesAvx2(avx2);
+      Planes source(w, h);
+      std::vector<uint8_t> bits(size_t(BitmapStride(w)) * h);
+      for (auto _ : state) {
+        ConvertYuv420ToBgr(source.y.data(), source.u.data(), source.v.data(), w, h, bits.data());
+        benchmark::DoNotOptimize(bits.data());
+      }
+      SetConverterUsesAvx2(true);
+    })->Unit(benchmark::kMicrosecond);
+  }
   benchmark::RegisterBenchmark(Name("Convert", what, "swscale").c_str(), [w, h](benchmark::State& state) {
     Planes source(w, h);
     const int stride = BitmapStride(w);
@@ -200,7 +213,8 @@ int main(int argc, char** argv) {
   args.push_back(interleave);
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
-  std::printf("scaler kernels: %s\n", mivora::ScalerUsesAvx2() ? "AVX2" : "portable");
+  std::printf("vector kernels: scaler %s, conversion %s\n", mivora::ScalerUsesAvx2() ? "AVX2" : "portable",
+              mivora::ConverterUsesAvx2() ? "AVX2" : "portable");
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios(g_names);

@@ -30,7 +30,7 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
 
 int RatioReporter::PrintRatios(const std::vector<std::string>& names) const {
   std::printf("\nratios to the reference (fastest of the repetitions, one thread)\n");
-  std::printf("%-48s %12s %12s %8s\n", "measurement", "time (us)", "ref (us)", "ratio");
+  std::printf("%-54s %12s %12s %8s\n", "measurement", "time (us)", "ref (us)", "ratio");
   int printed = 0;
   for (const std::string& name : names) {
     if (!nanoseconds_.count(name)) continue;
@@ -42,7 +42,7 @@ int RatioReporter::PrintRatios(const std::vector<std::string>& names) const {
       auto found = nanoseconds_.find(key);
       if (found == nanoseconds_.end()) continue;
       const double time = nanoseconds_.at(name);
-      std::printf("%-48s %12.1f %12.1f %8.2f\n", name.c_str(), time / 1e3, found->second / 1e3,
+      std::printf("%-54s %12.1f %12.1f %8.2f\n", name.c_str(), time / 1e3, found->second / 1e3,
                   time / found->second);
       ++printed;
       break;
