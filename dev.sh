@@ -2,6 +2,8 @@
 # Mivora's two entry points:
 #   ./dev.sh run    set up, build, and run the program's main job
 #   ./dev.sh test   set up, build, and run every test
+#   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
+#                   BENCH_DIR, default build-bench) and print their ratios
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
 # an address/undefined-behaviour sanitizer build, JOBS for parallel jobs.
 set -euo pipefail
@@ -14,6 +16,13 @@ sanitize=OFF
 [ "${SANITIZE:-0}" = 1 ] && sanitize=ON
 
 scripts/setup.sh
+if [ "$mode" = bench ]; then
+  bench=${BENCH_DIR:-build-bench}
+  cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
+    -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
+  cmake --build "$bench" -j "$jobs" --target frame_bench
+  exec "$bench/bin/frame_bench" ${BENCH_ARGS:-}
+fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVORA_SANITIZE=$sanitize >/dev/null
 cmake --build "$build" -j "$jobs"
 
@@ -28,7 +37,7 @@ case "$mode" in
     cd "$build" && exec ctest --output-on-failure --timeout 900 -j "$jobs" ${CTEST_ARGS:-}
     ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,225 @@
+#include "preview/YuvToBgr.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define MIVORA_HAVE_X86 1
+#endif
+
+namespace mivora {
+namespace {
+
+// What each colour adds to Y for one chroma sample. With the real-valued
+// formulas, Y + offset floored and then clamped equals the truncated and
+// clamped double result (clamping makes floor and truncation agree below 0).
+// The offsets are n / 1000 or n / 10000 for integers n, so the real value is
+// at least 1e-4 away from an integer unless it is one; double rounding can
+// only matter in that last case, which happens for green alone (red and blue
+// are never integers for U, V != 128). Those samples are listed and their
+// pixels recomputed in double precision.
+struct ChromaRow {
+  std::vector<int16_t> blue, green, red;  // chroma width + 1 (last repeated)
+  std::vector<int> exact;                 // samples whose green takes the double path
+};
+
+int FloorDiv(int a, int b) {
+  int q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+int BlueNumerator(int u) { return 1771 * (u - 128); }   // / 1000
+int RedNumerator(int v) { return 14022 * (v - 128); }   // / 10000
+int GreenNumerator(int u, int v) { return -(3456 * (u - 128) + 7145 * (v - 128)); }  // / 10000
+
+uint8_t Clamp255(int value) { return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value)); }
+
+uint8_t GreenAsDouble(int y, int u, int v) {
+  double g = y - 0.3456 * (u - 128) - 0.7145 * (v - 128);
+  return Clamp255(static_cast<int>(g));
+}
+
+bool DetectAvx2() {
+#ifdef MIVORA_HAVE_X86
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+std::atomic<bool> g_useAvx2{DetectAvx2()};
+
+void PrepareSamplesPortable(const uint8_t* u, const uint8_t* v, int first, int end, ChromaRow& row) {
+  for (int k = first; k < end; ++k) {
+    const int n = GreenNumerator(u[k], v[k]);
+    row.blue[k] = static_cast<int16_t>(FloorDiv(BlueNumerator(u[k]), 1000));
+    row.red[k] = static_cast<int16_t>(FloorDiv(RedNumerator(v[k]), 10000));
+    row.green[k] = static_cast<int16_t>(FloorDiv(n, 10000));
+    if (n != 0 && n % 10000 == 0) row.exact.push_back(k);
+  }
+}
+
+void StorePixelsPortable(const uint8_t* y, const ChromaRow& row, int first, int end, uint8_t* out) {
+  for (int j = first; j < end; ++j) {
+    const int k = j / 2;
+    out[3 * j] = Clamp255(y[j] + row.blue[k]);
+    out[3 * j + 1] = Clamp255(y[j] + row.green[k]);
+    out[3 * j + 2] = Clamp255(y[j] + row.red[k]);
+  }
+}
+
+#ifdef MIVORA_HAVE_X86
+// Floor of n / d for 8 integers |n| < 2^24: exact in single precision, as the
+// quotient is either an integer or at least 1e-4 away from one.
+__attribute__((target("avx2"))) inline __m256i FloorDivide(__m256i n, float d) {
+  __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(d));
+  return _mm256_cvttps_epi32(_mm256_floor_ps(q));
+}
+
+__attribute__((target("avx2"))) inline void Store8(int16_t* out, __m256i values) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                   _mm_packs_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
+}
+
+// Returns the first sample not done.
+__attribute__((target("avx2"))) int PrepareSamplesAvx2(const uint8_t* u, const uint8_t* v, int count,
+                                                       ChromaRow& row) {
+  const __m256i bias = _mm256_set1_epi32(128);
+  int k = 0;
+  for (; k + 8 <= count; k += 8) {
+    const __m256i uu = _mm256_sub_epi32(
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + k))), bias);
+    const __m256i vv = _mm256_sub_epi32(
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + k))), bias);
+    const __m256i nb = _mm256_mullo_epi32(uu, _mm256_set1_epi32(1771));
+    const __m256i nr = _mm256_mullo_epi32(vv, _mm256_set1_epi32(14022));
+    const __m256i ng = _mm256_sub_epi32(_mm256_setzero_si256(),
+                                        _mm256_add_epi32(_mm256_mullo_epi32(uu, _mm256_set1_epi32(3456)),
+                                                         _mm256_mullo_epi32(vv, _mm256_set1_epi32(7145))));
+    const __m256i qg = FloorDivide(ng, 10000.0f);
+    Store8(&row.blue[k], FloorDivide(nb, 1000.0f));
+    Store8(&row.red[k], FloorDivide(nr, 10000.0f));
+    Store8(&row.green[k], qg);
+    const __m256i whole = _mm256_cmpeq_epi32(_mm256_mullo_epi32(qg, _mm256_set1_epi32(10000)), ng);
+    const __m256i zero = _mm256_cmpeq_epi32(ng, _mm256_setzero_si256());
+    int mask = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(zero, whole)));
+    while (mask != 0) {
+      row.exact.push_back(k + __builtin_ctz(static_cast<unsigned>(mask)));
+      mask &= mask - 1;
+    }
+  }
+  return k;
+}
+
+// Byte shuffles that interleave 16 blue, green and red bytes into 48 BGR bytes.
+struct InterleaveMasks {
+  alignas(16) int8_t mask[3][3][16];  // [output block][channel][byte]
+  InterleaveMasks() {
+    for (int block = 0; block < 3; ++block)
+      for (int channel = 0; channel < 3; ++channel)
+        for (int m = 0; m < 16; ++m) {
+          const int i = 16 * block + m;
+          mask[block][channel][m] = static_cast<int8_t>(i % 3 == channel ? i / 3 : -128);
+        }
+  }
+};
+const InterleaveMasks g_masks;
+
+// Returns the first pixel not done.
+__attribute__((target("avx2"))) int StorePixelsAvx2(const uint8_t* y, const ChromaRow& row, int width,
+                                                    uint8_t* out) {
+  __m128i masks[3][3];
+  for (int b = 0; b < 3; ++b)
+    for (int c = 0; c < 3; ++c) masks[b][c] = _mm_load_si128(reinterpret_cast<const __m128i*>(g_masks.mask[b][c]));
+  const int16_t* offsets[3] = {row.blue.data(), row.green.data(), row.red.data()};
+  int j = 0;
+  for (; j + 16 <= width; j += 16) {
+    const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + j));
+    const __m128i low = _mm_cvtepu8_epi16(luma);
+    const __m128i high = _mm_cvtepu8_epi16(_mm_srli_si128(luma, 8));
+    __m128i channel[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets[c] + j / 2));
+      channel[c] = _mm_packus_epi16(_mm_add_epi16(low, _mm_unpacklo_epi16(o, o)),
+                                    _mm_add_epi16(high, _mm_unpackhi_epi16(o, o)));
+    }
+    for (int b = 0; b < 3; ++b) {
+      const __m128i bgr = _mm_or_si128(
+          _mm_or_si128(_mm_shuffle_epi8(channel[0], masks[b][0]), _mm_shuffle_epi8(channel[1], masks[b][1])),
+          _mm_shuffle_epi8(channel[2], masks[b][2]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * j + 16 * b), bgr);
+    }
+  }
+  return j;
+}
+#endif
+
+void PrepareChromaRow(const uint8_t* u, const uint8_t* v, int count, ChromaRow& row) {
+  row.exact.clear();
+  int done = 0;
+#ifdef MIVORA_HAVE_X86
+  if (g_useAvx2.load(std::memory_order_relaxed)) done = PrepareSamplesAvx2(u, v, count, row);
+#endif
+  PrepareSamplesPortable(u, v, done, count, row);
+  // The extra column of an odd width uses the last chroma column.
+  row.blue[count] = row.blue[count - 1];
+  row.green[count] = row.green[count - 1];
+  row.red[count] = row.red[count - 1];
+}
+
+void StoreRow(const uint8_t* y, const ChromaRow& row, int width, uint8_t* out) {
+  int done = 0;
+#ifdef MIVORA_HAVE_X86
+  if (g_useAvx2.load(std::memory_order_relaxed)) done = StorePixelsAvx2(y, row, width, out);
+#endif
+  StorePixelsPortable(y, row, done, width, out);
+}
+
+}  // namespace
+
+bool ConverterUsesAvx2() { return g_useAvx2.load(); }
+void SetConverterUsesAvx2(bool use) { g_useAvx2.store(use && DetectAvx2()); }
+
+int BitmapStride(int width) {
+  if (width < 0 || width > kMaxBitmapSide) return 0;
+  return (width * 3 + 3) / 4 * 4;
+}
+
+void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
+                        uint8_t* bits) {
+  if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide) return;
+  const int stride = BitmapStride(width);
+  const int chromaWidth = width / 2, chromaRows = height / 2;
+  const bool hasChroma = chromaWidth > 0 && chromaRows > 0;
+  // Offsets are indexed by x / 2, so they cover width / 2 + 1 samples.
+  const size_t samples = static_cast<size_t>(width / 2) + 1;
+  ChromaRow row{std::vector<int16_t>(samples, 0), std::vector<int16_t>(samples, 0),
+                std::vector<int16_t>(samples, 0), {}};
+  int preparedRow = -1;
+  const uint8_t* uRow = u;
+  const uint8_t* vRow = v;
+  for (int i = 0; i < height; ++i) {
+    const int chromaRow = hasChroma ? std::min(i / 2, chromaRows - 1) : 0;
+    if (hasChroma && chromaRow != preparedRow) {
+      preparedRow = chromaRow;
+      uRow = u + static_cast<size_t>(chromaRow) * static_cast<size_t>(chromaWidth);
+      vRow = v + static_cast<size_t>(chromaRow) * static_cast<size_t>(chromaWidth);
+      PrepareChromaRow(uRow, vRow, chromaWidth, row);
+    }
+    const uint8_t* yRow = y + static_cast<size_t>(i) * static_cast<size_t>(width);
+    uint8_t* out = bits + static_cast<size_t>(height - 1 - i) * static_cast<size_t>(stride);
+    StoreRow(yRow, row, width, out);
+    std::memset(out + 3 * width, 0, static_cast<size_t>(stride - 3 * width));
+    for (int k : row.exact) {
+      for (int j = 2 * k; j < std::min(2 * k + 2, width); ++j)
+        out[3 * j + 1] = GreenAsDouble(yRow[j], uRow[k], vRow[k]);
+      // The extra column of an odd width shares the last chroma sample.
+      if (k == chromaWidth - 1 && width % 2 == 1)
+        out[3 * (width - 1) + 1] = GreenAsDouble(yRow[width - 1], uRow[k], vRow[k]);
+    }
+  }
+}
+
+}  // namespace mivora
