@@ -16,6 +16,7 @@
 #include "pipeline/Trancor.h"
 #include "platform/ChildProcess.h"
 #include "platform/CopyDataEndpoint.h"
+#include "platform/FaultGuard.h"
 
 namespace mivora::cli {
 namespace {
@@ -92,6 +93,7 @@ int RunDemo(const Args&) {
   std::atomic<bool> done{false};
   std::thread worker([&] {
     started = helper.ConvertStart(source, output, endpoint->Number(), kDemoArguments, &exitCode);
+    UninstallFaultTranslator();
     done.store(true);
   });
   auto show = [&](const CopyDataMessage& message) {

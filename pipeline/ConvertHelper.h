@@ -34,6 +34,11 @@ class ConvertHelper {
   // exit code 0); false when it could not be started or the run failed with
   // an error or a machine fault. `window` names the endpoint that receives
   // the engine's console text.
+  //
+  // The run installs the fault translator on the calling thread (again for
+  // each run, with this helper's sink) and leaves it installed, as a batch
+  // worker that guards its own work expects; the thread calls
+  // UninstallFaultTranslator before it ends.
   bool ConvertStart(std::string sourcePath, std::string outputPath,
                     copydata::EndpointNumber window, std::string arguments, int* exitCode);
 

@@ -168,6 +168,14 @@ TEST(TrancorRun, FailuresAreReportedWithTheirExitCodes) {
         folder + "/noffmpeg.avi"},
        kExitNoFfmpeg, "ffmpeg is not installed"},
   };
+  // The source itself as the output, spelled differently: refused, source kept.
+  std::string sourceCopy = folder + "/keep.avi";
+  test::WriteFile(sourceCopy, test::ReadFile(SourceClip()));
+  test::CommandResult same = RunCommand({kTrancor, "-i", sourceCopy, "-hwnd", hwnd, "-vcodec",
+                                         "mpeg4", folder + "/./keep.avi"});
+  EXPECT_EQ(same.exitCode, kExitCannotConvert) << same.output;
+  EXPECT_TRUE(AnyPayloadContains(Drain(*endpoint), "the source file itself"));
+  EXPECT_EQ(test::ReadFile(sourceCopy), test::ReadFile(SourceClip()));
   for (const Case& c : cases) {
     test::CommandResult r = RunCommand(c.argv);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.output;

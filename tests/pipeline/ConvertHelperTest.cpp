@@ -37,6 +37,7 @@ RunResult Convert(ConvertHelper& helper, const std::string& source, const std::s
   std::thread worker([&] {
     result.started = helper.ConvertStart(source, output, endpoint->Number(), arguments,
                                          &result.exitCode);
+    UninstallFaultTranslator();
     done.store(true);
   });
   while (!done.load()) {
@@ -140,6 +141,7 @@ TEST(ConvertHelper, StopEndsTheRunAtOnceAndLeavesNoProcess) {
   int exitCode = -1;
   std::thread worker([&] {
     started = helper.ConvertStart(fifo, output, endpoint->Number(), "-vcodec mpeg4 ", &exitCode);
+    UninstallFaultTranslator();
   });
   ASSERT_TRUE(watcher.WaitForFfmpeg()) << "ffmpeg never ran in the engine's group";
   auto stopAt = Clock::now();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -127,7 +128,19 @@ int RunProbe(const EngineCommand& command) {
   return status;
 }
 
+// True when both paths name one existing file, however they are spelled.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 int RunConversion(const EngineCommand& command) {
+  // Overwriting the source while reading it would destroy it.
+  if (SameFile(command.input, command.output)) {
+    ReportLine(&command, "trancor: the output file is the source file itself");
+    return kExitCannotConvert;
+  }
   InputAlias alias(command.input);
   FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path());
   if (!ffmpeg.ok) {

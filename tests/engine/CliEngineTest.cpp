@@ -1,0 +1,75 @@
+// mivora-cli's probe and demo commands, run as a user runs them.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
+
+namespace mivora {
+namespace {
+
+const std::string kCli = std::string(MIVORA_PROGRAM_DIR) + "/mivora-cli";
+
+// `expected` with "#" standing for one or more digits.
+bool MatchesWithDigits(const std::string& text, const std::string& expected) {
+  size_t t = 0;
+  for (char e : expected) {
+    if (e == '#') {
+      size_t start = t;
+      while (t < text.size() && std::isdigit(static_cast<unsigned char>(text[t]))) ++t;
+      if (t == start) return false;
+    } else if (t >= text.size() || text[t++] != e) {
+      return false;
+    }
+  }
+  return t == text.size();
+}
+
+TEST(CliProbe, PrintsTheTenFieldsInOrder) {
+  std::string folder = test::MakeTempDir("cli");
+  std::string clip = folder + "/-clip with 'odd' name.avi";
+  test::ClipSpec spec;
+  spec.seconds = 1;
+  spec.width = 160;
+  spec.height = 120;
+  test::GenerateClip(clip, spec);
+  test::WriteFile(folder + "/notes.txt", "not a video\n");
+  struct Case {
+    std::string path;
+    int exitCode;
+    std::string pattern;
+  };
+  const Case cases[] = {
+      {clip, 0,
+       "duration=00:00:01\nvideoCodec=mpeg4 \nbitrate=#\nwidth=160\nheight=120\n"
+       "displayAspect=4:3\nframeRate=\naudioCodec=mp3\nsampleRate=44100\naudioBitrate=#\n"},
+      {folder + "/notes.txt", 1,
+       "duration=\nvideoCodec=\nbitrate=\nwidth=\nheight=\ndisplayAspect=\nframeRate=\n"
+       "audioCodec=\nsampleRate=\naudioBitrate=\n"},
+  };
+  for (const Case& c : cases) {
+    test::CommandResult r = test::RunCommand({kCli, "probe", c.path});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+    EXPECT_TRUE(MatchesWithDigits(r.output, c.pattern))
+        << "got:\n" << r.output;
+  }
+  EXPECT_EQ(test::RunCommand({kCli, "probe"}).exitCode, 2);
+}
+
+TEST(CliDemo, ConvertsAGeneratedClipShowingProgress) {
+  test::CommandResult r = test::RunCommand({kCli, "demo"});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("progress: "), std::string::npos) << r.output;
+  size_t at = r.output.find("Output: ");
+  ASSERT_NE(at, std::string::npos) << r.output;
+  std::string path = r.output.substr(at + 8, r.output.find(" (", at) - at - 8);
+  test::ProbeFacts facts = test::ProbeWithFfprobe(path);
+  EXPECT_EQ(facts.video.codec, "mpeg4");
+  EXPECT_EQ(facts.video.width, 320);
+  EXPECT_EQ(facts.audio.codec, "mp3");
+}
+
+}  // namespace
+}  // namespace mivora
