@@ -74,16 +74,20 @@ void AppendStartTag(std::string& out, const tinyxml2::XMLElement& element) {
 // An element and everything inside it, on the current line.
 void AppendElement(std::string& out, const tinyxml2::XMLElement& element) {
   AppendStartTag(out, element);
-  if (element.FirstChild() == nullptr) {
+  // Declarations and other unknown nodes are not written, so an element
+  // holding nothing else is written as an empty element.
+  std::string content;
+  for (auto* node = element.FirstChild(); node != nullptr; node = node->NextSibling()) {
+    if (auto* child = node->ToElement()) AppendElement(content, *child);
+    else if (auto* text = node->ToText()) AppendEscaped(content, text->Value());
+    else if (auto* comment = node->ToComment()) content += std::string("<!--") + comment->Value() + "-->";
+  }
+  if (content.empty()) {
     out += "/>";
     return;
   }
   out += '>';
-  for (auto* node = element.FirstChild(); node != nullptr; node = node->NextSibling()) {
-    if (auto* child = node->ToElement()) AppendElement(out, *child);
-    else if (auto* text = node->ToText()) AppendEscaped(out, text->Value());
-    else if (auto* comment = node->ToComment()) out += std::string("<!--") + comment->Value() + "-->";
-  }
+  out += content;
   out += "</";
   out += element.Name();
   out += '>';

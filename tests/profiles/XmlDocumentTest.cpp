@@ -102,6 +102,8 @@ TEST(XmlDocument, SaveLayoutSurvivesAnyInput) {
       "<?xml version=\"1.0\"?>\r\n<Profile   a=\"1\">\r\n<FormatExt\r\n value=\"q\"/>text<VideoCodec value=\"x\">"
       "<in/>t</VideoCodec><!-- note --></Profile>\r\n",
       "<Profile/>",
+      // An element holding only a node that is not written (found by the fuzzer).
+      "<Profile>\n<X><!junk></X>\n</Profile>",
   };
   for (const std::string& input : inputs) {
     XmlDocument first;
