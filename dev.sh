@@ -4,6 +4,8 @@
 #   ./dev.sh test   set up, build, and run every test
 #   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
 #                   BENCH_DIR, default build-bench) and print their ratios
+#   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
+#                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
 # an address/undefined-behaviour sanitizer build, JOBS for parallel jobs.
 set -euo pipefail
@@ -23,6 +25,25 @@ if [ "$mode" = bench ]; then
   cmake --build "$bench" -j "$jobs" --target frame_bench
   exec "$bench/bin/frame_bench" ${BENCH_ARGS:-}
 fi
+if [ "$mode" = fuzz ]; then
+  fuzz=${FUZZ_DIR:-build-fuzz}
+  CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DMIVORA_BUILD_FUZZERS=ON -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
+  cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer \
+    ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer
+  for target in "$fuzz"/fuzz/*Fuzzer; do
+    corpus="$fuzz/corpus/$(basename "$target")"
+    mkdir -p "$corpus"
+    log="$fuzz/$(basename "$target").log"
+    echo "== $(basename "$target")"
+    rc=0
+    "$target" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 -print_final_stats=1 "$corpus" \
+      >"$log" 2>&1 || rc=$?
+    grep -E '^stat::number_of_executed_units' "$log" || true
+    [ "$rc" = 0 ] || { tail -40 "$log" >&2; echo "$(basename "$target") found a failure" >&2; exit 1; }
+  done
+  exit 0
+fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVORA_SANITIZE=$sanitize >/dev/null
 cmake --build "$build" -j "$jobs"
 
@@ -37,7 +58,7 @@ case "$mode" in
     cd "$build" && exec ctest --output-on-failure --timeout 900 -j "$jobs" ${CTEST_ARGS:-}
     ;;
   *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|fuzz" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,12 @@ if(MIVORA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(MIVORA_BUILD_FUZZERS)
+  # Everything is instrumented for coverage; only the fuzz targets link the fuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # mivora_library(NAME ALIAS SOURCES...): a static core library with its folder on
 # the include path as "folder/Header.h" from the source root.
 function(mivora_core_library name)
