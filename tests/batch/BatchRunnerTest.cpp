@@ -55,6 +55,13 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
+// Resident memory of this process in KiB.
+long ResidentKiB() {
+  std::string status = test::ReadFile("/proc/self/status");
+  size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
+}
+
 int EntriesIn(const char* folder) {
   int n = 0;
   if (DIR* dir = opendir(folder)) {
@@ -264,6 +271,7 @@ TEST(BatchRunner, FiftyJobsLeaveNoDescriptorOrThreadBehind) {
   }
   int fdsBefore = EntriesIn("/proc/self/fd");
   int threadsBefore = EntriesIn("/proc/self/task");
+  long memoryBefore = ResidentKiB();
   ResetLogForNewRun();
   RecordingBatchView view;
   {
@@ -275,6 +283,8 @@ TEST(BatchRunner, FiftyJobsLeaveNoDescriptorOrThreadBehind) {
   EXPECT_TRUE(view.Summary().AllSucceeded()) << view.Summary().Text();
   EXPECT_EQ(EntriesIn("/proc/self/fd"), fdsBefore);
   EXPECT_EQ(EntriesIn("/proc/self/task"), threadsBefore);
+  // Flat memory: 50 jobs may not cost more than a few pages each.
+  EXPECT_LT(ResidentKiB() - memoryBefore, 4096) << memoryBefore;
   std::string log = test::ReadFile(LogFilePath());
   EXPECT_EQ(Count(log, "Enter: ConvertHelper::ConvertStart\n"), 50);
   EXPECT_EQ(Count(log, "Leave: ConvertHelper::ConvertStart, Convert Finish, Result: TRUE"), 50);
