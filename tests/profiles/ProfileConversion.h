@@ -2,6 +2,7 @@
 // Converting a generated clip with a profile file through the real engine
 // runner and engine adapter, and checking the result against the profile.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct ShippedProfile {
   ProfileEntry entry;
 };
 std::vector<ShippedProfile> ShippedProfilesForTests();
+inline void PrintTo(const ShippedProfile& profile, std::ostream* out) { *out << profile.entry.relativePath; }
 
 // A clip of `seconds` at 320x240, 25 frames per second, stereo 44.1 kHz, made once per length.
 const std::string& SourceClip(int seconds);
