@@ -13,6 +13,7 @@ const std::vector<Command>& Commands() {
       {"demo", "demo                     convert a generated 2-second clip, showing progress", RunDemo},
       {"profiles", "profiles                 list the profiles: identifier, group, name, path", RunProfiles},
       {"args", "args PROFILE             print the engine arguments of a profile (path or identifier)", RunArgs},
+      {"adjust", "adjust PROFILE [--show] [NAME=POSITION ...]   show a profile's lists; choose items and save them", RunAdjust},
       {"convert", "convert --profile PROFILE -o FOLDER [options] FILE...   convert files with progress", RunConvert},
   };
   return commands;

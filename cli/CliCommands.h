@@ -24,5 +24,6 @@ int RunProbe(const Args& args);
 int RunDemo(const Args& args);
 int RunProfiles(const Args& args);
 int RunArgs(const Args& args);
+int RunAdjust(const Args& args);
 
 }  // namespace mivora::cli

@@ -280,6 +280,9 @@ std::string XmlDocument::SaveText() const {
     if (auto* text = node->ToText()) {
       std::string_view value = text->Value();
       if (IsBlankText(value)) {
+        // Layout only. Skipped on a line that is still blank, so that layout
+        // text appended after every write never piles up into blank lines.
+        if (CurrentLineIsBlank(out)) continue;
         for (char c : value)
           if (c != '\r') out += c;
       } else {
