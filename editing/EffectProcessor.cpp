@@ -6,16 +6,11 @@
 
 #include "editing/YuvRgb.h"
 
+#include "editing/VectorKernel.h"
+
 namespace mivora {
 namespace {
 
-// Per-pixel loops that pay off with wider vectors get an AVX2 variant, chosen
-// when the program starts.
-#if defined(__x86_64__)
-#define MIVORA_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
-#else
-#define MIVORA_VECTOR_KERNEL
-#endif
 
 inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(v <= 0 ? 0 : (v >= 255 ? 255 : v)); }
 

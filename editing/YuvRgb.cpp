@@ -4,14 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "editing/VectorKernel.h"
+
 namespace mivora {
 namespace {
 
-#if defined(__x86_64__)
-#define MIVORA_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
-#else
-#define MIVORA_VECTOR_KERNEL
-#endif
 
 int FloorDiv(int a, int b) {
   int q = a / b;

@@ -71,18 +71,6 @@ int EntriesIn(const char* folder) {
   return n;
 }
 
-// Processes whose command line mentions `needle` (a leftover engine).
-int ProcessesMentioning(const std::string& needle) {
-  int n = 0;
-  DIR* proc = opendir("/proc");
-  while (dirent* entry = readdir(proc)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    std::string cmdline = test::ReadFile(std::string("/proc/") + entry->d_name + "/cmdline");
-    if (cmdline.find(needle) != std::string::npos) ++n;
-  }
-  closedir(proc);
-  return n;
-}
 
 TEST(BatchRunner, ConvertsEveryJobWithProgressAndLog) {
   ResetLogForNewRun();
@@ -191,7 +179,7 @@ TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {
   EXPECT_EQ(summary.jobs[0].outcome, JobOutcome::kDeleted);
   EXPECT_EQ(summary.jobs[1].outcome, JobOutcome::kSucceeded);
   EXPECT_TRUE(summary.AllSucceeded());
-  EXPECT_EQ(ProcessesMentioning(dir), 0);
+  EXPECT_EQ(test::ProcessesMentioning(dir), 0);
 }
 
 TEST(BatchRunner, QueuedJobsCanBeDeletedFinishedOnesCannot) {
@@ -221,7 +209,7 @@ TEST(BatchRunner, CancelRemovesOrKeepsTheUnfinishedFile) {
     EXPECT_FALSE(view.completed());  // a cancelled batch shows no completion notice
     EXPECT_EQ(FileExists(dir + "/long.mp4"), !deleteUnfinished);
     EXPECT_FALSE(FileExists(dir + "/small.avi"));
-    EXPECT_EQ(ProcessesMentioning(dir), 0);
+    EXPECT_EQ(test::ProcessesMentioning(dir), 0);
     EXPECT_TRUE(runner.Cancel(true));  // after the end: touches nothing
     EXPECT_TRUE(view.Questions().empty());
   }

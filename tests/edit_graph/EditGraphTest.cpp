@@ -164,9 +164,12 @@ TEST(EditGraph, HostileTextsAreDrawnLiterally) {
   // The reference draws the same text read from a file, which needs no escaping.
   const char* texts[] = {"it's \"quoted\"", "a:b\\c;d,e[f]", "100% %{pts} \\n", "Käse 🎬"};
   std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  // The same font under a name full of characters the chain and ffmpeg treat specially.
+  std::string hostileFont = test::MakeTempDir("font 'dir' #$ é, [x];") + "/a:b\\c \"d\".ttf";
+  test::WriteFile(hostileFont, test::ReadFile(font));
   for (const char* text : texts) {
     std::string chain = "drawtext=text='" + EncodeFilterText(text) + "':fontfile='" +
-                        EscapeFilterPath(font) + "':fontsize=20:fontcolor=ffffffff:x=5:y=5";
+                        EscapeFilterPath(hostileFont) + "':fontsize=20:fontcolor=ffffffff:x=5:y=5";
     EditGraph g = BuildEditGraph(chain, std::nullopt);
     ASSERT_TRUE(g.ok) << g.error;
     std::string textFile = test::MakeTempDir("text") + "/t.txt";

@@ -1,5 +1,6 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <dirent.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -51,6 +52,19 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;
+}
+
+int ProcessesMentioning(const std::string& needle) {
+  int count = 0;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return 0;
+  while (dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    if (ReadFile(std::string("/proc/") + entry->d_name + "/cmdline").find(needle) != std::string::npos)
+      ++count;
+  }
+  closedir(proc);
+  return count;
 }
 
 void SetUpTestEnvironment() {

@@ -18,6 +18,9 @@ std::vector<int> RecordedShutdowns();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 
+// Processes whose command line mentions `needle` (an engine left behind).
+int ProcessesMentioning(const std::string& needle);
+
 void SetUpTestEnvironment();
 
 }  // namespace mivora::test

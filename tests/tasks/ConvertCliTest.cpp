@@ -40,18 +40,6 @@ test::CommandResult Convert(std::vector<std::string> args, const std::vector<std
   return test::RunCommand(args);
 }
 
-int ProcessesMentioning(const std::string& needle) {
-  int n = 0;
-  DIR* proc = opendir("/proc");
-  while (dirent* entry = readdir(proc)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    if (test::ReadFile(std::string("/proc/") + entry->d_name + "/cmdline").find(needle) !=
-        std::string::npos)
-      ++n;
-  }
-  closedir(proc);
-  return n;
-}
 
 TEST(ConvertCli, ThreeClipsTwoProfilesWithEdits) {
   std::vector<std::string> clips = Clips(3);
@@ -175,7 +163,7 @@ TEST(ConvertCli, CtrlCStopsTheEngineAndRemovesThePartialFile) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_EQ(FileExists(output), keepPartial);
-    EXPECT_EQ(ProcessesMentioning(out), 0);
+    EXPECT_EQ(test::ProcessesMentioning(out), 0);
   }
 }
 
