@@ -30,11 +30,11 @@ bool MatchesWithDigits(const std::string& text, const std::string& expected) {
 TEST(CliProbe, PrintsTheTenFieldsInOrder) {
   std::string folder = test::MakeTempDir("cli");
   std::string clip = folder + "/-clip with 'odd' name.avi";
-  test::ClipSpec spec;
-  spec.seconds = 1;
-  spec.width = 160;
-  spec.height = 120;
-  test::GenerateClip(clip, spec);
+  test::ClipSpec shape;
+  shape.seconds = 1;
+  shape.width = 160;
+  shape.height = 120;
+  test::GenerateClip(clip, shape);
   test::WriteFile(folder + "/notes.txt", "not a video\n");
   struct Case {
     std::string path;

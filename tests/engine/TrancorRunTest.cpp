@@ -27,11 +27,11 @@ const std::string kTrancor = std::string(MIVORA_PROGRAM_DIR) + "/trancor";
 const std::string& SourceClip() {
   static const std::string path = [] {
     std::string p = test::MakeTempDir("source") + "/source.avi";
-    test::ClipSpec spec;
-    spec.seconds = 1;
-    spec.width = 160;
-    spec.height = 120;
-    test::GenerateClip(p, spec);
+    test::ClipSpec shape;
+    shape.seconds = 1;
+    shape.width = 160;
+    shape.height = 120;
+    test::GenerateClip(p, shape);
     return p;
   }();
   return path;

@@ -74,7 +74,7 @@ TEST(ConvertHelper, ConvertsVideoWithAudioVideoOnlyAndAudioOnly) {
   std::string folder = test::MakeTempDir("convert");
   struct Case {
     const char* source;
-    test::ClipSpec spec;
+    test::ClipSpec shape;
     const char* arguments;
     const char* output;
     const char* videoCodec;
@@ -107,7 +107,7 @@ TEST(ConvertHelper, ConvertsVideoWithAudioVideoOnlyAndAudioOnly) {
   for (const Case& c : cases) {
     std::string source = folder + "/" + c.source;
     std::string output = folder + "/" + c.output;
-    test::GenerateClip(source, c.spec);
+    test::GenerateClip(source, c.shape);
     RunResult r = Convert(helper, source, output, c.arguments);
     ASSERT_TRUE(r.started) << c.source;
     EXPECT_EQ(r.exitCode, 0) << c.source;
@@ -121,7 +121,7 @@ TEST(ConvertHelper, ConvertsVideoWithAudioVideoOnlyAndAudioOnly) {
     EXPECT_EQ(facts.audio.codec, c.audioCodec) << c.output;
     EXPECT_EQ(facts.audio.sampleRate, c.sampleRate) << c.output;
     EXPECT_EQ(facts.audio.channels, c.channels) << c.output;
-    EXPECT_NEAR(facts.durationSeconds, c.spec.seconds, 0.2) << c.output;
+    EXPECT_NEAR(facts.durationSeconds, c.shape.seconds, 0.2) << c.output;
   }
   EXPECT_EQ(test::LogLinesWith("Enter: ConvertHelper::ConvertStart").size(), 4u);
   EXPECT_EQ(test::LogLinesWith("Leave: ConvertHelper::ConvertStart, Convert Finish, Result: TRUE")
@@ -175,10 +175,10 @@ TEST(ConvertHelper, StopWithoutARunReturnsAtOnce) {
 
 TEST(ConvertHelper, AwkwardPathsConvertAndTouchNoOtherFile) {
   std::string folder = test::MakeTempDir("awkward");
-  test::ClipSpec spec;
-  spec.seconds = 1;
-  spec.width = 160;
-  spec.height = 120;
+  test::ClipSpec shape;
+  shape.seconds = 1;
+  shape.width = 160;
+  shape.height = 120;
   const std::string names[] = {
       "with blank",  "quote\"d", "apostrophe's", "\xC3\xBCn\xC3\xAF c\xC3\xB6" "d\xC3\xA9 \xE6\x97\xA5",
       "hash#1",      "dollar$HOME", "-y", "back\\slash\\", "concat:x|y",
@@ -188,7 +188,7 @@ TEST(ConvertHelper, AwkwardPathsConvertAndTouchNoOtherFile) {
   for (const std::string& name : names) {
     std::string source = folder + "/" + name + ".mp4";
     std::string output = folder + "/" + name + ".avi";
-    test::GenerateClip(source, spec);
+    test::GenerateClip(source, shape);
     expected.insert(name + ".mp4");
     RunResult r = Convert(helper, source, output, "-vcodec mpeg4 -acodec mp2 -s 96x72 ");
     ASSERT_TRUE(r.started) << name;
@@ -204,12 +204,12 @@ TEST(ConvertHelper, AwkwardPathsConvertAndTouchNoOtherFile) {
 
 TEST(ConvertHelper, LongArgumentTextsAreNeverCut) {
   std::string folder = test::MakeTempDir("long");
-  test::ClipSpec spec;
-  spec.seconds = 1;
-  spec.width = 160;
-  spec.height = 120;
+  test::ClipSpec shape;
+  shape.seconds = 1;
+  shape.width = 160;
+  shape.height = 120;
   std::string source = folder + "/in.mp4";
-  test::GenerateClip(source, spec);
+  test::GenerateClip(source, shape);
   // 300 quoted filter segments push the size option far past 1024 bytes.
   std::string arguments = "-vcodec mpeg4 -an -vf ";
   for (int i = 0; i < 300; ++i) arguments += (i ? ",\"null\"" : "\"null\"");
@@ -226,12 +226,12 @@ TEST(ConvertHelper, LongArgumentTextsAreNeverCut) {
 
 TEST(ConvertHelper, ACodecThatCannotBeHadEndsWithAnExitCodeAndNoFile) {
   std::string folder = test::MakeTempDir("nocodec");
-  test::ClipSpec spec;
-  spec.seconds = 1;
-  spec.width = 160;
-  spec.height = 120;
+  test::ClipSpec shape;
+  shape.seconds = 1;
+  shape.width = 160;
+  shape.height = 120;
   std::string source = folder + "/in.mp4";
-  test::GenerateClip(source, spec);
+  test::GenerateClip(source, shape);
   ConvertHelper helper;
   RunResult r =
       Convert(helper, source, folder + "/out.3gp", "-vcodec h263p -acodec libopencore_amrnb ");

@@ -34,7 +34,7 @@ TEST(TrancorProbe, GeneratedClipsProbeToTheirFacts) {
   std::string folder = test::MakeTempDir("clips");
   struct Case {
     const char* name;
-    test::ClipSpec spec;
+    test::ClipSpec shape;
     const char* fields;
   };
   test::ClipSpec both;
@@ -60,7 +60,7 @@ TEST(TrancorProbe, GeneratedClipsProbeToTheirFacts) {
   };
   for (const Case& c : cases) {
     std::string path = folder + "/" + c.name;
-    test::GenerateClip(path, c.spec);
+    test::GenerateClip(path, c.shape);
     ProbeResult r = RunProbe(path);
     EXPECT_TRUE(r.found) << c.name;
     // Compare the fields the case names; bit rates vary with the encoder.
@@ -101,12 +101,12 @@ TEST(TrancorProbe, MetadataCannotOverrideTheProbedFacts) {
 
 TEST(TrancorProbe, AwkwardFileNamesProbeTheirOwnFile) {
   std::string folder = test::MakeTempDir("names");
-  test::ClipSpec spec;
-  spec.seconds = 1;
-  spec.width = 160;
-  spec.height = 120;
+  test::ClipSpec shape;
+  shape.seconds = 1;
+  shape.width = 160;
+  shape.height = 120;
   // A decoy the names below must never lead to.
-  test::ClipSpec decoy = spec;
+  test::ClipSpec decoy = shape;
   decoy.width = 320;
   decoy.height = 240;
   test::GenerateClip(folder + "/a.avi", decoy);
@@ -121,7 +121,7 @@ TEST(TrancorProbe, AwkwardFileNamesProbeTheirOwnFile) {
   ASSERT_EQ(::chdir(folder.c_str()), 0);
   for (const std::string& name : names) {
     // ffmpeg will not write a name with a line break itself.
-    test::GenerateClip(folder + "/plain.avi", spec);
+    test::GenerateClip(folder + "/plain.avi", shape);
     ASSERT_EQ(std::rename((folder + "/plain.avi").c_str(), (folder + "/" + name).c_str()), 0);
     for (const std::string& path : {folder + "/" + name, name}) {
       ProbeResult r = RunProbe(path);

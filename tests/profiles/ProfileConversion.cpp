@@ -82,9 +82,9 @@ const std::string& SourceClip(int seconds) {
   auto& path = clips[seconds];
   if (path.empty()) {
     path = MakeTempDir("source") + "/source.mp4";
-    ClipSpec spec;
-    spec.seconds = seconds;
-    GenerateClip(path, spec);
+    ClipSpec shape;
+    shape.seconds = seconds;
+    GenerateClip(path, shape);
   }
   return path;
 }

@@ -42,18 +42,18 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
   return result;
 }
 
-void GenerateClip(const std::string& path, const ClipSpec& spec) {
+void GenerateClip(const std::string& path, const ClipSpec& shape) {
   std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
   std::ostringstream video;
-  video << spec.videoSource << "=size=" << spec.width << "x" << spec.height
-        << ":rate=" << spec.frameRate << ":duration=" << spec.seconds;
+  video << shape.videoSource << "=size=" << shape.width << "x" << shape.height
+        << ":rate=" << shape.frameRate << ":duration=" << shape.seconds;
   std::ostringstream audio;
-  audio << "sine=frequency=440:sample_rate=44100:duration=" << spec.seconds;
-  if (spec.video) argv.insert(argv.end(), {"-f", "lavfi", "-i", video.str()});
-  if (spec.audio) argv.insert(argv.end(), {"-f", "lavfi", "-i", audio.str()});
-  if (spec.video) argv.insert(argv.end(), {"-pix_fmt", "yuv420p"});
-  if (spec.audio) argv.insert(argv.end(), {"-ac", "2"});
-  if (!spec.container.empty()) argv.insert(argv.end(), {"-f", spec.container});
+  audio << "sine=frequency=440:sample_rate=44100:duration=" << shape.seconds;
+  if (shape.video) argv.insert(argv.end(), {"-f", "lavfi", "-i", video.str()});
+  if (shape.audio) argv.insert(argv.end(), {"-f", "lavfi", "-i", audio.str()});
+  if (shape.video) argv.insert(argv.end(), {"-pix_fmt", "yuv420p"});
+  if (shape.audio) argv.insert(argv.end(), {"-ac", "2"});
+  if (!shape.container.empty()) argv.insert(argv.end(), {"-f", shape.container});
   // "file:" keeps names that start with '-' or hold ':' from being read as options.
   argv.push_back("file:" + path);
   CommandResult r = RunCommand(argv);

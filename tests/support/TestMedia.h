@@ -27,7 +27,7 @@ struct ClipSpec {
 // Writes a clip to `path` (the extension picks the container; .mp4 uses
 // H.264 and AAC, .avi MPEG-4 Part 2 and MP3, .wav/.mp3 audio only...).
 // Fails the current test when ffmpeg fails.
-void GenerateClip(const std::string& path, const ClipSpec& spec = {});
+void GenerateClip(const std::string& path, const ClipSpec& shape = {});
 
 struct StreamFacts {
   bool present = false;
