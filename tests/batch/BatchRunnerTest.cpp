@@ -1,6 +1,8 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "common/Folders.h"
@@ -282,6 +284,50 @@ TEST(BatchRunner, FiftyJobsLeaveNoDescriptorOrThreadBehind) {
   std::string log = test::ReadFile(LogFilePath());
   EXPECT_EQ(Count(log, "Enter: ConvertHelper::ConvertStart\n"), 50);
   EXPECT_EQ(Count(log, "Leave: ConvertHelper::ConvertStart, Convert Finish, Result: TRUE"), 50);
+}
+
+}  // namespace
+}  // namespace mivora
+
+namespace mivora {
+namespace {
+
+// An engine that claims success: for a conversion it writes `output` (or
+// nothing) and exits 0; probes go to the real engine.
+void UseEngineThatWrites(const std::string& output) {
+  std::string folder = test::MakeTempDir("fake engine");
+  std::string script = folder + "/trancor";
+  test::WriteFile(script,
+                  "#!/bin/sh\n"
+                  "case \" $* \" in *\" -hwnd \"*) ;; *) exec '" MIVORA_PROGRAM_DIR "/trancor' \"$@\";; esac\n"
+                  "for last; do :; done\n" +
+                      (output.empty() ? std::string() : "printf '" + output + "' > \"$last\"\n") +
+                      "exit 0\n");
+  chmod(script.c_str(), 0755);
+  SetProgramFolder(folder);  // before the first engine run of this test process
+}
+
+TEST(BatchRunnerOutputCheck, SuccessWithoutAnyOutputIsAFailure) {
+  UseEngineThatWrites("");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), test::MakeTempDir("out") + "/a.avi", kSmallArgs));
+  RunToEnd(runner);
+  JobResult result = view.Summary().jobs.at(0);
+  EXPECT_EQ(result.outcome, JobOutcome::kFailed);
+  EXPECT_EQ(result.reason, "The converter engine reported success but wrote no output.");
+  EXPECT_NE(view.Summary().Text(), "Converted successfully!");
+}
+
+TEST(BatchRunnerOutputCheck, SuccessWithAnUnreadableOutputIsAFailure) {
+  UseEngineThatWrites("not a video at all");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), test::MakeTempDir("out") + "/a.avi", kSmallArgs));
+  RunToEnd(runner);
+  JobResult result = view.Summary().jobs.at(0);
+  EXPECT_EQ(result.outcome, JobOutcome::kFailed);
+  EXPECT_EQ(result.reason, "The output file cannot be read back as media.");
 }
 
 }  // namespace
