@@ -14,15 +14,6 @@
 
 namespace mivora {
 
-enum class StereoMode {
-  RedCyan = 0,
-  RedGreen = 1,
-  RedBlue = 2,
-  BlueYellow = 3,
-  Interleaved = 4,
-  SideBySide = 5,
-};
-
 class EffectProcessor {
  public:
   const YuvFrame& FlipVertical(const YuvFrame& in);
