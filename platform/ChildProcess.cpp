@@ -8,7 +8,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <thread>
+
+#include "platform/ParentDeath.h"
 
 extern char** environ;
 
@@ -40,6 +43,17 @@ int StatusToExitCode(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
+}
+
+// The program's environment with this process's id as the child's expected
+// parent (see ParentDeath.h), replacing any such entry inherited.
+std::vector<std::string> ChildEnvironment() {
+  std::string prefix = std::string(kParentPidVariable) + "=";
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry && *entry; ++entry)
+    if (std::string_view(*entry).substr(0, prefix.size()) != prefix) entries.emplace_back(*entry);
+  entries.push_back(prefix + std::to_string(::getpid()));
+  return entries;
 }
 
 }  // namespace
@@ -76,14 +90,19 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
   args.reserve(argv.size() + 1);
   for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  std::vector<std::string> environment = ChildEnvironment();
+  std::vector<char*> envp;
+  envp.reserve(environment.size() + 1);
+  for (auto& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   // glibc's posix_spawn reports a failed exec (missing file, no permission)
   // as its result, so a program that could not run is never mistaken for one
   // that ran and failed.
   pid_t pid = 0;
   int rc = options.searchPath
-               ? posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ)
-               : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
+               ? posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), envp.data())
+               : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), envp.data());
   if (rc != 0) {
     if (error) *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
     return nullptr;

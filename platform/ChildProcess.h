@@ -2,6 +2,8 @@
 // Starting a helper program: an argument vector (never a shell), chosen
 // standard handles, and, by default, the child as the leader of its own
 // process group so that ending the group ends everything the run started.
+// Every child finds this process's id in its environment (ParentDeath.h), so
+// a helper can make sure it never outlives the program.
 //
 // Threads: Start and Wait belong to one owning thread (the one that waits for
 // the run); TerminateGroup may be called from any other thread at any time.

@@ -12,6 +12,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/CopyDataEndpoint.h"
+#include "platform/ParentDeath.h"
 #include "tools/trancor/FfmpegArguments.h"
 #include "tools/trancor/RecordSplitter.h"
 #include "tools/trancor/TrancorExitCodes.h"
@@ -111,6 +112,16 @@ int StartFailure(const EngineCommand& command, const std::string& error) {
   return kExitNoFfmpeg;
 }
 
+// After a run that ended its program's parent: the unfinished output has no
+// one left to take or remove it, and nothing of the run may stay behind.
+void CleanUpAfterParent(const EngineCommand& command, bool outputExisted, int status) {
+  if (!ParentHasEnded()) return;
+  if (!command.output.empty() && !outputExisted && status != 0) ::unlink(command.output.c_str());
+  // As the leader of its own process group (as the program starts it),
+  // end every member that is left, this process last.
+  if (::getpgrp() == ::getpid()) ::kill(0, SIGKILL);
+}
+
 int RunProbe(const EngineCommand& command) {
   InputAlias alias(command.input);
   FfmpegCommand ffmpeg = BuildProbeCommand(alias.Path());
@@ -125,6 +136,7 @@ int RunProbe(const EngineCommand& command) {
   WatchFfmpeg(child->Pid());
   int status = child->Wait();
   g_ffmpegPid.store(0);
+  CleanUpAfterParent(command, true, status);
   return status;
 }
 
@@ -147,6 +159,7 @@ int RunConversion(const EngineCommand& command) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;
   }
+  bool outputExisted = ::access(command.output.c_str(), F_OK) == 0;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     ReportLine(&command, "trancor: cannot make a pipe");
@@ -182,6 +195,7 @@ int RunConversion(const EngineCommand& command) {
   ::close(fds[0]);
   int status = child->Wait();
   g_ffmpegPid.store(0);
+  CleanUpAfterParent(command, outputExisted, status);
   return status;
 }
 
@@ -197,6 +211,9 @@ void ReportLine(const EngineCommand* command, const std::string& line) {
 
 int RunEngineCommand(const EngineCommand& command) {
   InstallStopHandler();
+  // The engine never outlives the program that started it: its end (however
+  // it comes) stops ffmpeg as a stop signal does.
+  if (!DieWithParent(SIGTERM)) return 128 + SIGTERM;
   return command.probe ? RunProbe(command) : RunConversion(command);
 }
 
