@@ -10,7 +10,7 @@
 #include "common/SystemQueries.h"
 #include "pipeline/BatchProgress.h"
 #include "pipeline/ConvertHelper.h"
-#include "pipeline/Trancor.h"
+#include "pipeline/OutputFiles.h"
 #include "platform/CopyDataEndpoint.h"
 #include "platform/FaultGuard.h"
 
@@ -173,6 +173,7 @@ bool BatchRunner::ConvertOne(int index) {
     FinishJob(resultIndex, result, index);
     return true;
   }
+  bool replaceExisting = false;
   if (FileExists(job.outputPath)) {
     timerActive_ = false;
     if (!view_.AskYesNo("The file '" + job.outputPath +
@@ -183,9 +184,12 @@ bool BatchRunner::ConvertOne(int index) {
       FinishJob(resultIndex, result, index);
       return true;
     }
+    replaceExisting = true;
     timerActive_ = true;
   }
 
+  // The engine writes beside the output; the file gets its name once it is whole.
+  std::string partial = PartialOutputPath(job.outputPath);
   {
     std::lock_guard<std::mutex> lock(jobsMutex_);
     if (currentDeleted_) {  // deleted while a question was open
@@ -195,6 +199,7 @@ bool BatchRunner::ConvertOne(int index) {
     }
     if (cancelRequested_) return true;
     currentOutputOurs_ = true;
+    currentPartial_ = partial;
   }
   {
     std::lock_guard<std::mutex> lock(progressMutex_);
@@ -203,7 +208,7 @@ bool BatchRunner::ConvertOne(int index) {
 
   runner_->SetNotify(endpoint_->Number(), kProgressNotice);
   int exitCode = 0;
-  bool started = runner_->ConvertStart(job.sourcePath, job.outputPath, endpoint_->Number(),
+  bool started = runner_->ConvertStart(job.sourcePath, partial, endpoint_->Number(),
                                        job.engineArgs, &exitCode);
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Error: %s", started ? "No" : "Yes");
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, trancor.exe ExitCode: %d", exitCode);
@@ -219,43 +224,47 @@ bool BatchRunner::ConvertOne(int index) {
       currentDeleted_ = false;
     }
     currentOutputOurs_ = false;
+    currentPartial_.clear();
   }
   if (deleted) {
-    std::remove(job.outputPath.c_str());
+    std::remove(partial.c_str());
     return true;
   }
   if (cancelRequested_) {
     result.outcome = JobOutcome::kCancelled;
     result.reason = "The batch was cancelled while this file was converting.";
+    // Kept unfinished files get the output's name, as the user chose.
+    if (deleteUnfinished_ || !FileExists(partial) ||
+        !PublishOutput(partial, job.outputPath, replaceExisting, nullptr))
+      std::remove(partial.c_str());
     FinishJob(resultIndex, result, index);
     return true;
   }
-  result = CheckOutput(result, started, exitCode);
+  result = CheckOutput(result, partial, started, exitCode);
+  if (result.outcome == JobOutcome::kSucceeded &&
+      !PublishOutput(partial, job.outputPath, replaceExisting, &result.reason))
+    result.outcome = JobOutcome::kFailed;
+  if (result.outcome != JobOutcome::kSucceeded) std::remove(partial.c_str());
   view_.RowDeleteEnabled(index, false);
   view_.RowRemaining(index, "00:00:00");
   FinishJob(resultIndex, result, index);
   return true;
 }
 
-JobResult BatchRunner::CheckOutput(JobResult result, bool started, int exitCode) {
+JobResult BatchRunner::CheckOutput(JobResult result, const std::string& written, bool started,
+                                   int exitCode) {
   result.exitCode = exitCode;
   result.outcome = JobOutcome::kFailed;
   if (!started) {
     result.reason = "The converter engine could not be started.";
   } else if (exitCode != 0) {
     result.reason = "The converter engine ended with exit code " + std::to_string(exitCode) + ".";
-  } else if (FileSize(result.outputPath) == 0) {
+  } else if (FileSize(written) == 0) {
     result.reason = "The converter engine reported success but wrote no output.";
-  } else {
-    MediaVideoFacts video;
-    MediaAudioFacts audio;
-    Trancor probe;
-    if (!probe.Probe(result.outputPath, &video, &audio)) {
-      result.reason = "The output file cannot be read back as media.";
-    } else {
-      result.outcome = JobOutcome::kSucceeded;
-      return result;
-    }
+  } else if (IsReadableMedia(written, &result.reason)) {
+    result.reason.clear();
+    result.outcome = JobOutcome::kSucceeded;
+    return result;
   }
   std::lock_guard<std::mutex> lock(progressMutex_);
   result.engineLines.assign(lastLines_.begin(), lastLines_.end());
@@ -337,8 +346,8 @@ void BatchRunner::DeleteJob(int row) {
     timerActive_ = false;
     currentDeleted_ = true;
     if (runner_) runner_->Stop();
-    // Only a file this batch started writing is removed, never one the user had.
-    if (currentOutputOurs_) std::remove(jobs_[row].job.outputPath.c_str());
+    // Only the file this batch started writing is removed, never one the user had.
+    if (currentOutputOurs_) std::remove(currentPartial_.c_str());
   }
   results_[jobs_[row].resultIndex].outcome = JobOutcome::kDeleted;
   results_[jobs_[row].resultIndex].reason = "Removed from the batch.";
@@ -362,10 +371,10 @@ bool BatchRunner::Cancel(bool ask) {
   }
   if (deleteUnfinished_) {
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    // Only the job that was converting when the batch was cancelled is unfinished.
+    // Only the job that was converting when the batch was cancelled is
+    // unfinished; the worker has removed what it wrote.
     if (current_ >= 0 && current_ < static_cast<int>(jobs_.size()) &&
         results_[jobs_[current_].resultIndex].outcome == JobOutcome::kCancelled) {
-      std::remove(jobs_[current_].job.outputPath.c_str());
       jobs_.erase(jobs_.begin() + current_);
       view_.RowRemoved(current_);
     }

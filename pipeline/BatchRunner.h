@@ -3,7 +3,9 @@
 // another through the engine runner, and the handling of the engine's
 // progress reports, the one-second clock, deleting jobs and cancelling.
 // Both the progress window and the command line drive it through the same
-// calls and show it through a BatchView.
+// calls and show it through a BatchView. Each job's engine writes a hidden
+// file beside the output, which gets the output's name only once it reads
+// back as media (OutputFiles.h).
 //
 // Threads:
 //  - Start launches the worker thread (ThreadProc_Convert).
@@ -73,9 +75,10 @@ class BatchRunner {
   void DeleteJob(int row);
 
   // Cancels the batch. When `ask` is set the user is asked first; returns
-  // false when the user said No. Otherwise stops the engine, waits for the
-  // worker and, when deleting unfinished files, removes the unfinished
-  // output. Safe after the batch has ended.
+  // false when the user said No. Otherwise stops the engine and waits for
+  // the worker, which removes the unfinished output or, when unfinished
+  // files are kept, gives it the output's name. Safe after the batch has
+  // ended.
   bool Cancel(bool ask);
 
   // Waits for the worker thread to end (the front end calls this before it
@@ -98,7 +101,8 @@ class BatchRunner {
   void FinishJob(size_t resultIndex, JobResult result, int row);
   void HandleEngineText(const std::string& text);
   void DrainEngineText();
-  JobResult CheckOutput(JobResult result, bool started, int exitCode);
+  // Whether the engine's run left a readable file at `written`.
+  JobResult CheckOutput(JobResult result, const std::string& written, bool started, int exitCode);
   BatchSummary Summary() const;
 
   BatchView& view_;
@@ -113,6 +117,7 @@ class BatchRunner {
   int next_ = 0;                     // guarded by jobsMutex_
   bool currentDeleted_ = false;      // guarded by jobsMutex_
   bool currentOutputOurs_ = false;   // guarded by jobsMutex_: the engine started on the current job
+  std::string currentPartial_;       // guarded by jobsMutex_: the file the current job writes
 
   std::mutex progressMutex_;
   int elapsed_ = 0;                  // guarded by progressMutex_

@@ -128,6 +128,20 @@ TEST(BatchRunner, ExistingOutputIsSkippedOrOverwrittenAsAnswered) {
   EXPECT_EQ(test::ProbeWithFfprobe(out).video.codec, "mpeg4");
 }
 
+TEST(BatchRunner, AFailedJobLeavesTheFileItWasToReplace) {
+  std::string dir = test::MakeTempDir("out");
+  std::string out = dir + "/exists.avi";
+  test::WriteFile(out, "the user's own file");
+  RecordingBatchView view;
+  view.answers = {true};  // replace it
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), out, "-vcodec msmpeg4v1 -acodec mp2 "));
+  RunToEnd(runner);
+  EXPECT_EQ(view.Summary().jobs.at(0).outcome, JobOutcome::kFailed);
+  EXPECT_EQ(test::ReadFile(out), "the user's own file");
+  EXPECT_EQ(EntriesIn(dir.c_str()), 3);
+}
+
 TEST(BatchRunner, AFailingJobIsNamedAndTheOthersConvert) {
   std::string dir = test::MakeTempDir("out");
   std::string source = dir + "/self.avi";
@@ -156,6 +170,8 @@ TEST(BatchRunner, AFailingJobIsNamedAndTheOthersConvert) {
       << text;
   EXPECT_NE(text.find("self.avi: The output file would replace its own source"), std::string::npos);
   EXPECT_FALSE(FileExists(dir + "/bad.avi"));
+  EXPECT_FALSE(FileExists(dir + "/missing.avi"));
+  EXPECT_EQ(EntriesIn(dir.c_str()), 5);  // one.avi, self.avi, three.avi
 }
 
 TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {
@@ -176,6 +192,7 @@ TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {
   ASSERT_TRUE(deleted);
   EXPECT_EQ(view.Removed(), std::vector<int>{0});
   EXPECT_FALSE(FileExists(dir + "/long.mp4"));
+  EXPECT_EQ(EntriesIn(dir.c_str()), 3);  // ".", ".." and small.avi: nothing half-written
   EXPECT_EQ(test::ProbeWithFfprobe(dir + "/small.avi").video.codec, "mpeg4");
   BatchSummary summary = view.Summary();
   EXPECT_EQ(summary.jobs[0].outcome, JobOutcome::kDeleted);
@@ -209,7 +226,9 @@ TEST(BatchRunner, CancelRemovesOrKeepsTheUnfinishedFile) {
     runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
     RunToEnd(runner, {.cancelRequested = [&] { return !view.Percents().empty(); }});
     EXPECT_FALSE(view.completed());  // a cancelled batch shows no completion notice
+    // A kept unfinished file gets its name; nothing hidden stays behind.
     EXPECT_EQ(FileExists(dir + "/long.mp4"), !deleteUnfinished);
+    EXPECT_EQ(EntriesIn(dir.c_str()), deleteUnfinished ? 2 : 3);
     EXPECT_FALSE(FileExists(dir + "/small.avi"));
     EXPECT_EQ(test::ProcessesMentioning(dir), 0);
     EXPECT_TRUE(runner.Cancel(true));  // after the end: touches nothing
@@ -323,11 +342,13 @@ TEST(BatchRunnerOutputCheck, SuccessWithAnUnreadableOutputIsAFailure) {
   UseEngineThatWrites("not a video at all");
   RecordingBatchView view;
   BatchRunner runner(view);
-  runner.AddJob(Job(SmallClip(), test::MakeTempDir("out") + "/a.avi", kSmallArgs));
+  std::string dir = test::MakeTempDir("out");
+  runner.AddJob(Job(SmallClip(), dir + "/a.avi", kSmallArgs));
   RunToEnd(runner);
   JobResult result = view.Summary().jobs.at(0);
   EXPECT_EQ(result.outcome, JobOutcome::kFailed);
   EXPECT_EQ(result.reason, "The output file cannot be read back as media.");
+  EXPECT_EQ(EntriesIn(dir.c_str()), 2);  // the broken file is gone, under any name
 }
 
 }  // namespace

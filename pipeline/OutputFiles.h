@@ -1,0 +1,28 @@
+#pragma once
+// How a batch writes its outputs: the engine writes into a hidden file beside
+// the final one, and the file gets its final name only once it is complete
+// and reads back as media. A failed or stopped job thus never leaves a broken
+// file under a good name, and a file that was there before is replaced only
+// by a finished one.
+
+#include <string>
+
+namespace mivora {
+
+// A name in the output's folder that nothing has yet: a leading dot (hidden),
+// the output's name, a marker with this process's id and a counter, and the
+// output's extension last (the engine picks the container by it). Names are
+// shortened, never past the system's limit on one name.
+std::string PartialOutputPath(const std::string& outputPath);
+
+// Gives the finished `partialPath` its final name. With `replaceExisting`
+// false an output that appeared meanwhile is kept and this fails. False with
+// `why` (a sentence) when the file could not be renamed.
+bool PublishOutput(const std::string& partialPath, const std::string& outputPath,
+                   bool replaceExisting, std::string* why);
+
+// True when libavformat opens the file and finds at least one stream in it;
+// else false with `why` (a sentence). Runs in this process, no engine.
+bool IsReadableMedia(const std::string& path, std::string* why);
+
+}  // namespace mivora

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+#include "common/Folders.h"
+#include "common/TextCodec.h"
+#include "pipeline/OutputFiles.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
+
+namespace mivora {
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(OutputFiles, PartialNamesAreHiddenBesideTheOutputWithItsExtension) {
+  std::string longStem;
+  for (int i = 0; i < 126; ++i) longStem += "\xC3\xA9";  // 252 bytes of two-byte characters
+  const struct {
+    std::string output, folder, start, extension;
+  } rows[] = {
+      {"/o/clip one.mp4", "/o", ".clip one.", ".mp4"},
+      {"/o/my.holiday.mkv", "/o", ".my.holiday.", ".mkv"},
+      {"/o/noext", "/o", ".noext.", ""},
+      {"/clip.avi", "", ".clip.", ".avi"},
+      {"rel.avi", "", ".rel.", ".avi"},
+      {"/o/" + longStem + ".mkv", "/o", ".\xC3\xA9", ".mkv"},
+  };
+  for (const auto& row : rows) {
+    std::string partial = PartialOutputPath(row.output);
+    std::string name(BaseName(partial));
+    EXPECT_EQ(std::string(FolderOf(partial)), row.folder) << partial;
+    EXPECT_EQ(name.rfind(row.start, 0), 0u) << partial;
+    EXPECT_TRUE(row.extension.empty() ? std::isdigit(static_cast<unsigned char>(name.back())) != 0
+                                      : EndsWith(name, row.extension)) << partial;
+    EXPECT_LE(name.size(), 255u) << partial;
+    EXPECT_EQ(RepairUtf8(name), name) << "cut inside a character: " << partial;
+    EXPECT_NE(partial, PartialOutputPath(row.output));  // never the same name twice
+  }
+}
+
+TEST(OutputFiles, PublishingReplacesOnlyWhenAllowed) {
+  std::string dir = test::MakeTempDir("publish");
+  std::string output = dir + "/a.mp4";
+  for (bool replace : {false, true}) {
+    std::string partial = PartialOutputPath(output);
+    test::WriteFile(output, "the user's file");
+    test::WriteFile(partial, "converted");
+    std::string why;
+    EXPECT_EQ(PublishOutput(partial, output, replace, &why), replace) << why;
+    EXPECT_EQ(test::ReadFile(output), replace ? "converted" : "the user's file");
+    EXPECT_EQ(FileExists(partial), !replace);
+    EXPECT_EQ(why.empty(), replace) << why;
+  }
+  std::string partial = PartialOutputPath(dir + "/new.mp4");
+  test::WriteFile(partial, "converted");
+  EXPECT_TRUE(PublishOutput(partial, dir + "/new.mp4", false, nullptr));
+  EXPECT_EQ(test::ReadFile(dir + "/new.mp4"), "converted");
+}
+
+TEST(OutputFiles, OnlyWholeMediaReadsBack) {
+  std::string dir = test::MakeTempDir("media");
+  std::string clip = dir + "/clip.mp4";
+  test::GenerateClip(clip, {.seconds = 1, .width = 64, .height = 48});
+  std::string whole = test::ReadFile(clip);
+  test::WriteFile(dir + "/cut.mp4", whole.substr(0, whole.size() / 2));  // as a full disk leaves it
+  test::WriteFile(dir + "/text.mp4", "not a video at all");
+  std::string why;
+  EXPECT_TRUE(IsReadableMedia(clip, &why)) << why;
+  for (const char* name : {"/cut.mp4", "/text.mp4", "/missing.mp4"}) {
+    why.clear();
+    EXPECT_FALSE(IsReadableMedia(dir + name, &why)) << name;
+    EXPECT_EQ(why, "The output file cannot be read back as media.") << name;
+  }
+}
+
+}  // namespace
+}  // namespace mivora
