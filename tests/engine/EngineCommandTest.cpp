@@ -71,6 +71,8 @@ TEST(EngineCommand, RejectsWhatItCannotRead) {
       {{"-i", "a", "-hwnd", "-5", "out.avi"}, "invalid value"},
       {{"-i", "a", "-vol", "loud", "out.avi"}, "invalid value"},
       {{"-i", "a", "-target", "pal-dv", "out.avi"}, "invalid value"},
+      {{"-i", "a", "-pix_fmt", "yuv420p,x", "out.avi"}, "invalid value"},
+      {{"-i", "a", "-pix_fmt", "", "out.avi"}, "invalid value"},
       {{"-i", "a", "-vn", ""}, "output file name is empty"},
   };
   for (const Case& c : cases) {

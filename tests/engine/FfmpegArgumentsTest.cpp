@@ -115,6 +115,38 @@ TEST(FfmpegArguments, VolumeAndSwitches) {
   }
 }
 
+TEST(FfmpegArguments, VideoIsEightBitFourTwoZeroUnlessTheCommandSaysOtherwise) {
+  struct Case {
+    std::vector<std::string> options;
+    const char* pixelFormat;  // "<absent>": ffmpeg chooses
+  };
+  const Case cases[] = {
+      {{"-vcodec", "libx264"}, "yuv420p"},
+      {{"-vcodec", "cudax264"}, "yuv420p"},
+      {{"-vcodec", "mpeg2video", "-target", "pal-dvd"}, "yuv420p"},
+      {{"-target", "ntsc-dvd"}, "yuv420p"},
+      {{"-vcodec", "libxvid"}, "yuv420p"},
+      {{"-vcodec", "libtheora"}, "yuv420p"},
+      {{"-vcodec", "wmv2"}, "yuv420p"},
+      {{"-vcodec", "mjpeg"}, "yuvj420p"},
+      {{"-vcodec", "dvvideo", "-s", "720x576"}, "yuv420p"},
+      {{"-vcodec", "dvvideo", "-s", "720x480"}, "yuv411p"},
+      {{"-vcodec", "libx264", "-pix_fmt", "yuv444p"}, "yuv444p"},
+      {{"-vcodec", "msvideo1"}, "<absent>"},  // RGB only
+      {{"-vcodec", "copy"}, "<absent>"},
+      {{}, "<absent>"},
+      {{"-vcodec", "libx264", "-vn"}, "<absent>"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"-i", "in"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("out.mp4");
+    FfmpegCommand f = BuildConversionCommand(Command(args), "in");
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(ValueOf(f.argv, "-pix_fmt"), c.pixelFormat) << ::testing::PrintToString(c.options);
+  }
+}
+
 TEST(FfmpegArguments, CodecsThatCannotBeHadStopTheRun) {
   for (const char* option : {"-vcodec", "-acodec"}) {
     const char* name = option[1] == 'v' ? "msmpeg4v1" : "libopencore_amrnb";

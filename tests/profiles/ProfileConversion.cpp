@@ -89,6 +89,19 @@ const std::string& SourceClip(int seconds) {
   return path;
 }
 
+const std::string& PixelFormatClip(const std::string& pixelFormat, int seconds) {
+  static std::map<std::string, std::string> clips;
+  auto& path = clips[pixelFormat + "/" + std::to_string(seconds)];
+  if (path.empty()) {
+    path = MakeTempDir("source") + "/source.mkv";
+    ClipSpec shape;
+    shape.seconds = seconds;
+    shape.pixelFormat = pixelFormat;
+    GenerateClip(path, shape);
+  }
+  return path;
+}
+
 void ConvertAndCheck(const std::string& profilePath, const std::string& source, const std::string& what) {
   SCOPED_TRACE(what);
   Profile profile;
@@ -120,6 +133,10 @@ void ConvertAndCheck(const std::string& profilePath, const std::string& source, 
     double rate = 25;
     if (profile.videoFrameRate != "Keep Original") rate = std::atof(profile.videoFrameRate.c_str());
     EXPECT_NEAR(facts.video.frameRate, rate, 0.02) << arguments;
+    // What players and devices take, whatever the source's depth and chroma.
+    EXPECT_EQ(facts.video.pixelFormat, facts.video.codec == "mjpeg" ? "yuvj420p" : "yuv420p")
+        << arguments;
+    if (facts.video.codec == "mpeg2video") EXPECT_EQ(facts.video.profile, "Main") << arguments;
   }
   ASSERT_TRUE(facts.audio.present) << arguments;
   EXPECT_EQ(facts.audio.codec, ProbedCodec(profile.audioCodec)) << arguments;

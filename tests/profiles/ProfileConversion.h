@@ -22,10 +22,15 @@ inline void PrintTo(const ShippedProfile& profile, std::ostream* out) { *out << 
 // A clip of `seconds` at 320x240, 25 frames per second, stereo 44.1 kHz, made once per length.
 const std::string& SourceClip(int seconds);
 
+// A clip of `seconds` at 320x240 in `pixelFormat` (a deep-colour or
+// full-chroma source, e.g. yuv422p10le), made once per format and length.
+const std::string& PixelFormatClip(const std::string& pixelFormat, int seconds);
+
 // Converts `source` with the profile file at `profilePath` the way a
 // conversion start does (the profile's arguments, a blank and no edit
 // arguments, finished) and checks what ffprobe reads back: the codecs, frame
-// size, frame rate, sample rate and channels the profile asks for. Adds a
+// size, frame rate, sample rate and channels the profile asks for, and video
+// as 8-bit 4:2:0 (Main-profile MPEG-2, full-range Motion JPEG). Adds a
 // test failure naming `what` when anything differs.
 void ConvertAndCheck(const std::string& profilePath, const std::string& source, const std::string& what);
 

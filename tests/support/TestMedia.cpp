@@ -51,7 +51,7 @@ void GenerateClip(const std::string& path, const ClipSpec& shape) {
   audio << "sine=frequency=440:sample_rate=44100:duration=" << shape.seconds;
   if (shape.video) argv.insert(argv.end(), {"-f", "lavfi", "-i", video.str()});
   if (shape.audio) argv.insert(argv.end(), {"-f", "lavfi", "-i", audio.str()});
-  if (shape.video) argv.insert(argv.end(), {"-pix_fmt", "yuv420p"});
+  if (shape.video) argv.insert(argv.end(), {"-pix_fmt", shape.pixelFormat});
   if (shape.audio) argv.insert(argv.end(), {"-ac", "2"});
   if (!shape.container.empty()) argv.insert(argv.end(), {"-f", shape.container});
   // "file:" keeps names that start with '-' or hold ':' from being read as options.
@@ -73,8 +73,8 @@ double ParseRate(const std::string& text) {
 ProbeFacts ProbeWithFfprobe(const std::string& path) {
   ProbeFacts facts;
   CommandResult r = RunCommand({"ffprobe", "-v", "error", "-show_entries",
-                                "stream=codec_type,codec_name,width,height,r_frame_rate,sample_rate,"
-                                "channels:format=duration",
+                                "stream=codec_type,codec_name,profile,width,height,pix_fmt,r_frame_rate,"
+                                "sample_rate,channels:format=duration",
                                 "-of", "default=noprint_wrappers=1", "file:" + path});
   if (r.exitCode != 0) return facts;
   facts.readable = true;
@@ -98,6 +98,8 @@ ProbeFacts ProbeWithFfprobe(const std::string& path) {
       current.codec = value;
       current.present = true;
     } else if (key == "codec_type") type = value;
+    else if (key == "profile") current.profile = value;
+    else if (key == "pix_fmt") current.pixelFormat = value;
     else if (key == "width") current.width = std::atoi(value.c_str());
     else if (key == "height") current.height = std::atoi(value.c_str());
     else if (key == "r_frame_rate") current.frameRate = ParseRate(value);

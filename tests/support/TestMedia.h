@@ -23,6 +23,7 @@ struct ClipSpec {
   bool audio = true;
   std::string videoSource = "testsrc2";  // any lavfi video source name
   std::string container;                 // empty: from the file's extension
+  std::string pixelFormat = "yuv420p";   // e.g. yuv422p10le for a deep-colour source
 };
 // Writes a clip to `path` (the extension picks the container; .mp4 uses
 // H.264 and AAC, .avi MPEG-4 Part 2 and MP3, .wav/.mp3 audio only...).
@@ -35,6 +36,8 @@ struct StreamFacts {
   int width = 0, height = 0;
   double frameRate = 0;   // r_frame_rate as a number
   int sampleRate = 0, channels = 0;
+  std::string pixelFormat;  // ffprobe's pix_fmt
+  std::string profile;      // ffprobe's profile, e.g. "Main"
 };
 struct ProbeFacts {
   bool readable = false;  // ffprobe could open the file

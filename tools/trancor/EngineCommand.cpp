@@ -1,5 +1,6 @@
 #include "tools/trancor/EngineCommand.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -82,6 +83,14 @@ const std::vector<OptionRule>& Options() {
       {"-an", false, [](EngineCommand& c, const std::string&) { return c.noAudio = true; }},
       {"-vn", false, [](EngineCommand& c, const std::string&) { return c.noVideo = true; }},
       {"-strict", true, Text(&EngineCommand::strict)},
+      {"-pix_fmt", true,
+       [](EngineCommand& c, const std::string& v) {
+         if (v.empty() || v.size() > 32) return false;
+         for (char ch : v)
+           if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_') return false;
+         c.pixelFormat = v;
+         return true;
+       }},
       {"-vf", true,
        [](EngineCommand& c, const std::string& v) {
          c.videoFilters.push_back(v);

@@ -29,6 +29,7 @@ struct EngineCommand {
   std::optional<int> volume;  // 256 is unchanged
   bool noAudio = false, noVideo = false;
   std::string strict;                     // "-strict" value, e.g. "experimental"
+  std::string pixelFormat;                // "-pix_fmt": a profile's own choice
   std::vector<std::string> videoFilters;  // each "-vf" value in order
   std::string seek, length;               // "-ss" and "-t"
 };

@@ -1,6 +1,7 @@
 #include "tools/trancor/FfmpegArguments.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FilterGraph.h"
@@ -23,6 +24,35 @@ std::string VolumeFilter(int volume) {
   char text[64];
   std::snprintf(text, sizeof text, "volume=%.6g", static_cast<double>(volume) / kUnityVolume);
   return text;
+}
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The profiles were written for an engine that always encoded these codecs
+// as 8-bit 4:2:0, the form players and devices take. ffmpeg instead keeps
+// the source's depth and chroma where the encoder allows it (10-bit or 4:4:4
+// H.264, 4:2:2 MPEG-2), which most targets cannot play; so the format is
+// named for every encoder the profiles use, unless the command names one.
+std::string PixelFormatFor(const EngineCommand& command, const std::string& encoder) {
+  if (!command.pixelFormat.empty()) return command.pixelFormat;
+  if (encoder.empty()) {
+    // A target standard picks MPEG-1 or MPEG-2 itself.
+    return command.target.empty() ? "" : "yuv420p";
+  }
+  if (encoder == "mjpeg") return "yuvj420p";  // its full-range form
+  if (encoder == "dvvideo") {
+    // DV as the 525-line (NTSC) standard has it is 4:1:1; 625-line (PAL) is 4:2:0.
+    return EndsWith(command.size, "x480") ? "yuv411p" : "yuv420p";
+  }
+  static constexpr std::string_view k420Encoders[] = {
+      "libx264", "h264_nvenc", "mpeg2video", "mpeg1video", "mpeg4",     "libxvid",
+      "msmpeg4", "msmpeg4v2",  "wmv1",       "wmv2",       "h263p",     "h261",
+      "flv",     "rv10",       "rv20",       "libtheora"};
+  for (std::string_view name : k420Encoders)
+    if (encoder == name) return "yuv420p";
+  return "";  // msvideo1 (RGB only), stream copy, or an encoder not of the profiles
 }
 
 }  // namespace
@@ -70,6 +100,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddIf(&argv, command.frameRate, "-r");
     AddIf(&argv, command.aspect, "-aspect");
     AddIf(&argv, command.size, "-s");
+    AddIf(&argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
     AddIf(&argv, filters.graph, "-vf");
   } else {
     Add(&argv, {"-vn"});
