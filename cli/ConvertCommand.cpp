@@ -1,7 +1,8 @@
 // mivora-cli convert --profile PROFILE -o FOLDER [options] [edit options] FILE...
-// Adds the files as the open-file dialog does (video extensions only,
-// duplicates skipped), builds the jobs and runs the batch with a progress
-// line per file. Ctrl-C cancels like the Cancel button.
+// Adds the files as dropping them on the window does (any readable file;
+// folders, missing files and duplicates skipped, each with its reason),
+// builds the jobs and runs the batch with a progress line per file. Ctrl-C,
+// a closed terminal (SIGHUP) and SIGTERM cancel like the Cancel button.
 
 #include <signal.h>
 
@@ -29,8 +30,7 @@ void CatchInterrupts() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a question waiting for input ends as No
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
 constexpr const char* kUsage =
@@ -81,11 +81,15 @@ int RunConvert(const Args& args) {
   }
 
   SourceList list;
-  AddFilesResult added = AddFiles(list, files, target, AddRoute::kDialog);
-  for (const std::string& skipped : added.skipped)
-    std::fprintf(stderr, "skipped %s (not an existing video file, or listed twice)\n", skipped.c_str());
+  AddFilesResult added = AddFiles(list, files, target, AddRoute::kDrop);
+  for (size_t i = 0; i < added.skipped.size(); ++i)
+    std::fprintf(stderr, "skipped %s (%s)\n", added.skipped[i].c_str(), added.skipReasons[i].c_str());
   if (added.profileFailed) {
     std::fprintf(stderr, "mivora-cli convert: %s\n", added.error.c_str());
+    return 1;
+  }
+  if (!added.engineError.empty()) {
+    std::fprintf(stderr, "mivora-cli convert: %s\n", added.engineError.c_str());
     return 1;
   }
   if (list.Count() == 0) {

@@ -1,9 +1,12 @@
 #include "pipeline/TaskBuilder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <climits>
+#include <set>
 #include <thread>
 
 #include "common/Folders.h"
@@ -37,6 +40,19 @@ std::array<int32_t, kParameterCount> ListIndices(const XmlDocument& document) {
   return indices;
 }
 
+// Two jobs of one batch never write one file: a later job whose output is
+// taken gets "title (2).ext", "title (3).ext", ... Files that were there
+// before the batch are not looked at; the runner asks about those.
+std::string UniqueInBatch(std::string path, std::string_view extension,
+                          std::set<std::string>* taken) {
+  if (taken->insert(path).second) return path;
+  std::string stem = path.substr(0, path.size() - extension.size() - 1);
+  for (int n = 2;; ++n) {
+    std::string numbered = stem + " (" + std::to_string(n) + ")." + std::string(extension);
+    if (taken->insert(numbered).second) return numbered;
+  }
+}
+
 }  // namespace
 
 bool HasVideoFileExtension(std::string_view path) {
@@ -50,11 +66,12 @@ bool HasVideoFileExtension(std::string_view path) {
 }
 
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
-                     std::string* error) {
+                     std::string* error, std::string* engineError) {
   *item = SourceItem{};
   item->sourcePath = path;
   Trancor probe;
   probe.Probe(path, &item->mediaInfo.video, &item->mediaInfo.audio);
+  if (engineError) *engineError = probe.EngineError();
 
   Profile profile;
   if (!profile.Load(target.path)) {
@@ -78,20 +95,30 @@ AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
                         const std::function<void(const SourceItem&)>& onAdded,
                         std::chrono::milliseconds pauseAfterEach) {
   AddFilesResult result;
+  auto skip = [&](const std::string& path, const char* why) {
+    result.skipped.push_back(path);
+    result.skipReasons.push_back(why);
+  };
   for (const std::string& path : paths) {
-    bool acceptable = FileExists(path) && !IsDirectory(path) &&
-                      (route == AddRoute::kDrop || HasVideoFileExtension(path));
-    if (!acceptable || list.Contains(path)) {
-      result.skipped.push_back(path);
+    const char* why = nullptr;
+    if (!FileExists(path)) why = "no such file";
+    else if (IsDirectory(path)) why = "a folder";
+    else if (route == AddRoute::kDialog && !HasVideoFileExtension(path)) why = "not a video file extension";
+    else if (::access(path.c_str(), R_OK) != 0) why = "not readable";
+    else if (list.Contains(path)) why = "already in the list";
+    if (why) {
+      skip(path, why);
       continue;
     }
     SourceItem item;
-    if (!BuildSourceItem(path, target, &item, &result.error)) {
+    std::string engineError;
+    if (!BuildSourceItem(path, target, &item, &result.error, &engineError)) {
       result.profileFailed = true;
       break;
     }
+    if (result.engineError.empty()) result.engineError = engineError;
     if (!list.Append(item)) {  // added meanwhile by another thread
-      result.skipped.push_back(path);
+      skip(path, "already in the list");
       continue;
     }
     result.added.push_back(path);
@@ -111,6 +138,7 @@ std::string OutputPathFor(std::string folder, std::string_view sourcePath, std::
 
 JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
   JobListResult result;
+  std::set<std::string> taken;
   size_t count = list.Count();
   for (size_t i = 0; i < count; ++i) {
     std::optional<SourceItem> item = list.At(i);
@@ -134,7 +162,8 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
     }
     ConversionJob job;
     job.sourcePath = item->sourcePath;
-    job.outputPath = OutputPathFor(outputFolder, item->sourcePath, profile.formatExt);
+    job.outputPath = UniqueInBatch(OutputPathFor(outputFolder, item->sourcePath, profile.formatExt),
+                                   profile.formatExt, &taken);
     job.estimatedSize = item->estimatedSize;
     job.targetExtension = item->targetExtension;
     job.engineArgs =

@@ -22,7 +22,8 @@ struct TargetProfile {
 };
 
 // How files arrive: the open-file dialog accepts only video extensions;
-// dropped files need only be files.
+// dropped files (and files named on the command line) need only be readable
+// files.
 enum class AddRoute { kDialog, kDrop };
 
 // MPG, MP4, MOV, FLV, AVI, WMV, ASF, RMVB, MKV, VOB, TS, RM, M4V, any case.
@@ -30,15 +31,18 @@ bool HasVideoFileExtension(std::string_view path);
 
 // Probes the file and fills the item from the target profile. False (with
 // `error`) when the profile cannot be read; a failed probe still gives an
-// item, with empty facts.
+// item, with empty facts. `engineError` (optional) learns why the probe could
+// not run the engine at all ("" when it ran).
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
-                     std::string* error);
+                     std::string* error, std::string* engineError = nullptr);
 
 struct AddFilesResult {
   std::vector<std::string> added;
-  std::vector<std::string> skipped;  // filtered out, duplicates, folders, missing
-  bool profileFailed = false;        // adding stopped at a file
+  std::vector<std::string> skipped;      // filtered out, duplicates, folders, missing, unreadable
+  std::vector<std::string> skipReasons;  // one per skipped file: why, as a short phrase
+  bool profileFailed = false;            // adding stopped at a file
   std::string error;
+  std::string engineError;  // the engine could not probe (missing, no ffmpeg); files were still added
 };
 // Adds the files in order, as the route says. `onAdded` (optional) sees each
 // new item after it is in the list; `pauseAfterEach` lets a window redraw.
@@ -52,8 +56,10 @@ struct JobListResult {
   std::vector<ConversionJob> jobs;
   std::string error;  // why no batch can start
 };
-// One job per item, in list order, writing into `outputFolder`. Fails as a
-// whole when an item's profile can no longer be read.
+// One job per item, in list order, writing into `outputFolder`. Outputs are
+// unique within the batch: when two items would write one file (a.avi and
+// a.mkv to a.mp4), the later one writes "a (2).mp4", then "a (3).mp4"...
+// Fails as a whole when an item's profile can no longer be read.
 JobListResult BuildJobList(SourceList& list, const std::string& outputFolder);
 
 // The output file of a source: folder + title (the name before its last

@@ -13,6 +13,16 @@
 namespace mivora {
 namespace {
 constexpr size_t kReadBlockBytes = 4096;
+// The engine's exit code when it cannot start ffmpeg.
+constexpr int kEngineFoundNoFfmpeg = 127;
+
+std::string LastLine(const std::string& text) {
+  size_t end = text.find_last_not_of("\r\n ");
+  if (end == std::string::npos) return "";
+  size_t start = text.find_last_of("\r\n", end);
+  start = start == std::string::npos ? 0 : start + 1;
+  return text.substr(start, end + 1 - start);
+}
 }  // namespace
 
 Trancor::Trancor() { EnginePath(); }
@@ -44,7 +54,9 @@ bool Trancor::Start(const std::vector<std::string>& arguments) {
   ChildOptions options;
   options.stdio.output = writeFd_;
   options.stdio.error = writeFd_;
-  process_ = ChildProcess::Start(argv, options);
+  std::string error;
+  process_ = ChildProcess::Start(argv, options, &error);
+  if (!process_) engineError_ = "the converter engine cannot be started (" + error + ")";
   return process_ != nullptr;
 }
 
@@ -74,7 +86,7 @@ void Trancor::ReaderThread() {
     buffer[got] = '\0';
     OnOutput(buffer, static_cast<size_t>(got));
   }
-  if (process_) process_->Wait();
+  if (process_) exitStatus_ = process_->Wait();
   CloseFd(&readFd_);
   OnFinish();
 }
@@ -108,6 +120,8 @@ bool Trancor::Probe(const std::string& sourcePath, MediaVideoFacts* video,
   *audio = {};
   output_.clear();
   finished_ = false;
+  exitStatus_ = -1;
+  engineError_.clear();
   done_.Reset();
 
   if (!OpenPipe()) return false;
@@ -135,6 +149,7 @@ bool Trancor::Probe(const std::string& sourcePath, MediaVideoFacts* video,
 
   output_ = RepairUtf8(output_);
   MLOG("%s\n", output_.c_str());
+  if (exitStatus_ == kEngineFoundNoFfmpeg) engineError_ = LastLine(output_);
   return ParseProbeOutput(output_, video, audio);
 }
 

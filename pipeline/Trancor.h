@@ -38,6 +38,9 @@ class Trancor {
   bool Probe(const std::string& sourcePath, MediaVideoFacts* video, MediaAudioFacts* audio);
 
   void SetProbeTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+  // Why the last probe could not run the engine at all ("" when it ran): the
+  // engine is missing or not executable, or it found no ffmpeg to start.
+  const std::string& EngineError() const { return engineError_; }
   // Everything the engine printed during the last probe (valid UTF-8).
   const std::string& CollectedOutput() const { return output_; }
 
@@ -67,6 +70,8 @@ class Trancor {
   std::thread reader_;
   std::string output_;     // written by the reader thread
   bool finished_ = false;  // written by the reader thread
+  int exitStatus_ = -1;    // written by the reader thread
+  std::string engineError_;  // caller's thread
   ManualResetEvent done_;  // signalled by the reader thread
 };
 

@@ -42,6 +42,9 @@ TEST_F(MissingEngine, ProbeFindsNothing) {
   info.video.duration = "stale";
   info.audio.audioCodec = "stale";
   EXPECT_FALSE(probe.Probe("/in.mp4", &info.video, &info.audio));
+  EXPECT_NE(probe.EngineError().find(ProgramFolderSlash() + "trancor: No such file or directory"),
+            std::string::npos)
+      << probe.EngineError();
   EXPECT_EQ(info.video.duration, "");
   EXPECT_EQ(info.audio.audioCodec, "");
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <cstring>
 #include <thread>
 
 #include "common/Folders.h"
@@ -135,35 +137,201 @@ TEST(ArgsCli, PrintsTheWholeJobArgumentText) {
             "-ss 5.000 -t 2.000 \n");
 }
 
+// mivora-cli convert started in the background, its output thrown away.
+pid_t SpawnConvert(std::vector<std::string> argv) {
+  argv.insert(argv.begin(), {kCli, "convert"});
+  std::vector<char*> raw;
+  for (auto& a : argv) raw.push_back(a.data());
+  raw.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+// Names in `folder`, hidden ones included.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* entry = readdir(dir))
+      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+        names.push_back(entry->d_name);
+    closedir(dir);
+  }
+  return names;
+}
+
+// Waits until the engine has written into `folder` (a minute at most).
+bool EngineWriting(const std::string& folder) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (const std::string& name : Entries(folder))
+      if (FileSize(folder + "/" + name) > 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+template <typename Predicate>
+bool Within(std::chrono::milliseconds limit, Predicate predicate) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+const std::string& LongClip() {
+  static const std::string path = Clips(1, 30)[0];
+  return path;
+}
+
 TEST(ConvertCli, CtrlCStopsTheEngineAndRemovesThePartialFile) {
   for (bool keepPartial : {false, true}) {
-    std::vector<std::string> clips = Clips(1, 30);
     std::string out = test::MakeTempDir("out");
-    std::vector<std::string> argv = {kCli, "convert", "--profile", kFullHd, "-o", out};
+    std::vector<std::string> argv = {"--profile", kFullHd, "-o", out};
     if (keepPartial) argv.push_back("--keep-partial");
-    argv.push_back(clips[0]);
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    std::string output = out + "/clip 0.mp4";
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (FileSize(output) == 0 && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_GT(FileSize(output), 0u) << "the conversion never started writing";
+    argv.push_back(LongClip());
+    pid_t pid = SpawnConvert(argv);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(EngineWriting(out)) << "the conversion never started writing";
+    EXPECT_FALSE(FileExists(out + "/clip 0.mp4"));  // not under its name while unfinished
     kill(pid, SIGINT);
     int status = 0;
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_EQ(FileExists(output), keepPartial);
+    // A kept unfinished file is given its name; nothing hidden stays.
+    EXPECT_EQ(Entries(out), keepPartial ? std::vector<std::string>{"clip 0.mp4"} : std::vector<std::string>{});
     EXPECT_EQ(test::ProcessesMentioning(out), 0);
+  }
+}
+
+TEST(ConvertCli, HowEverTheProgramEndsTheEngineEndsWithinTwoSeconds) {
+  for (int signal : {SIGHUP, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(strsignal(signal));
+    std::string out = test::MakeTempDir("out");
+    pid_t pid = SpawnConvert({"--profile", kFullHd, "-o", out, LongClip()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(EngineWriting(out)) << "the conversion never started writing";
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (signal != SIGKILL) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;  // taken as a cancel
+    }
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return test::ProcessesMentioning(out) == 0; }))
+        << "trancor or ffmpeg outlived the program";
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return Entries(out).empty(); }))
+        << ::testing::PrintToString(Entries(out));
+  }
+}
+
+TEST(ConvertCli, SourcesOfOneNameGetOutputsOfTheirOwn) {
+  std::string dir = test::MakeTempDir("sources");
+  test::GenerateClip(dir + "/a.avi", {.seconds = 1, .width = 64, .height = 48});
+  test::GenerateClip(dir + "/a.mkv", {.seconds = 2, .width = 64, .height = 48});
+  std::string out = test::MakeTempDir("out");
+  test::CommandResult r = Convert({"--profile", kAvi, "-o", out}, {dir + "/a.avi", dir + "/a.mkv"});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NEAR(test::ProbeWithFfprobe(out + "/a.avi").durationSeconds, 1.0, 0.2);
+  EXPECT_NEAR(test::ProbeWithFfprobe(out + "/a (2).avi").durationSeconds, 2.0, 0.2);
+}
+
+TEST(ConvertCli, AnyReadableFileNamedOnTheCommandLineIsTaken) {
+  std::string dir = test::MakeTempDir("sources");
+  const struct {
+    const char* name;
+    test::ClipSpec shape;
+  } sources[] = {
+      {"clip.webm", {.seconds = 0.5, .width = 64, .height = 48}},
+      {"tone.wav", {.seconds = 0.5, .video = false}},
+      {"clip.ogv", {.seconds = 0.5, .width = 64, .height = 48}},
+      {"clip.3gp", {.seconds = 0.5, .width = 176, .height = 144, .audio = false}},
+  };
+  std::vector<std::string> files;
+  for (const auto& source : sources) {
+    files.push_back(dir + "/" + source.name);
+    test::GenerateClip(files.back(), source.shape);
+  }
+  files.push_back(dir);  // a folder is skipped, and said so
+  std::string out = test::MakeTempDir("out");
+  test::CommandResult r = Convert({"--profile", kAvi, "-o", out}, files);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("skipped " + dir + " (a folder)"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Converted successfully!"), std::string::npos) << r.output;
+  for (const char* name : {"clip.avi", "tone.avi", "clip (2).avi", "clip (3).avi"}) {
+    test::ProbeFacts facts = test::ProbeWithFfprobe(out + "/" + name);
+    EXPECT_GT(facts.durationSeconds, 0.3) << name;
+    EXPECT_EQ(facts.video.present ? facts.video.codec : facts.audio.codec,
+              std::string(name) == "tone.avi" ? "mp3" : "mpeg4") << name;
+  }
+}
+
+// A full output folder: a small file system of its own, mounted in a private
+// mount namespace (a user namespace too, so no privileges are needed), with
+// the conversion run inside it and the folder listed before it vanishes.
+TEST(ConvertCli, AFullOutputFolderFailsTheJobAndLeavesNoFile) {
+  std::string clip = Clips(1, 2)[0];
+  std::string out = test::MakeTempDir("small disk");
+  const char* script =
+      "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99\n"
+      "echo MOUNTED\n"
+      "\"$2\" convert --yes --profile \"$3\" -o \"$1\" \"$4\"; rc=$?\n"
+      "echo \"LEFT:$(ls -A \"$1\")|\"\n"
+      "exit $rc\n";
+  test::CommandResult r =
+      test::RunCommand({"unshare", "-rm", "sh", "-c", script, "sh", out, kCli, kAvi, clip});
+  if (r.output.find("MOUNTED") == std::string::npos)
+    GTEST_SKIP() << "no private mount namespace for a small file system here:\n" << r.output;
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("Converted 0 of 1 file."), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("LEFT:|"), std::string::npos) << r.output;
+}
+
+// A program folder holding mivora-cli and, as asked, a trancor that cannot run.
+std::string FolderWithEngine(const char* engineState) {
+  std::string folder = test::MakeTempDir("program");
+  std::filesystem::copy_file(kCli, folder + "/mivora-cli");
+  std::filesystem::permissions(folder + "/mivora-cli", std::filesystem::perms::owner_all);
+  if (std::string(engineState) == "not executable") {
+    std::filesystem::copy_file(std::string(MIVORA_PROGRAM_DIR) + "/trancor", folder + "/trancor");
+    std::filesystem::permissions(folder + "/trancor", std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::owner_write);
+  }
+  return folder + "/mivora-cli";
+}
+
+TEST(ConvertCli, AnEngineThatCannotRunIsNamed) {
+  std::string clip = Clips(1, 0.5)[0];
+  const struct {
+    std::string cli;
+    std::vector<std::string> environment;
+    const char* message;
+  } rows[] = {
+      {kCli, {"PATH=/nonexistent"}, "ffmpeg is not installed or cannot be started"},
+      {FolderWithEngine("missing"), {}, "trancor: No such file or directory"},
+      {FolderWithEngine("not executable"), {}, "trancor: Permission denied"},
+  };
+  for (const auto& row : rows) {
+    std::string out = test::MakeTempDir("out");
+    for (std::vector<std::string> command :
+         {std::vector<std::string>{"probe", clip},
+          std::vector<std::string>{"convert", "--profile", kAvi, "-o", out, clip}}) {
+      command.insert(command.begin(), row.cli);
+      command.insert(command.begin(), row.environment.begin(), row.environment.end());
+      command.insert(command.begin(), "/usr/bin/env");
+      test::CommandResult r = test::RunCommand(command);
+      EXPECT_EQ(r.exitCode, 1) << r.output;
+      EXPECT_NE(r.output.find(row.message), std::string::npos) << command[1] << ": " << r.output;
+      EXPECT_EQ(r.output.find("duration="), std::string::npos) << r.output;
+    }
+    EXPECT_TRUE(Entries(out).empty());
   }
 }
 

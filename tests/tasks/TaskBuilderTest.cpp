@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "common/Folders.h"
@@ -101,10 +104,23 @@ TEST(TaskBuilder, AddingFollowsTheRoute) {
   AddFilesResult dialog = AddFiles(list, {Clip(), text, dir, Clip(), dir + "/missing.avi"},
                                    {kAviProfile, 1}, AddRoute::kDialog);
   EXPECT_EQ(dialog.added, std::vector<std::string>{Clip()});
-  EXPECT_EQ(dialog.skipped.size(), 4u);
-  // Dropping takes any file, but never a folder or a second copy.
-  AddFilesResult drop = AddFiles(list, {text, dir, Clip()}, {kAviProfile, 1}, AddRoute::kDrop);
-  EXPECT_EQ(drop.added, std::vector<std::string>{text});
+  EXPECT_EQ(dialog.skipped, (std::vector<std::string>{text, dir, Clip(), dir + "/missing.avi"}));
+  EXPECT_EQ(dialog.skipReasons, (std::vector<std::string>{"not a video file extension", "a folder",
+                                                          "already in the list", "no such file"}));
+  EXPECT_EQ(dialog.engineError, "");
+  // Dropping takes any readable file, but never a folder or a second copy.
+  std::string locked = dir + "/locked.avi";
+  test::WriteFile(locked, "x");
+  chmod(locked.c_str(), 0);
+  AddFilesResult drop = AddFiles(list, {text, dir, Clip(), locked}, {kAviProfile, 1}, AddRoute::kDrop);
+  EXPECT_EQ(drop.added.front(), text);
+  EXPECT_EQ(drop.skipReasons[0], "a folder");
+  EXPECT_EQ(drop.skipReasons[1], "already in the list");
+  if (geteuid() != 0) {
+    EXPECT_EQ(drop.skipReasons.at(2), "not readable");
+  } else {
+    list.Remove(list.Count() - 1);  // the superuser reads every file
+  }
   ASSERT_EQ(list.Count(), 2u);
   // A file the engine cannot read is still listed, with empty facts.
   std::optional<SourceItem> notes = list.At(1);
@@ -112,6 +128,24 @@ TEST(TaskBuilder, AddingFollowsTheRoute) {
   EXPECT_EQ(notes->durationSeconds, 0);
   EXPECT_EQ(notes->estimatedSize, "0 Bytes");
   EXPECT_EQ(notes->InfoText(), "");
+}
+
+TEST(TaskBuilder, OutputsAreUniqueWithinTheBatchOnly) {
+  std::string out = test::MakeTempDir("out");
+  test::WriteFile(out + "/a (2).avi", "there before the batch");  // the runner asks about it
+  SourceList list;
+  for (const char* source : {"/v/a.avi", "/w/a.mkv", "/v/a.mov", "/v/a (2).avi", "/v/b.avi", "/v/a"}) {
+    SourceItem item;
+    item.sourcePath = source;
+    item.profilePath = kAviProfile;
+    ASSERT_TRUE(list.Append(item));
+  }
+  JobListResult jobs = BuildJobList(list, out);
+  ASSERT_TRUE(jobs.ok) << jobs.error;
+  std::vector<std::string> outputs;
+  for (const ConversionJob& job : jobs.jobs) outputs.push_back(job.outputPath.substr(out.size() + 1));
+  EXPECT_EQ(outputs, (std::vector<std::string>{"a.avi", "a (2).avi", "a (3).avi", "a (2) (2).avi",
+                                               "b.avi", "a (4).avi"}));
 }
 
 TEST(TaskBuilder, AnUnreadableProfileStopsAdding) {
