@@ -303,8 +303,10 @@ void CPlayStatic::OnCopyData(const CopyDataMessage& message) {
   }
   // Answered in every case, so that no player waits in vain.
   m_endpoint->Answer(message);
+  // Painted at once, from the window's own copy, while the player already
+  // writes the next frame: no announced frame goes unpainted.
   if (frame) {
-    update();
+    if (isVisible()) repaint();
     if (m_fullScreen) m_fullScreen->update();
   }
 }
