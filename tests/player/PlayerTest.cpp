@@ -190,8 +190,9 @@ TEST(Playrun, EndsWhenTheProgramThatStartedItDies) {
   const std::string clip = Clip("long.mp4", {.seconds = 20, .width = 64, .height = 48, .frameRate = 5, .audio = false});
   const std::string folder = test::MakeTempDir("host");
   const std::string pidFile = folder + "/player.pid";
+  const std::string blockName = "_scshare_host_test" + std::to_string(::getpid());
   // The player needs a block to get going.
-  auto block = SharedMemoryBlock::Create("_scshare_host_test", playerblock::kBlockBytes);
+  auto block = SharedMemoryBlock::Create(blockName, playerblock::kBlockBytes);
   ASSERT_TRUE(block);
   // A host that starts the player and waits; its pid is the player's parent.
   pid_t host = ::fork();
@@ -200,7 +201,7 @@ TEST(Playrun, EndsWhenTheProgramThatStartedItDies) {
     ::setpgid(0, 0);
     execl("/bin/sh", "sh", "-c",
           "export MIVORA_PARENT_PID=$$; \"$0\" -hwnd 7 -shmem \"$2\" \"$1\" & echo $! > \"$3\"; wait",
-          test::PlayerPath().c_str(), clip.c_str(), "_scshare_host_test", pidFile.c_str(), nullptr);
+          test::PlayerPath().c_str(), clip.c_str(), blockName.c_str(), pidFile.c_str(), nullptr);
     _exit(127);
   }
   pid_t player = 0;
@@ -214,7 +215,7 @@ TEST(Playrun, EndsWhenTheProgramThatStartedItDies) {
   ::kill(host, SIGKILL);
   ::waitpid(host, nullptr, 0);
   EXPECT_TRUE(Gone(player, milliseconds(3000)));
-  SharedMemoryBlock::Unlink("_scshare_host_test");
+  SharedMemoryBlock::Unlink(blockName);
 }
 
 TEST(Playrun, EndsAtOnceWhenItsStarterDiedBeforeItCouldAskToBeTold) {
