@@ -46,13 +46,28 @@ int StatusToExitCode(int status) {
 }
 
 // The program's environment with this process's id as the child's expected
-// parent (see ParentDeath.h), replacing any such entry inherited.
-std::vector<std::string> ChildEnvironment() {
-  std::string prefix = std::string(kParentPidVariable) + "=";
+// parent (see ParentDeath.h) and the caller's `extra` "NAME=value" entries;
+// an added entry replaces an inherited variable of the same name.
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> added = extra;
+  added.push_back(std::string(kParentPidVariable) + "=" + std::to_string(::getpid()));
+  auto isReplaced = [&added](std::string_view entry) {
+    for (const std::string& entryAdded : added) {
+      size_t equals = entryAdded.find('=');
+      if (equals != std::string::npos && entry.substr(0, equals + 1) == std::string_view(entryAdded).substr(0, equals + 1))
+        return true;
+    }
+    return false;
+  };
   std::vector<std::string> entries;
   for (char** entry = environ; entry && *entry; ++entry)
-    if (std::string_view(*entry).substr(0, prefix.size()) != prefix) entries.emplace_back(*entry);
-  entries.push_back(prefix + std::to_string(::getpid()));
+    if (!isReplaced(*entry)) entries.emplace_back(*entry);
+  for (const std::string& entryAdded : added) {
+    bool duplicate = false;  // the caller's own parent entry wins over ours
+    for (const std::string& kept : entries)
+      if (kept.substr(0, kept.find('=') + 1) == entryAdded.substr(0, entryAdded.find('=') + 1)) duplicate = true;
+    if (!duplicate) entries.push_back(entryAdded);
+  }
   return entries;
 }
 
@@ -90,7 +105,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
   args.reserve(argv.size() + 1);
   for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
-  std::vector<std::string> environment = ChildEnvironment();
+  std::vector<std::string> environment = ChildEnvironment(options.environment);
   std::vector<char*> envp;
   envp.reserve(environment.size() + 1);
   for (auto& entry : environment) envp.push_back(entry.data());
