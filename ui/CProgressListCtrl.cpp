@@ -16,6 +16,18 @@ namespace {
 constexpr int kProgressRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 26;
 
+// Rows show no focus frame: the row's colours already say where it is.
+class PlainCellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->state &= ~QStyle::State_HasFocus;
+  }
+};
+
 // Draws the progress column as a rounded bar with its percent.
 class ProgressBarDelegate : public QStyledItemDelegate {
  public:
@@ -54,7 +66,7 @@ QString ListStyleSheet() {
              "QTableWidget { background: %1; alternate-background-color: %2; color: %3;"
              "  border: 1px solid %4; selection-background-color: %5; selection-color: %6; }"
              "QHeaderView::section { background: %7; color: %6; border: none;"
-             "  border-right: 1px solid %4; padding: 3px 6px; }"
+             "  border-right: 1px solid %4; padding: 3px 4px; }"
              "QTableWidget QScrollBar:vertical { background: %2; width: 12px; margin: 0; }"
              "QTableWidget QScrollBar::handle:vertical { background: %4; min-height: 24px;"
              "  border-radius: 4px; margin: 2px; }"
@@ -81,9 +93,10 @@ CProgressListCtrl::CProgressListCtrl(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setSectionsClickable(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  horizontalHeader()->setFont(Skin::Font(12, true));
+  horizontalHeader()->setFont(Skin::Font(12));
   setFont(Skin::Font(12));
   setFrameShape(QFrame::NoFrame);
+  setItemDelegate(new PlainCellDelegate(this));
   setStyleSheet(ListStyleSheet());
 }
 
