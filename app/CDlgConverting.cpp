@@ -43,6 +43,7 @@ CDlgConverting::~CDlgConverting() {
   // A worker still waiting for an answer takes No; the runner then stops
   // the engine and waits for the worker.
   cancelling_ = true;
+  delete engineText_;  // before the runner closes the endpoint it watches
   runner_.reset();
   TaskbarRelease();
 }
