@@ -111,7 +111,15 @@ void CDlgConverting::AddJob(const ConversionJob& job) {
                  "00:00:00", "00:00:00"});
 }
 
+void CDlgConverting::showEvent(QShowEvent* event) {
+  CImgDialogBase::showEvent(event);
+  // The batch starts once the window is up and its rows are drawn.
+  if (!started_) QTimer::singleShot(0, this, &CDlgConverting::Start);
+}
+
 bool CDlgConverting::Start() {
+  if (started_ || finishing_) return false;
+  started_ = true;
   show();
   raise();
   activateWindow();

@@ -63,8 +63,9 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
 
   // Before Start: one row per job, in order.
   void AddJob(const ConversionJob& job);
-  // Shows the window, adds the tray icon and starts the worker. False when
-  // the batch could not start; the user has been told and the window closes.
+  // Shows the window, adds the tray icon and starts the worker; showing the
+  // window the first time starts it too. False when the batch could not
+  // start (the user has been told and the window closes) or had started.
   bool Start();
 
   // The About caption button calls this with the window as parent.
@@ -115,6 +116,7 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();
@@ -141,6 +143,7 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
 
   // Window's thread only.
   QPoint placeBeforeTray_;
+  bool started_ = false;
   bool askingCancel_ = false;
   bool finishing_ = false;
   std::optional<BatchSummary> completionWhileAsking_;
