@@ -46,9 +46,10 @@ int StatusToExitCode(int status) {
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& argv,
                                                   const ChildOptions& options,
-                                                  std::string* error) {
+                                                  std::string* error, int* errorNumber) {
   if (argv.empty() || argv[0].empty()) {
     if (error) *error = "no program given";
+    if (errorNumber) *errorNumber = ENOENT;
     return nullptr;
   }
   SpawnSetup setup;
@@ -86,6 +87,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
                : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
   if (rc != 0) {
     if (error) *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
+    if (errorNumber) *errorNumber = rc;
     return nullptr;
   }
   return std::unique_ptr<ChildProcess>(new ChildProcess(pid, options.ownProcessGroup));
