@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2 fontconfig
   locales procps
+  desktop-file-utils appstream xdg-utils dpkg-dev
 )
 
 missing=()
