@@ -1,10 +1,12 @@
 #include "net/HttpGet.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -80,11 +82,19 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return cancel && cancel->load() ? 1 : 0;
 }
 
+// Replaces the file's contents; a link in its place is not followed (the
+// file usually lies in a temporary folder that others can write).
 bool SaveBody(const std::string& path, const std::string& body) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wbe"), &std::fclose);
-  if (!file) return false;
-  if (!body.empty() && std::fwrite(body.data(), 1, body.size(), file.get()) != body.size()) return false;
-  return std::fflush(file.get()) == 0;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  size_t written = 0;
+  while (written < body.size()) {
+    ssize_t n = ::write(fd, body.data() + written, body.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  return ::close(fd) == 0 && written == body.size();
 }
 
 void GlobalInit() {

@@ -1,6 +1,7 @@
 #include "net/HttpGet.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -152,12 +153,24 @@ TEST(HttpGetTest, ACancelFromAnotherThreadEndsTheWaitEarly) {
   canceller.join();
 }
 
-TEST(HttpGetTest, AnUnwritableSaveFileIsAFailure) {
+TEST(HttpGetTest, ASaveFileThatCannotBeWrittenOrIsALinkIsAFailure) {
   LocalHttpServer server;
   server.Serve("/a", HttpReply::Ok("body"));
+  std::string folder = test::MakeTempDir("get");
   HttpGetRequest request;
-  request.savePath = test::MakeTempDir("get") + "/missing/folder/file.zip";
+  request.savePath = folder + "/missing/folder/file.zip";
   EXPECT_FALSE(HttpGet(server.Url("/a"), request));
+
+  // A link planted where the file goes is not followed.
+  test::WriteFile(folder + "/victim", "precious");
+  ASSERT_EQ(::symlink((folder + "/victim").c_str(), (folder + "/file.zip").c_str()), 0);
+  request.savePath = folder + "/file.zip";
+  EXPECT_FALSE(HttpGet(server.Url("/a"), request));
+  EXPECT_EQ(test::ReadFile(folder + "/victim"), "precious");
+
+  request.savePath = folder + "/victim";
+  EXPECT_TRUE(HttpGet(server.Url("/a"), request));
+  EXPECT_EQ(test::ReadFile(folder + "/victim"), "body") << "an old file is replaced";
 }
 
 TEST(HttpGetTest, ErrorStatusesAreRepliesWithTheirCode) {
