@@ -75,9 +75,10 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra)
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& argv,
                                                   const ChildOptions& options,
-                                                  std::string* error) {
+                                                  std::string* error, int* errorNumber) {
   if (argv.empty() || argv[0].empty()) {
     if (error) *error = "no program given";
+    if (errorNumber) *errorNumber = ENOENT;
     return nullptr;
   }
   SpawnSetup setup;
@@ -120,6 +121,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
                : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), envp.data());
   if (rc != 0) {
     if (error) *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
+    if (errorNumber) *errorNumber = rc;
     return nullptr;
   }
   return std::unique_ptr<ChildProcess>(new ChildProcess(pid, options.ownProcessGroup));

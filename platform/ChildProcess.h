@@ -46,11 +46,11 @@ struct ChildOptions {
 class ChildProcess {
  public:
   // Starts argv[0] with argv. Returns null and fills `error` (when given) with
-  // a readable reason when the program cannot be started (missing, not
-  // executable, ...).
+  // a readable reason and `errorNumber` (when given) with the system's error
+  // number when the program cannot be started (missing, not executable, ...).
   static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& argv,
                                              const ChildOptions& options,
-                                             std::string* error = nullptr);
+                                             std::string* error = nullptr, int* errorNumber = nullptr);
 
   // Ends the run if it is still going and reaps it.
   ~ChildProcess();

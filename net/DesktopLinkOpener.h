@@ -1,0 +1,32 @@
+#pragma once
+// The desktop's opener (xdg-open): web addresses and files go to the
+// handler the user's desktop has registered for them. Help command lines run
+// the same opener on their arguments, as the help is an HTML page here.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/OpenLink.h"
+
+namespace mivora {
+
+class DesktopLinkOpener : public LinkOpener {
+ public:
+  // `opener` is looked up in PATH when it has no '/'. Its exit status is
+  // awaited for at most `exitWait`: some desktops keep it running as long as
+  // the browser it started, which then counts as success.
+  explicit DesktopLinkOpener(std::string opener = "xdg-open",
+                             std::chrono::milliseconds exitWait = std::chrono::milliseconds(5000));
+
+  int OpenAddress(const std::string& address) override;
+  int RunHelpCommand(const std::vector<std::string>& argv) override;
+
+ private:
+  int Run(const std::vector<std::string>& argv) const;
+
+  std::string opener_;
+  std::chrono::milliseconds exitWait_;
+};
+
+}  // namespace mivora

@@ -1,0 +1,131 @@
+#include "net/OpenLink.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "net/DesktopLinkOpener.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace mivora {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingOpener : public LinkOpener {
+ public:
+  int OpenAddress(const std::string& address) override {
+    calls.push_back({"open", address});
+    return result;
+  }
+  int RunHelpCommand(const std::vector<std::string>& argv) override {
+    calls.push_back(argv);
+    calls.back().insert(calls.back().begin(), "help");
+    return result;
+  }
+  std::vector<std::vector<std::string>> calls;
+  int result = kOpenSucceeded;
+};
+
+TEST(OpenLinkTest, HelpCommandLinesRunAsArgumentVectorsOthersOpenAsAddresses) {
+  RecordingOpener opener;
+  SetLinkOpener(&opener);
+  struct {
+    std::string address;
+    std::vector<std::string> call;
+  } cases[] = {
+      {"http://www.example.com/contact.html", {"open", "http://www.example.com/contact.html"}},
+      {"HH.EXE help.chm", {"help", "HH.EXE", "help.chm"}},
+      {"  hH.exe \"my help.chm\"::/topic.htm", {"help", "hH.exe", "my help.chm::/topic.htm"}},
+      {"hh.exe a; rm -rf ~", {"help", "hh.exe", "a;", "rm", "-rf", "~"}},
+      {"file:///opt/mivora/Help.html", {"open", "file:///opt/mivora/Help.html"}},
+      {"hh.ex", {"open", "hh.ex"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    opener.calls.clear();
+    EXPECT_EQ(OpenLink(c.address), kOpenSucceeded);
+    ASSERT_EQ(opener.calls.size(), 1u);
+    EXPECT_EQ(opener.calls[0], c.call);
+  }
+  SetLinkOpener(nullptr);
+}
+
+TEST(OpenLinkTest, FailureCodesHaveTheirReasons) {
+  struct {
+    int code;
+    const char* reason;
+  } cases[] = {
+      {0, "The operating system is out\nof memory or resources."},
+      {2, "The specified file was not found."},
+      {5, "The operating system denied\naccess to the specified file."},
+      {26, "A sharing violation occurred. "},
+      {31, "There is no application associated\nwith the given filename extension."},
+      {32, "The specified dynamic-link library was not found."},
+      {1, "Unknown Error (1) occurred."},
+      {-71, "Unknown Error (-71) occurred."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LinkFailureReason(c.code), c.reason) << c.code;
+}
+
+TEST(OpenLinkTest, SystemErrorsAndOpenerStatusesMapToTheNearestReason) {
+  struct {
+    int errorNumber;
+    int code;
+  } errors[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {ENOMEM, 8}, {ENOEXEC, 11},
+                {ETXTBSY, 26}, {ETIMEDOUT, 28}, {EAGAIN, 0}, {EPROTO, -EPROTO}};
+  for (const auto& e : errors) EXPECT_EQ(LinkFailureForErrno(e.errorNumber), e.code) << e.errorNumber;
+  for (int errorNumber = 1; errorNumber < 134; ++errorNumber)
+    EXPECT_LE(LinkFailureForErrno(errorNumber), kOpenFailedLimit) << "never taken for success: " << errorNumber;
+  EXPECT_EQ(LinkFailureForOpenerStatus(0), kOpenSucceeded);
+  EXPECT_EQ(LinkFailureForOpenerStatus(2), kLinkFileNotFound);
+  EXPECT_EQ(LinkFailureForOpenerStatus(3), kLinkNoAssociation);
+  EXPECT_LE(LinkFailureForOpenerStatus(137), kOpenFailedLimit);
+}
+
+// A stand-in for the desktop's opener: a script that records its arguments.
+std::string FakeOpener(const std::string& folder, const std::string& body) {
+  std::string path = folder + "/opener";
+  test::WriteFile(path, "#!/bin/sh\nprintf '%s|' \"$@\" > \"" + folder + "/args\"\n" + body + "\n");
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+TEST(DesktopLinkOpenerTest, RunsTheOpenerWithoutAShellAndReadsItsStatus) {
+  std::string folder = test::MakeTempDir("opener");
+  struct {
+    const char* body;
+    int code;
+  } cases[] = {{"exit 0", kOpenSucceeded}, {"exit 2", kLinkFileNotFound}, {"exit 3", kLinkNoAssociation}};
+  for (const auto& c : cases) {
+    DesktopLinkOpener opener(FakeOpener(folder, c.body));
+    EXPECT_EQ(opener.OpenAddress("http://example.com/a b;$(touch x)"), c.code) << c.body;
+    EXPECT_EQ(test::ReadFile(folder + "/args"), "http://example.com/a b;$(touch x)|");
+  }
+  DesktopLinkOpener opener(FakeOpener(folder, "exit 0"));
+  EXPECT_EQ(opener.RunHelpCommand({"hh.exe", "my help.chm"}), kOpenSucceeded);
+  EXPECT_EQ(test::ReadFile(folder + "/args"), "my help.chm|");
+  EXPECT_FALSE(test::ReadFile(folder + "/x").size()) << "no shell ran the address";
+}
+
+TEST(DesktopLinkOpenerTest, AMissingOrUnrunnableOpenerGivesItsReason) {
+  std::string folder = test::MakeTempDir("opener");
+  EXPECT_EQ(DesktopLinkOpener(folder + "/missing").OpenAddress("http://a"), kLinkFileNotFound);
+  EXPECT_EQ(DesktopLinkOpener("mivora-no-such-opener").OpenAddress("http://a"), kLinkFileNotFound);
+  test::WriteFile(folder + "/plain", "not a program");
+  ::chmod((folder + "/plain").c_str(), 0644);
+  EXPECT_EQ(DesktopLinkOpener(folder + "/plain").OpenAddress("http://a"), kLinkAccessDenied);
+}
+
+TEST(DesktopLinkOpenerTest, AnOpenerThatKeepsRunningCountsAsOpened) {
+  std::string folder = test::MakeTempDir("opener");
+  DesktopLinkOpener opener(FakeOpener(folder, "exec sleep 2"), 200ms);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(opener.OpenAddress("http://a"), kOpenSucceeded);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+}
+
+}  // namespace
+}  // namespace mivora
