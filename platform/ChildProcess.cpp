@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -40,6 +41,26 @@ int StatusToExitCode(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
+}
+
+// This process's environment with `extra` added; the strings stay owned by
+// `extra` and environ.
+std::vector<char*> ChildEnvironment(const std::vector<std::string>& extra) {
+  std::vector<char*> result;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string_view text(*entry);
+    bool replaced = false;
+    for (const std::string& added : extra) {
+      size_t equals = added.find('=');
+      if (equals != std::string::npos && text.size() > equals &&
+          text.substr(0, equals + 1) == std::string_view(added).substr(0, equals + 1))
+        replaced = true;
+    }
+    if (!replaced) result.push_back(*entry);
+  }
+  for (const std::string& added : extra) result.push_back(const_cast<char*>(added.c_str()));
+  result.push_back(nullptr);
+  return result;
 }
 
 }  // namespace
@@ -80,10 +101,13 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
   // glibc's posix_spawn reports a failed exec (missing file, no permission)
   // as its result, so a program that could not run is never mistaken for one
   // that ran and failed.
+  std::vector<char*> environment;
+  if (!options.environment.empty()) environment = ChildEnvironment(options.environment);
+  char** envp = options.environment.empty() ? environ : environment.data();
   pid_t pid = 0;
   int rc = options.searchPath
-               ? posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ)
-               : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
+               ? posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), envp)
+               : posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), envp);
   if (rc != 0) {
     if (error) *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
     return nullptr;

@@ -36,6 +36,9 @@ struct ChildOptions {
   // that group when the child has ended, and TerminateGroup ends all of it.
   // False: the child stays in the caller's group and only it is signalled.
   bool ownProcessGroup = true;
+  // "NAME=value" entries the child gets in addition to this process's
+  // environment (an entry replaces a variable of the same name).
+  std::vector<std::string> environment;
 };
 
 class ChildProcess {

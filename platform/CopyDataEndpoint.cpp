@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -25,6 +26,25 @@ socklen_t MakeAddress(copydata::EndpointNumber number, sockaddr_un* address) {
   std::string name = copydata::EndpointName(number);
   std::memcpy(address->sun_path + 1, name.data(), name.size());
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+}
+
+std::string AddressBytes(copydata::EndpointNumber number) {
+  sockaddr_un address;
+  socklen_t length = MakeAddress(number, &address);
+  return std::string(reinterpret_cast<const char*>(&address), length);
+}
+
+// The uid in a datagram's credentials, or -1 when it carries none.
+long SenderUid(msghdr* message) {
+  for (cmsghdr* header = CMSG_FIRSTHDR(message); header != nullptr;
+       header = CMSG_NXTHDR(message, header)) {
+    if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_CREDENTIALS) {
+      ucred credentials;
+      std::memcpy(&credentials, CMSG_DATA(header), sizeof credentials);
+      return static_cast<long>(credentials.uid);
+    }
+  }
+  return -1;
 }
 
 copydata::EndpointNumber RandomNumber() {
@@ -64,7 +84,10 @@ std::optional<CopyDataMessage> CopyDataEndpoint::Receive(int timeoutMs) {
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
   while (true) {
     iovec io{buffer.data(), buffer.size()};
+    sockaddr_un sender{};
     msghdr message{};
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof sender;
     message.msg_iov = &io;
     message.msg_iovlen = 1;
     message.msg_control = control;
@@ -83,21 +106,30 @@ std::optional<CopyDataMessage> CopyDataEndpoint::Receive(int timeoutMs) {
       continue;
     }
     if (message.msg_flags & MSG_TRUNC) continue;  // larger than any message may be
-    bool sameUser = false;
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
-         header = CMSG_NXTHDR(&message, header)) {
-      if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_CREDENTIALS) {
-        ucred credentials;
-        std::memcpy(&credentials, CMSG_DATA(header), sizeof credentials);
-        sameUser = credentials.uid == ::getuid();
-      }
-    }
-    if (!sameUser) continue;
+    if (SenderUid(&message) != static_cast<long>(::getuid())) continue;
     CopyDataMessage result;
     if (!copydata::DecodeMessage(std::string_view(buffer.data(), static_cast<size_t>(got)),
                                  &result.dataWord, &result.payload))
       continue;
+    // An unnamed sender's address is the family field alone.
+    if (message.msg_namelen > offsetof(sockaddr_un, sun_path))
+      result.senderAddress.assign(reinterpret_cast<const char*>(&sender), message.msg_namelen);
     return result;
+  }
+}
+
+bool CopyDataEndpoint::Answer(const CopyDataMessage& message) {
+  if (message.senderAddress.empty() || message.senderAddress.size() > sizeof(sockaddr_un))
+    return false;
+  sockaddr_un address{};
+  std::memcpy(&address, message.senderAddress.data(), message.senderAddress.size());
+  std::string datagram = copydata::EncodeMessage(message.dataWord, {});
+  while (true) {
+    ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+                            reinterpret_cast<sockaddr*>(&address),
+                            static_cast<socklen_t>(message.senderAddress.size()));
+    if (sent >= 0) return true;
+    if (errno != EINTR) return false;
   }
 }
 
@@ -132,6 +164,90 @@ bool CopyDataSender::Send(copydata::EndpointNumber number, uint32_t dataWord,
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) receiverStalled_ = true;
     return false;
+  }
+}
+
+std::unique_ptr<FrameAnnouncer> FrameAnnouncer::Open(std::string* error) {
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    if (error) *error = std::string("cannot create a socket: ") + std::strerror(errno);
+    return nullptr;
+  }
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on);
+  // Binding with the family alone gives the socket a fresh abstract name.
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(sa_family_t)) != 0) {
+    if (error) *error = std::string("cannot name the announcing socket: ") + std::strerror(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<FrameAnnouncer>(new FrameAnnouncer(fd));
+}
+
+FrameAnnouncer::~FrameAnnouncer() { ::close(fd_); }
+
+bool FrameAnnouncer::ReadAnswer() {
+  char buffer[copydata::kHeaderBytes + 16];
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+  sockaddr_un sender{};
+  iovec io{buffer, sizeof buffer};
+  msghdr message{};
+  message.msg_name = &sender;
+  message.msg_namelen = sizeof sender;
+  message.msg_iov = &io;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  ssize_t got = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC);
+  if (got < 0) return false;
+  if (!awaiting_ || SenderUid(&message) != static_cast<long>(::getuid())) return false;
+  if (std::string_view(reinterpret_cast<const char*>(&sender), message.msg_namelen) !=
+      windowAddress_)
+    return false;
+  uint32_t word = 0;
+  std::string payload;
+  if (!copydata::DecodeMessage(std::string_view(buffer, static_cast<size_t>(got)), &word, &payload))
+    return false;
+  return word == awaitedWord_;
+}
+
+bool FrameAnnouncer::Announce(copydata::EndpointNumber window, uint32_t dataWord) {
+  awaiting_ = false;
+  while (true) {  // drop late answers to earlier frames
+    char discard[64];
+    ssize_t got = ::recv(fd_, discard, sizeof discard, MSG_DONTWAIT);
+    if (got < 0 && errno != EINTR) break;
+  }
+  windowAddress_ = AddressBytes(window);
+  std::string datagram = copydata::EncodeMessage(dataWord, {});
+  while (true) {
+    ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+                            reinterpret_cast<const sockaddr*>(windowAddress_.data()),
+                            static_cast<socklen_t>(windowAddress_.size()));
+    if (sent >= 0) break;
+    if (errno != EINTR) return false;
+  }
+  awaitedWord_ = dataWord;
+  awaiting_ = true;
+  return true;
+}
+
+bool FrameAnnouncer::AwaitAnswer(int timeoutMs) {
+  if (!awaiting_) return false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    if (ReadAnswer()) {
+      awaiting_ = false;
+      return true;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) return false;
+    pollfd ready{fd_, POLLIN, 0};
+    ::poll(&ready, 1, static_cast<int>(left));
   }
 }
 

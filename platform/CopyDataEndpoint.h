@@ -21,6 +21,9 @@ namespace mivora {
 struct CopyDataMessage {
   uint32_t dataWord = 0;
   std::string payload;
+  // The sender's socket address as received (empty when the sender's socket
+  // has no name); where CopyDataEndpoint::Answer sends the frame answer.
+  std::string senderAddress;
 };
 
 class CopyDataEndpoint {
@@ -40,6 +43,10 @@ class CopyDataEndpoint {
   // negative: without limit). Empty when none came in time. Malformed,
   // oversized and foreign datagrams are dropped.
   std::optional<CopyDataMessage> Receive(int timeoutMs);
+
+  // The frame answer: sends the message's data word back to its sender
+  // without waiting. False when the sender has no name or is gone.
+  bool Answer(const CopyDataMessage& message);
 
  private:
   CopyDataEndpoint(int fd, copydata::EndpointNumber number) : fd_(fd), number_(number) {}
@@ -64,6 +71,35 @@ class CopyDataSender {
  private:
   int fd_ = -1;
   bool receiverStalled_ = false;
+};
+
+// The player's side of frame announcements: a socket with a name of its own
+// (so that answers can reach it) that announces frames to a window's endpoint
+// and waits for the frame answer. One thread uses it.
+class FrameAnnouncer {
+ public:
+  static std::unique_ptr<FrameAnnouncer> Open(std::string* error = nullptr);
+  ~FrameAnnouncer();
+  FrameAnnouncer(const FrameAnnouncer&) = delete;
+  FrameAnnouncer& operator=(const FrameAnnouncer&) = delete;
+
+  // Sends one announcement without payload. Answers left over from earlier
+  // announcements are discarded first. False when no endpoint has that
+  // number or its queue is full.
+  bool Announce(copydata::EndpointNumber window, uint32_t dataWord);
+  // Waits up to `timeoutMs` for the answer to the last announcement: a
+  // datagram from that window's endpoint holding the same data word. False
+  // when none came in time.
+  bool AwaitAnswer(int timeoutMs);
+
+ private:
+  explicit FrameAnnouncer(int fd) : fd_(fd) {}
+  // Reads one waiting datagram; true when it is the awaited answer.
+  bool ReadAnswer();
+  const int fd_;
+  std::string windowAddress_;
+  uint32_t awaitedWord_ = 0;
+  bool awaiting_ = false;
 };
 
 }  // namespace mivora

@@ -10,6 +10,15 @@
 // Engine console text: data word kEngineTextWord, payload one record of the
 // engine's console text (no terminator). Player frame announcement: data word
 // FrameWord(width, height), no payload.
+//
+// The frame answer. The player sends each frame announcement from a datagram
+// socket of its own with a name in the abstract namespace (any name; the
+// system's automatic one will do). The window, once it has handled the
+// announcement (taken the frame out of the shared block and, when a frame
+// callback is set, returned from it), sends one datagram back to the
+// sender's address holding the same 4-byte data word and no payload. The
+// player writes no next frame into the shared block before that answer came
+// or kFrameAnswerTimeoutMs passed; an answer that comes later is ignored.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +37,16 @@ constexpr size_t kMaxPayloadBytes = 32 * 1024;
 // window handles the command lines were made for.
 constexpr EndpointNumber kMaxEndpointNumber = 0x7FFFFFFF;
 
+// How long a player waits for the answer to one frame announcement.
+constexpr int kFrameAnswerTimeoutMs = 1000;
+// Frame sides travel as 16-bit numbers.
+constexpr uint32_t kMaxFrameSide = 0xFFFF;
+
 inline uint32_t FrameWord(uint32_t width, uint32_t height) {
   return (width << 16) | (height & 0xFFFF);
 }
+inline uint32_t FrameWidth(uint32_t word) { return word >> 16; }
+inline uint32_t FrameHeight(uint32_t word) { return word & 0xFFFF; }
 
 inline std::string EndpointName(EndpointNumber number) {
   return "mivora-copydata-" + std::to_string(number);

@@ -3,7 +3,8 @@
 // YUV 4:2:0 frame for the editor's panes, cut a crop rectangle out of a frame,
 // and turn a frame into a bottom-up 24-bit BGR bitmap for painting.
 //
-// Plain C linkage; these names are the library's whole interface. Planes are
+// Plain C linkage; these names and the CPlayStatic window class
+// (PlayStatic.h) are the library's whole interface. Planes are
 // tightly packed: Y is width x height bytes, U and V (width / 2) x (height / 2).
 
 #include <stdint.h>
@@ -76,6 +77,18 @@ GLIMRA_API void GLIMRA_ConvertYuv420(const uint8_t* y, const uint8_t* u, const u
 // Converts a frame and hands the bitmap to `target`; always returns 1.
 GLIMRA_API int DrawYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                           int height, GlimraDrawTarget* target);
+
+// Inert entry points kept for the program's interface: the Init, Seek and
+// Is* functions return 0, the others do nothing.
+GLIMRA_API int DVD_Init(void);
+GLIMRA_API void DVD_Stop(void);
+GLIMRA_API int DVD_Seek(void);
+GLIMRA_API void DVD_Pause(void);
+GLIMRA_API void DVD_Release(void);
+GLIMRA_API void DVD_Play(void);
+GLIMRA_API void DVD_SetPaint_Callback(void);
+GLIMRA_API int DVD_IsPlaying(void);
+GLIMRA_API int DVD_IsPause(void);
 
 #ifdef __cplusplus
 }
