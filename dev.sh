@@ -3,7 +3,9 @@
 #   ./dev.sh run    set up, build, and run the program's main job
 #   ./dev.sh test   set up, build, and run every test
 #   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
-#                   BENCH_DIR, default build-bench) and print their ratios
+#                   BENCH_DIR, default build-bench) and print their ratios;
+#                   ./dev.sh bench jobs: the per-job cost of mivora-cli convert
+#                   over bare ffmpeg (bench/job_overhead.sh)
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -22,6 +24,10 @@ if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
     -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
+  if [ "${2:-}" = jobs ]; then
+    cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
+    exec bench/job_overhead.sh "$bench/bin"
+  fi
   cmake --build "$bench" -j "$jobs" --target frame_bench
   exec "$bench/bin/frame_bench" ${BENCH_ARGS:-}
 fi
