@@ -5,7 +5,9 @@
 #   ./dev.sh test   set up, build, and run every test
 #   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
 #                   BENCH_DIR, default build-bench) and print their ratios,
-#                   then the player's playback and CPU figures
+#                   then the player's playback and CPU figures;
+#                   ./dev.sh bench jobs: the per-job cost of mivora-cli convert
+#                   over bare ffmpeg (bench/job_overhead.sh)
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -24,6 +26,10 @@ if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
     -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
+  if [ "${2:-}" = jobs ]; then
+    cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
+    exec bench/job_overhead.sh "$bench/bin"
+  fi
   cmake --build "$bench" -j "$jobs" --target frame_bench player_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}
   # Playback through the preview window and the player's CPU against ffmpeg;

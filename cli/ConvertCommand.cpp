@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/CliCommands.h"
 #include "cli/EditOptions.h"
@@ -74,6 +75,15 @@ int RunConvert(const Args& args) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
+  // Whole paths, as a drop on the window gives them: the free-space check
+  // and the messages need to know where a file really is.
+  auto whole = [](std::string* path) {
+    std::error_code failed;
+    std::filesystem::path absolute = std::filesystem::absolute(*path, failed);
+    if (!failed) *path = absolute.lexically_normal().string();
+  };
+  whole(&folder);
+  for (std::string& file : files) whole(&file);
   TargetProfile target;
   if (!ResolveProfile(profileText, &target, &error)) {
     std::fprintf(stderr, "mivora-cli convert: %s\n", error.c_str());

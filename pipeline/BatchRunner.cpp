@@ -79,11 +79,14 @@ bool BatchRunner::Start(std::string* error) {
   runner_ = std::make_unique<ConvertHelper>();
   running_ = true;
   worker_ = std::thread([this] { ThreadProc_Convert(); });
+  // The read-back library loads while the first job converts, not after it.
+  preloader_ = std::thread(PreloadMediaReadBack);
   return true;
 }
 
 void BatchRunner::Join() {
   if (worker_.joinable()) worker_.join();
+  if (preloader_.joinable()) preloader_.join();
 }
 
 void BatchRunner::ThreadProc_Convert() {
@@ -97,6 +100,12 @@ void BatchRunner::ThreadProc_Convert() {
     view_.WorkerFault(error.what());
   }
   UninstallFaultTranslator();
+  WakeDrivingThread();
+}
+
+void BatchRunner::WakeDrivingThread() {
+  CopyDataSender sender;
+  sender.Send(endpoint_->Number(), kWorkerEndedNotice, {});
 }
 
 void BatchRunner::ConvertAll() {

@@ -40,6 +40,9 @@ class BatchRunner {
  public:
   // Message number the engine runner is told for progress notices.
   static constexpr uint32_t kProgressNotice = 0x501;
+  // Data word of the one message the worker sends to EngineFd when it has
+  // ended, so that a driving thread waiting on the descriptor wakes at once.
+  static constexpr uint32_t kWorkerEndedNotice = 0x469;
 
   explicit BatchRunner(BatchView& view);
   ~BatchRunner();
@@ -95,6 +98,7 @@ class BatchRunner {
   };
 
   void ThreadProc_Convert();
+  void WakeDrivingThread();
   void ConvertAll();
   // One job at `index`; false when the batch must stop (no space).
   bool ConvertOne(int index);
@@ -109,6 +113,7 @@ class BatchRunner {
   std::unique_ptr<CopyDataEndpoint> endpoint_;   // set by Start
   std::unique_ptr<ConvertHelper> runner_;        // made by Start; used by the worker and Stop
   std::thread worker_;
+  std::thread preloader_;  // loads the output read-back library; joined by Join
 
   mutable std::mutex jobsMutex_;
   std::vector<Entry> jobs_;          // guarded by jobsMutex_

@@ -1,44 +1,99 @@
 // Reading an output back as media, in this process through libavformat:
 // starting the engine a second time only to probe what it just wrote costs a
-// whole engine start-up per job.
+// whole engine start-up per job. The library (and the hundred libraries it
+// needs) is loaded on first use, not when the program starts, so that
+// commands and windows that never convert do not pay for it; a batch loads it
+// while its first job converts.
+
+#include <dlfcn.h>
 
 #include <mutex>
+#include <string>
 
 #include "common/Log.h"
 #include "pipeline/OutputFiles.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavformat/version.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
+#include <libavutil/version.h>
 }
 
 namespace mivora {
 namespace {
 
-std::string ErrorText(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
+// The entry points used, from the libraries the headers belong to.
+struct AvFormat {
+  bool loaded = false;
+  std::string error;
+  decltype(&avformat_open_input) openInput = nullptr;
+  decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+  decltype(&avformat_close_input) closeInput = nullptr;
+  decltype(&av_log_set_level) setLogLevel = nullptr;
+  decltype(&av_strerror) errorText = nullptr;
+};
+
+template <typename Function>
+bool Find(void* library, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(::dlsym(library, name));
+  return *function != nullptr;
+}
+
+AvFormat Load() {
+  AvFormat av;
+  std::string formatName = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
+  std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
+  void* format = ::dlopen(formatName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* util = format ? ::dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+  if (!format || !util) {
+    const char* why = ::dlerror();
+    av.error = why ? why : "cannot load " + formatName;
+    return av;
+  }
+  av.loaded = Find(format, "avformat_open_input", &av.openInput) &&
+              Find(format, "avformat_find_stream_info", &av.findStreamInfo) &&
+              Find(format, "avformat_close_input", &av.closeInput) &&
+              Find(util, "av_log_set_level", &av.setLogLevel) &&
+              Find(util, "av_strerror", &av.errorText);
+  if (!av.loaded) {
+    av.error = "an entry point is missing in " + formatName;
+    return av;
+  }
+  // libavformat's own messages would go to the terminal; the reason is ours to give.
+  av.setLogLevel(AV_LOG_QUIET);
+  return av;
+}
+
+const AvFormat& Library() {
+  static const AvFormat library = Load();
+  return library;
 }
 
 }  // namespace
 
-bool IsReadableMedia(const std::string& path, std::string* why) {
-  // libavformat's own messages would go to the terminal; the reason is ours to give.
-  static std::once_flag quiet;
-  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+void PreloadMediaReadBack() { Library(); }
 
+bool IsReadableMedia(const std::string& path, std::string* why) {
+  const AvFormat& av = Library();
+  if (!av.loaded) {
+    MLOG("IsReadableMedia, %s", av.error.c_str());
+    if (why) *why = "The output file cannot be read back: " + av.error + ".";
+    return false;
+  }
   AVFormatContext* context = nullptr;
   // "file:" so that no name is taken for another protocol.
-  int rc = avformat_open_input(&context, ("file:" + path).c_str(), nullptr, nullptr);
+  int rc = av.openInput(&context, ("file:" + path).c_str(), nullptr, nullptr);
   if (rc >= 0) {
-    rc = avformat_find_stream_info(context, nullptr);
+    rc = av.findStreamInfo(context, nullptr);
     if (rc >= 0 && context->nb_streams == 0) rc = AVERROR_INVALIDDATA;
-    avformat_close_input(&context);
+    av.closeInput(&context);
   }
   if (rc >= 0) return true;
-  MLOG("IsReadableMedia, %s: %s", path.c_str(), ErrorText(rc).c_str());
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av.errorText(rc, text, sizeof text);
+  MLOG("IsReadableMedia, %s: %s", path.c_str(), text);
   if (why) *why = "The output file cannot be read back as media.";
   return false;
 }

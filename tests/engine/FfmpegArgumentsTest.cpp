@@ -98,6 +98,8 @@ TEST(FfmpegArguments, VolumeAndSwitches) {
       {{"-vol", "0"}, "-af", "volume=0"},
       {{"-vol", "84"}, "-af", "volume=0.328125"},
       {{"-vol", "384", "-an"}, "-af", "<absent>"},
+      {{"-vcodec", "dvvideo"}, "-af", "aresample=async=1:first_pts=0"},
+      {{"-vcodec", "dvvideo", "-vol", "384"}, "-af", "aresample=async=1:first_pts=0,volume=1.5"},
       {{"-vcodec", "mpeg4", "-vn"}, "-c:v", "<absent>"},
       {{"-target", "ntsc-dvd", "-aspect", "16:9"}, "-target", "ntsc-dvd"},
       {{"-acodec", "dca", "-strict", "experimental"}, "-strict", "experimental"},

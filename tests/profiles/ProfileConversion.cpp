@@ -77,18 +77,6 @@ std::vector<ShippedProfile> ShippedProfilesForTests() {
   return profiles;
 }
 
-const std::string& SourceClip(int seconds) {
-  static std::map<int, std::string> clips;
-  auto& path = clips[seconds];
-  if (path.empty()) {
-    path = MakeTempDir("source") + "/source.mp4";
-    ClipSpec shape;
-    shape.seconds = seconds;
-    GenerateClip(path, shape);
-  }
-  return path;
-}
-
 const std::string& PixelFormatClip(const std::string& pixelFormat, int seconds) {
   static std::map<std::string, std::string> clips;
   auto& path = clips[pixelFormat + "/" + std::to_string(seconds)];

@@ -19,11 +19,9 @@ struct ShippedProfile {
 std::vector<ShippedProfile> ShippedProfilesForTests();
 inline void PrintTo(const ShippedProfile& profile, std::ostream* out) { *out << profile.entry.relativePath; }
 
-// A clip of `seconds` at 320x240, 25 frames per second, stereo 44.1 kHz, made once per length.
-const std::string& SourceClip(int seconds);
-
-// A clip of `seconds` at 320x240 in `pixelFormat` (a deep-colour or
-// full-chroma source, e.g. yuv422p10le), made once per format and length.
+// A clip of `seconds` at 320x240, 25 frames per second, stereo 44.1 kHz, in
+// `pixelFormat` (a deep-colour or full-chroma source, e.g. yuv422p10le), made
+// once per format and length.
 const std::string& PixelFormatClip(const std::string& pixelFormat, int seconds);
 
 // Converts `source` with the profile file at `profilePath` the way a

@@ -110,8 +110,14 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddIf(&argv, command.audioBitrate, "-b:a");
     AddIf(&argv, command.sampleRate, "-ar");
     AddIf(&argv, command.channels, "-ac");
+    std::string audioFilters;
+    // The DV container interleaves a fixed amount of audio with every frame
+    // and refuses a stream that starts late or has gaps (Vorbis and Opus
+    // sources often do): the audio is filled to the frames' clock.
+    if (video.encoder == "dvvideo" && !command.noVideo) audioFilters = "aresample=async=1:first_pts=0";
     if (command.volume && *command.volume != kUnityVolume)
-      Add(&argv, {"-af", VolumeFilter(*command.volume)});
+      audioFilters += (audioFilters.empty() ? "" : ",") + VolumeFilter(*command.volume);
+    AddIf(&argv, audioFilters, "-af");
   } else {
     Add(&argv, {"-an"});
   }

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The fixed cost of one conversion job: converts the same clip through
+# `mivora-cli convert` and through bare ffmpeg with the very arguments trancor
+# gives it, interleaved, and prints the ratios of the median wall times and of
+# the median processor times (the steadier figure on a busy machine).
+#   bench/job_overhead.sh [PROGRAM_FOLDER]   (default build-bench/bin)
+# Environment: REPS (default 7), PROFILE (a profile file; default the
+# "MP4 - MPEG-4 H.264 Video" profile), SECONDS_OF_CLIP (default 10).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${1:-build-bench/bin}
+reps=${REPS:-7}
+profile=${PROFILE:-"$bin/Profiles/General Video/MP4 - MPEG-4 H.264 Video.xml"}
+length=${SECONDS_OF_CLIP:-10}
+bin=$(cd "$bin" && pwd)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The program's log and settings go to the scratch folder, not the user's.
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$work/out"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+clip="$work/clip.mp4"
+ffmpeg -hide_banner -loglevel error -nostdin -y \
+  -f lavfi -i "testsrc2=size=640x480:rate=25:duration=$length" \
+  -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$length" \
+  -pix_fmt yuv420p -ac 2 "$clip"
+
+# The job's engine arguments, and the ffmpeg command trancor makes of them.
+engine_args=$("$bin/mivora-cli" args "$profile")
+read -r -a words <<<"$engine_args"
+extension=$(sed -n 's/.*<FormatExt value="\([^"]*\)".*/\1/p' "$profile")
+mapfile -t ffmpeg_argv < <("$bin/engine_ffmpeg_arguments" -i "$clip" -dxva2 0 "${words[@]}" \
+  "$work/bare.$extension")
+[ ${#ffmpeg_argv[@]} -gt 0 ] || { echo "job_overhead: no ffmpeg command" >&2; exit 1; }
+
+run_program() {
+  "$bin/mivora-cli" convert --overwrite --profile "$profile" -o "$work/out" "$clip" >/dev/null 2>&1
+}
+run_bare() { "${ffmpeg_argv[@]}" </dev/null >/dev/null 2>&1; }
+# Wall and processor time (user + system, the children included), in ms.
+TIMEFORMAT='%3R %3U %3S'
+measure() {
+  local times
+  times=$({ time "run_$1"; } 2>&1) || { echo "job_overhead: the $1 run failed" >&2; exit 1; }
+  awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }' <<<"$times"
+}
+
+echo "profile: $(basename "$profile" .xml); clip: ${length} s 640x480; $reps repetitions"
+echo "ffmpeg: ${ffmpeg_argv[*]}"
+run_program && run_bare  # warm the caches
+program_wall=() program_cpu=() bare_wall=() bare_cpu=()
+for ((i = 0; i < reps; i++)); do
+  for which in $( ((i % 2)) && echo "bare program" || echo "program bare"); do
+    read -r wall cpu < <(measure "$which")
+    if [ "$which" = program ]; then program_wall+=("$wall") program_cpu+=("$cpu")
+    else bare_wall+=("$wall") bare_cpu+=("$cpu"); fi
+  done
+  echo "  run $((i + 1)): mivora-cli ${program_wall[-1]} ms (cpu ${program_cpu[-1]}), ffmpeg ${bare_wall[-1]} ms (cpu ${bare_cpu[-1]})"
+done
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+report() {
+  awk -v what="$1" -v p="$2" -v b="$3" \
+    'BEGIN { printf "%s: mivora-cli %d ms, ffmpeg %d ms, %+d ms per job, ratio %.3f\n", what, p, b, p - b, p / b }'
+}
+report "median wall" "$(median "${program_wall[@]}")" "$(median "${bare_wall[@]}")"
+report "median processor time" "$(median "${program_cpu[@]}")" "$(median "${bare_cpu[@]}")"
