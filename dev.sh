@@ -25,16 +25,18 @@ scripts/setup.sh
 if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
-    -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
+    -DMIVORA_BUILD_TESTS=OFF >/dev/null
   if [ "${2:-}" = jobs ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
     exec bench/job_overhead.sh "$bench/bin"
   fi
-  cmake --build "$bench" -j "$jobs" --target frame_bench player_bench
+  cmake --build "$bench" -j "$jobs" --target frame_bench player_bench window_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}
   # Playback through the preview window and the player's CPU against ffmpeg;
   # PLAYER_BENCH_SECONDS sets the clips' length (default 4).
-  exec "$bench/bin/player_bench" ${PLAYER_BENCH_SECONDS:-4}
+  "$bench/bin/player_bench" ${PLAYER_BENCH_SECONDS:-4}
+  # The main window's responsiveness and memory.
+  exec "$bench/bin/window_bench"
 fi
 if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}
