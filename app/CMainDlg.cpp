@@ -7,6 +7,8 @@
 #include <QUrl>
 
 #include "app/MainDlgLayout.h"
+#include "app/profile/CProfileBar.h"
+#include "app/profile/CProfileMenuPopup.h"
 #include "app/SourceWindows.h"
 #include "common/Folders.h"
 #include "common/Log.h"
@@ -44,12 +46,14 @@ QStringList ChooseWithDialog(QWidget* parent) {
 
 CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* parent)
     : CImgDialogBase(QSize(layout::kMainWidth, layout::kMainHeight), QString::fromLatin1(ui::kProductName), parent),
-      model_(std::move(userFolder), nullptr, nullptr, std::move(profilesFolder)),
+      model_(std::move(userFolder), std::make_shared<CProfileMenuPopup>(this), CProfileBar::MenuPoster(),
+             std::move(profilesFolder)),
       chooseFiles_(ChooseWithDialog) {
   MLOG("Enter: CMainDlg::OnInitDialog");
   setAcceptDrops(true);
   BuildControls();
   model_.LoadSettings();
+  BuildProfileControls();
   UpdateControls();
   // The profile menu is built one tick later so the window shows at once.
   QTimer::singleShot(kProfileTimerMs, this, [this] { EnsureProfilesReady(); });
@@ -126,6 +130,7 @@ void CMainDlg::EnsureProfilesReady() {
   if (profilesReady_) return;
   profilesReady_ = true;
   model_.OnStartupTimer(static_cast<uint64_t>(winId()));
+  profileBar_->Refresh();
 }
 
 void CMainDlg::OnExit() {

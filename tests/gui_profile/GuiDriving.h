@@ -2,6 +2,7 @@
 // Driving windows as a user does: picking in drop-downs and menus, and acting
 // on modal dialogs and pop-ups that open inside a nested event loop.
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -72,6 +73,19 @@ inline bool ClickMenuEntry(QMenu& menu, const QString& text) {
     return true;
   }
   return false;
+}
+
+// Clicks `opener` and picks `group` / `profile` in the profile menu that
+// opens; `shownAt` (when given) receives where the menu was shown.
+inline void ChooseProfile(QAbstractButton& opener, const QString& group, const QString& profile,
+                          QRect* shownAt = nullptr) {
+  WhenShown<QMenu>([group, profile, shownAt](QMenu* menu) {
+    if (shownAt) *shownAt = menu->geometry();
+    ASSERT_TRUE(ClickMenuEntry(*menu, group));
+    WhenShown<QMenu>([profile](QMenu* sub) { EXPECT_TRUE(ClickMenuEntry(*sub, profile)); },
+                     [group](QMenu* sub) { return sub->title() == group; });
+  });
+  QTest::mouseClick(&opener, Qt::LeftButton);
 }
 
 }  // namespace mivora::test

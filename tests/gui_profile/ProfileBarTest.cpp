@@ -19,17 +19,6 @@ class ProfileBarTest : public test::ProfileBarFixture {
     EXPECT_TRUE(saved.LoadConfig(configPath_));
     return saved.GetLastProfileId();
   }
-  // Clicks "Target" and picks `group` / `profile` in the menu.
-  void ChooseFromMenu(const QString& group, const QString& profile) {
-    test::WhenShown<QMenu>([this, group, profile](QMenu* menu) {
-      menuGeometry_ = menu->geometry();
-      ASSERT_TRUE(test::ClickMenuEntry(*menu, group));
-      test::WhenShown<QMenu>([profile](QMenu* sub) { EXPECT_TRUE(test::ClickMenuEntry(*sub, profile)); },
-                             [group](QMenu* sub) { return sub->title() == group; });
-    });
-    QTest::mouseClick(bar_->TargetButton(), Qt::LeftButton);
-  }
-
   QRect menuGeometry_;
 };
 
@@ -47,7 +36,7 @@ TEST_F(ProfileBarTest, ChoosingFromTheMenuShowsTheProfileAndAppliesItToSelectedR
   selected_ = {1};
   QSignalSpy rowsChanged(bar_, &CProfileBar::rowsChanged);
 
-  ChooseFromMenu("Audio", "MP3 - MPEG Layer-3 Audio");
+  test::ChooseProfile(*bar_->TargetButton(), "Audio", "MP3 - MPEG Layer-3 Audio", &menuGeometry_);
   ASSERT_TRUE(QTest::qWaitFor([&] { return bar_->EditButton()->text() == "mp3"; }));
 
   // The menu opens right above the name field, without covering it.
