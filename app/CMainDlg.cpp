@@ -101,6 +101,7 @@ void CMainDlg::BuildControls() {
        {QStringLiteral("row_up"), QStringLiteral("Move up")}},
       this);
   list_->setGeometry(layout::kSourceList);
+  list_->SetElideAtStart(0);
   connect(list_, &ui::CRowButtonList::RowButtonClicked, this, &CMainDlg::OnRowButton);
   connect(list_, &ui::CRowButtonList::DeletePressed, this, [this](int row) { OnRowButton(row, kRowDelete); });
   connect(list_, &QTableWidget::currentCellChanged, this, [this](int row) {
