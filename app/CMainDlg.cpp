@@ -8,6 +8,8 @@
 
 #include "app/CDlgConverting.h"
 #include "app/MainDlgLayout.h"
+#include "app/profile/CProfileBar.h"
+#include "app/profile/CProfileMenuPopup.h"
 #include "app/SourceWindows.h"
 #include "common/Folders.h"
 #include "common/Log.h"
@@ -54,13 +56,15 @@ QWidget* CMainDlg::OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob
 
 CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* parent)
     : CImgDialogBase(QSize(layout::kMainWidth, layout::kMainHeight), QString::fromLatin1(ui::kProductName), parent),
-      model_(std::move(userFolder), nullptr, nullptr, std::move(profilesFolder)),
+      model_(std::move(userFolder), std::make_shared<CProfileMenuPopup>(this), CProfileBar::MenuPoster(),
+             std::move(profilesFolder)),
       chooseFiles_(ChooseWithDialog),
       openProgress_(&CMainDlg::OpenProgressWindow) {
   MLOG("Enter: CMainDlg::OnInitDialog");
   setAcceptDrops(true);
   BuildControls();
   model_.LoadSettings();
+  BuildProfileControls();
   UpdateControls();
   // The profile menu is built one tick later so the window shows at once.
   QTimer::singleShot(kProfileTimerMs, this, [this] { EnsureProfilesReady(); });
@@ -138,6 +142,7 @@ void CMainDlg::EnsureProfilesReady() {
   if (profilesReady_) return;
   profilesReady_ = true;
   model_.OnStartupTimer(static_cast<uint64_t>(winId()));
+  profileBar_->Refresh();
 }
 
 void CMainDlg::OnExit() {

@@ -30,6 +30,8 @@ class CRowButtonList;
 }  // namespace ui
 class SourceWindows;
 class CMainDlg;
+class CProfileBar;
+class COutputFolderBar;
 
 // Row button actions, left to right.
 enum RowAction { kRowEdit = 0, kRowPreview = 1, kRowDelete = 2, kRowMoveDown = 3, kRowMoveUp = 4 };
@@ -66,6 +68,10 @@ class CMainDlg : public ui::CImgDialogBase {
   ui::CGPImageButton* HelpButton() const { return help_; }
   ui::CGPImageButton* AboutButton() const { return about_button_; }
   QWidget* ProgressWindow() const { return progress_; }
+  CProfileBar* ProfileBar() const { return profileBar_; }
+  COutputFolderBar* OutputFolderBar() const { return outputBar_; }
+  // The selected rows of the source list, in order.
+  std::vector<size_t> SelectedRows() const;
 
   // The progress window of a run (the default factory): its batch starts
   // when it is shown; it restores the main window at the end.
@@ -119,6 +125,8 @@ class CMainDlg : public ui::CImgDialogBase {
   };
 
   void BuildControls();
+  // The profile, bit-rate and output-folder rows (after the settings are loaded).
+  void BuildProfileControls();
   void OnItemBuilt(SourceItem item);
   void OnWorkerEnded();
   void ReapWorkers();
@@ -145,6 +153,8 @@ class CMainDlg : public ui::CImgDialogBase {
   ui::CGPImageButton* help_ = nullptr;
   ui::CGPImageButton* about_button_ = nullptr;
   ui::CRowButtonList* list_ = nullptr;
+  CProfileBar* profileBar_ = nullptr;
+  COutputFolderBar* outputBar_ = nullptr;
 
   std::list<AddWorker> workers_;
   std::shared_ptr<std::atomic<bool>> stopWorkers_ = std::make_shared<std::atomic<bool>>(false);
