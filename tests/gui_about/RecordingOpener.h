@@ -1,0 +1,28 @@
+#pragma once
+// Stands in for the desktop's opener while a window test runs: records what
+// would have been opened and answers with a chosen result.
+
+#include <string>
+#include <vector>
+
+#include "net/OpenLink.h"
+
+namespace mivora::test {
+
+class RecordingOpener : public LinkOpener {
+ public:
+  RecordingOpener() { SetLinkOpener(this); }
+  ~RecordingOpener() override { SetLinkOpener(nullptr); }
+  int OpenAddress(const std::string& address) override {
+    opened.push_back(address);
+    return result;
+  }
+  int RunHelpCommand(const std::vector<std::string>& argv) override {
+    opened.push_back(argv.empty() ? std::string() : argv[0]);
+    return result;
+  }
+  std::vector<std::string> opened;
+  int result = kOpenSucceeded;
+};
+
+}  // namespace mivora::test
