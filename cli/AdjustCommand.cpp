@@ -16,7 +16,7 @@
 
 #include "cli/CliCommands.h"
 #include "common/Folders.h"
-#include "pipeline/AdjustProfileDialog.h"
+#include "windowmodels/AdjustProfileDialog.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileFolder.h"
 #include "profiles/ProfileMenu.h"

@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2 fontconfig
   locales procps
+  xvfb x11-utils imagemagick
+  dbus-daemon
 )
 
 missing=()

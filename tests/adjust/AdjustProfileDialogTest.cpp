@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "pipeline/AdjustProfileDialog.h"
+#include "windowmodels/AdjustProfileDialog.h"
 #include "profiles/Profile.h"
 #include "tests/adjust/AdjustTestFiles.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "pipeline/ProfilePanel.h"
+#include "windowmodels/ProfilePanel.h"
 #include "profiles/Profile.h"
 #include "tests/adjust/AdjustTestFiles.h"
 

@@ -1,4 +1,4 @@
-#include "pipeline/ProfilePanel.h"
+#include "windowmodels/ProfilePanel.h"
 
 #include <algorithm>
 

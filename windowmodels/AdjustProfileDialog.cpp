@@ -1,4 +1,4 @@
-#include "pipeline/AdjustProfileDialog.h"
+#include "windowmodels/AdjustProfileDialog.h"
 
 #include "common/Log.h"
 #include "profiles/Profile.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/AdjustProfileDialog.h"
+#include "windowmodels/AdjustProfileDialog.h"
 #include "pipeline/SourceList.h"
 #include "profiles/ListControl.h"
 #include "profiles/ProfileMenu.h"

@@ -1,0 +1,171 @@
+#include "app/CMainDlg.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/MainDlgLayout.h"
+#include "app/SourceWindows.h"
+#include "common/Folders.h"
+#include "common/Log.h"
+#include "ui/CDlgMessageBox.h"
+#include "ui/CGPImageButton.h"
+#include "ui/CRowButtonList.h"
+#include "ui/Skin.h"
+
+namespace mivora {
+
+namespace {
+
+constexpr int kProfileTimerMs = 5000;
+
+// The open-file dialog's filter in the file chooser's own notation, from the
+// window's filter text ("description|patterns|..." pairs).
+QString ChooserFilter() {
+  const QStringList parts = QString::fromLatin1(kVideoFileFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i].section(QLatin1Char('('), 0, 0).trimmed();
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
+    filters << QStringLiteral("%1 (%2)").arg(name, patterns);
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+QStringList ChooseWithDialog(QWidget* parent) {
+  return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add video file(s)"), QString(), ChooserFilter());
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* parent)
+    : CImgDialogBase(QSize(layout::kMainWidth, layout::kMainHeight), QString::fromLatin1(ui::kProductName), parent),
+      model_(std::move(userFolder), nullptr, nullptr, std::move(profilesFolder)),
+      chooseFiles_(ChooseWithDialog) {
+  MLOG("Enter: CMainDlg::OnInitDialog");
+  setAcceptDrops(true);
+  BuildControls();
+  model_.LoadSettings();
+  UpdateControls();
+  // The profile menu is built one tick later so the window shows at once.
+  QTimer::singleShot(kProfileTimerMs, this, [this] { EnsureProfilesReady(); });
+  MLOG("Leave: CMainDlg::OnInitDialog");
+}
+
+CMainDlg::~CMainDlg() {
+  stopWorkers_->store(true);
+  for (AddWorker& worker : workers_) {
+    if (worker.thread.joinable()) worker.thread.join();
+  }
+  model_.Menu().Release();
+}
+
+void CMainDlg::BuildControls() {
+  close_ = AddCaptionButton(ui::CaptionButton::kClose);
+  minimize_ = AddCaptionButton(ui::CaptionButton::kMinimize);
+  help_ = AddCaptionButton(ui::CaptionButton::kHelp);
+  about_button_ = AddCaptionButton(ui::CaptionButton::kAbout);
+  connect(close_, &QAbstractButton::clicked, this, &CMainDlg::OnExit);
+  connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(help_, &QAbstractButton::clicked, this, &CMainDlg::OnHelp);
+  connect(about_button_, &QAbstractButton::clicked, this, [this] {
+    if (about_) about_(this);
+  });
+
+  add_ = new ui::CGPImageButton(QString(), QStringLiteral("Add video file(s)"), this);
+  add_->setText(QStringLiteral("Add File(s)"));
+  add_->setGeometry(layout::kAddFiles);
+  connect(add_, &QAbstractButton::clicked, this, &CMainDlg::OnAddFiles);
+
+  clear_ = new ui::CGPImageButton(QString(), QStringLiteral("Delete all video files"), this);
+  clear_->setText(QStringLiteral("Clear List"));
+  clear_->setGeometry(layout::kClearList);
+  connect(clear_, &QAbstractButton::clicked, this, &CMainDlg::OnClearList);
+
+  list_ = new ui::CRowButtonList(
+      {QStringLiteral("File"), QStringLiteral("Info"), QStringLiteral("Size"), QStringLiteral("Target Format"),
+       QStringLiteral("Estimated Size"), QStringLiteral(" ")},
+      {109, 109, 99, 114, 114, 165},
+      {{QStringLiteral("row_edit"), QStringLiteral("Edit the video")},
+       {QStringLiteral("row_preview"), QStringLiteral("Preview")},
+       {QStringLiteral("row_delete"), QStringLiteral("Delete")},
+       {QStringLiteral("row_down"), QStringLiteral("Move down")},
+       {QStringLiteral("row_up"), QStringLiteral("Move up")}},
+      this);
+  list_->setGeometry(layout::kSourceList);
+  list_->SetElideAtStart(0);
+  connect(list_, &ui::CRowButtonList::RowButtonClicked, this, &CMainDlg::OnRowButton);
+  connect(list_, &ui::CRowButtonList::DeletePressed, this, [this](int row) { OnRowButton(row, kRowDelete); });
+  connect(list_, &QTableWidget::currentCellChanged, this, [this](int row) {
+    model_.OnSourceClicked(row);
+    emit SourceClicked(row);
+    emit ProfileControlsChanged(model_.ProfileControlsEnabled());
+  });
+
+  start_ = new ui::CGPImageButton(QString(), QStringLiteral("Start"), this);
+  start_->setText(QStringLiteral("Start"));
+  start_->setFont(ui::Skin::Font(16, true));
+  start_->setGeometry(layout::kStart);
+  connect(start_, &QAbstractButton::clicked, this, &CMainDlg::OnStart);
+
+  setTabOrder(add_, clear_);
+  setTabOrder(clear_, list_);
+  setTabOrder(list_, start_);
+  add_->setFocus();
+}
+
+void CMainDlg::UpdateControls() {
+  start_->setEnabled(model_.StartEnabled());
+  emit ProfileControlsChanged(model_.ProfileControlsEnabled());
+}
+
+void CMainDlg::EnsureProfilesReady() {
+  if (profilesReady_) return;
+  profilesReady_ = true;
+  model_.OnStartupTimer(static_cast<uint64_t>(winId()));
+}
+
+void CMainDlg::OnExit() {
+  if (ui::CDlgMessageBox::Show(QString::fromLatin1(kAskExit), ui::kMbYesNo | ui::kMbIconQuestion, this) !=
+      ui::kIdFirst) {
+    return;
+  }
+  exitConfirmed_ = true;
+  MLOG("CMainDlg::OnExit, leaving");
+  done(QDialog::Accepted);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+  // Closing from the desktop asks the same question as the "x" button.
+  if (exitConfirmed_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  OnExit();
+}
+
+void CMainDlg::OnHelp() {
+  const QString help = QString::fromStdString(ProgramFolderSlash()) + QStringLiteral("Help.html");
+  MLOG("CMainDlg::OnHelp, file: %s", help.toUtf8().constData());
+  QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+void CMainDlg::HideForRun() { hide(); }
+
+void CMainDlg::RestoreAfterRun() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void CMainDlg::OnRunFinished() {
+  model_.OnRunFinished();
+  RefreshTips();
+}
+
+}  // namespace mivora

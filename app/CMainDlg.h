@@ -1,0 +1,150 @@
+#pragma once
+// The main window: the source list with its row buttons, adding files by
+// dialog and by dropping, clearing, the row actions, starting a run, and the
+// caption buttons. What the window knows lives in MainWindowModel; this class
+// turns the user's events into its calls and shows its state.
+//
+// Threads: everything runs on the user-interface thread except the probing
+// of added files, which runs on one worker per add; each worker hands its
+// finished items back to this thread.
+
+#include <QPointer>
+#include <atomic>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pipeline/ConversionJob.h"
+#include "pipeline/TaskBuilder.h"
+#include "ui/CImgDialogBase.h"
+#include "windowmodels/MainWindowModel.h"
+
+namespace mivora {
+
+namespace ui {
+class CGPImageButton;
+class CRowButtonList;
+}  // namespace ui
+class SourceWindows;
+class CMainDlg;
+
+// Row button actions, left to right.
+enum RowAction { kRowEdit = 0, kRowPreview = 1, kRowDelete = 2, kRowMoveDown = 3, kRowMoveUp = 4 };
+
+// Asks the user for files to add (the open-file dialog); empty: cancelled.
+using FileChooser = std::function<QStringList(QWidget* parent)>;
+// Opens the progress window for a run over `jobs`, owned by the main window;
+// it calls RestoreAfterRun() when the run ends or is cancelled and
+// OnRunFinished() after a completed run.
+using ProgressWindowFactory = std::function<QWidget*(CMainDlg* owner, std::vector<ConversionJob> jobs)>;
+
+class CMainDlg : public ui::CImgDialogBase {
+  Q_OBJECT
+
+ public:
+  // `userFolder`: the per-user data folder; `profilesFolder` empty: the
+  // program's own.
+  explicit CMainDlg(std::string userFolder, std::string profilesFolder = {}, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  // What the window opens; each may be left unset (the control then does nothing).
+  void SetSourceWindows(SourceWindows* windows) { sourceWindows_ = windows; }
+  void SetAboutAction(std::function<void(QWidget*)> about) { about_ = std::move(about); }
+  void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
+  void SetProgressWindowFactory(ProgressWindowFactory factory) { openProgress_ = std::move(factory); }
+
+  MainWindowModel& Model() { return model_; }
+  ui::CRowButtonList* SourceListView() const { return list_; }
+  ui::CGPImageButton* AddButton() const { return add_; }
+  ui::CGPImageButton* ClearButton() const { return clear_; }
+  ui::CGPImageButton* StartButton() const { return start_; }
+  ui::CGPImageButton* CloseButton() const { return close_; }
+  ui::CGPImageButton* MinimizeButton() const { return minimize_; }
+  ui::CGPImageButton* HelpButton() const { return help_; }
+  ui::CGPImageButton* AboutButton() const { return about_button_; }
+  QWidget* ProgressWindow() const { return progress_; }
+
+  // Adds files as the open-file dialog or a drop does, on a worker.
+  void AddPaths(const QStringList& paths, AddRoute route);
+  // File-adding workers still running.
+  int PendingAdds() const { return pendingAdds_; }
+  // Prepares the profile menu now when the start-up tick has not come yet.
+  void EnsureProfilesReady();
+
+  // The file list's texts for a row: File, Info, Size, Target Format,
+  // Estimated Size.
+  QStringList RowTexts(size_t row) const;
+  // Redraws every row from the source list (after a profile change or edit).
+  void RefreshRows();
+
+ public slots:
+  void OnAddFiles();
+  void OnClearList();
+  void OnStart();
+  void OnRowButton(int row, int action);
+  void OnExit();
+  void OnHelp();
+  // Converting has begun (hide) or ended (restore).
+  void HideForRun();
+  void RestoreAfterRun();
+  // The last run has finished: every item's edits are dropped.
+  void OnRunFinished();
+
+ signals:
+  // The list's rows or their items changed (added, moved, deleted, cleared).
+  void SourcesChanged();
+  // A row was clicked (-1: none); the profile controls follow it.
+  void SourceClicked(int row);
+  // The profile controls' enabled state may have changed.
+  void ProfileControlsChanged(bool enabled);
+  // A file-adding worker has ended.
+  void AddingFinished();
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct AddWorker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+
+  void BuildControls();
+  void OnItemBuilt(SourceItem item);
+  void OnWorkerEnded();
+  void ReapWorkers();
+  void UpdateControls();
+  void RefreshTips();
+  void DeleteRow(int row);
+  void MoveRow(int row, bool down);
+  void EditRow(int row);
+
+  MainWindowModel model_;
+  SourceWindows* sourceWindows_ = nullptr;
+  std::function<void(QWidget*)> about_;
+  FileChooser chooseFiles_;
+  ProgressWindowFactory openProgress_;
+  QPointer<QWidget> progress_;
+  bool profilesReady_ = false;
+  bool exitConfirmed_ = false;
+
+  ui::CGPImageButton* add_ = nullptr;
+  ui::CGPImageButton* clear_ = nullptr;
+  ui::CGPImageButton* start_ = nullptr;
+  ui::CGPImageButton* close_ = nullptr;
+  ui::CGPImageButton* minimize_ = nullptr;
+  ui::CGPImageButton* help_ = nullptr;
+  ui::CGPImageButton* about_button_ = nullptr;
+  ui::CRowButtonList* list_ = nullptr;
+
+  std::list<AddWorker> workers_;
+  std::shared_ptr<std::atomic<bool>> stopWorkers_ = std::make_shared<std::atomic<bool>>(false);
+  int pendingAdds_ = 0;
+};
+
+}  // namespace mivora

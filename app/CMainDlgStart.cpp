@@ -1,0 +1,43 @@
+// "Start": the question, the output folder, the job list and the progress window.
+#include "app/CMainDlg.h"
+#include "common/Log.h"
+#include "ui/CDlgMessageBox.h"
+
+namespace mivora {
+
+void CMainDlg::OnStart() {
+  MLOG("Enter: CMainDlg::OnStart");
+  if (ui::CDlgMessageBox::Show(QString::fromLatin1(kAskStart), ui::kMbYesNo | ui::kMbIconQuestion, this) !=
+      ui::kIdFirst) {
+    return;
+  }
+  const std::string folder = model_.OutputFolders().CurrentFolder();
+  if (folder.empty()) {
+    ui::CDlgMessageBox::Show(QString::fromLatin1(kNoOutputFolder), ui::kMbOk | ui::kMbIconInformation, this);
+    return;
+  }
+  if (progress_) {
+    progress_->close();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+  JobListResult jobs = model_.BuildJobs(folder);
+  if (!jobs.ok) {
+    // Nothing is converted; the user learns why instead of seeing nothing happen.
+    MLOG("Leave: CMainDlg::OnStart, cannot build the jobs: %s", jobs.error.c_str());
+    ui::CDlgMessageBox::Show(QString::fromStdString(jobs.error), ui::kMbOk | ui::kMbIconStop, this);
+    return;
+  }
+  if (!openProgress_) {
+    MLOG("Leave: CMainDlg::OnStart, no progress window to run %zu jobs", jobs.jobs.size());
+    return;
+  }
+  model_.OnRunStarting();
+  RefreshTips();
+  HideForRun();
+  progress_ = openProgress_(this, std::move(jobs.jobs));
+  if (progress_) progress_->show();
+  MLOG("Leave: CMainDlg::OnStart");
+}
+
+}  // namespace mivora

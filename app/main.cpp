@@ -1,0 +1,41 @@
+// The desktop program: one instance per user session, the splash while the
+// main window builds, then the main window until it is closed.
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+
+#include "app/CMainDlg.h"
+#include "app/CSplashWnd.h"
+#include "app/SingleInstance.h"
+#include "common/Folders.h"
+#include "common/Log.h"
+#include "ui/CDlgMessageBox.h"
+#include "ui/Skin.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // Numbers in files and engine arguments are always written in C form.
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setApplicationDisplayName(QString::fromLatin1(mivora::ui::kProductName));
+  mivora::ui::Skin::Apply(app);
+  const std::string userFolder = mivora::AppDataFolder("Mivora");
+  MLOG("Enter: main, program folder: %s", mivora::ProgramFolder().c_str());
+
+  mivora::SingleInstance instance;
+  if (instance.outcome() == mivora::SingleInstance::Outcome::kAlreadyRunning) {
+    std::fprintf(stderr, "%s\n", mivora::kAlreadyRunning);
+    mivora::ui::CDlgMessageBox::Show(QString::fromLatin1(mivora::kAlreadyRunning), mivora::ui::kMbOk | mivora::ui::kMbIconStop,
+                                     nullptr);
+    MLOG("Leave: main, already running");
+    return 0;
+  }
+
+  auto* splash = new mivora::CSplashWnd;
+  splash->Start();
+  mivora::CMainDlg window(userFolder);
+  splash->CloseSplash();
+  delete splash;
+  window.exec();
+  MLOG("Leave: main");
+  return 0;
+}

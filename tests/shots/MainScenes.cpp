@@ -1,0 +1,42 @@
+// Scenes of the start-up and the main window.
+#include <QTest>
+
+#include "app/CMainDlg.h"
+#include "app/CSplashWnd.h"
+#include "tests/shots/ShotScenes.h"
+#include "ui/CDlgMessageBox.h"
+#include "ui/CRowButtonList.h"
+
+namespace mivora::shots {
+namespace {
+
+const SceneRegistrar kSplash("splash", "the start-up splash on its last frame", [](ShotContext& context) -> QWidget* {
+  auto* splash = new CSplashWnd;
+  splash->Start();
+  context.settleMs = 1200;  // frames 0 to 10
+  return splash;
+});
+
+const SceneRegistrar kMain("main", "the main window with three files, one selected", [](ShotContext& context) -> QWidget* {
+  CMainDlg* window = context.MainWindow({context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360),
+                                         context.Clip(QStringLiteral("birthday.avi"), 3.0),
+                                         context.Clip(QStringLiteral("interview-take2.mkv"), 2.0, 480, 270)});
+  window->SourceListView()->selectRow(1);
+  return window;
+});
+
+const SceneRegistrar kEmpty("main-empty", "the main window before any file is added", [](ShotContext& context) -> QWidget* {
+  return context.MainWindow();
+});
+
+const SceneRegistrar kMessage("message", "a question in the program's message box", [](ShotContext&) -> QWidget* {
+  return new ui::CDlgMessageBox(QStringLiteral("Are you sure you want to start converting?"),
+                                ui::kMbYesNo | ui::kMbIconQuestion, nullptr);
+});
+
+const SceneRegistrar kNotice("message-error", "a notice with the error picture", [](ShotContext&) -> QWidget* {
+  return new ui::CDlgMessageBox(QStringLiteral("Mivora is already running!"), ui::kMbOk | ui::kMbIconStop, nullptr);
+});
+
+}  // namespace
+}  // namespace mivora::shots

@@ -1,0 +1,95 @@
+#include "ui/CImgDialogBase.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include "ui/CGPImageButton.h"
+#include "ui/Skin.h"
+
+namespace mivora::ui {
+
+CImgDialogBase::CImgDialogBase(const QSize& size, const QString& title, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint) {
+  setFixedSize(size);
+  setFont(Skin::Font());
+  setWindowIcon(Skin::AppIcon());
+  SetTitle(title);
+}
+
+void CImgDialogBase::SetTitle(const QString& title) {
+  title_ = title;
+  setWindowTitle(title);
+  update();
+}
+
+CGPImageButton* CImgDialogBase::AddCaptionButton(CaptionButton which) {
+  struct Caption {
+    const char* art;
+    const char* tip;
+    int fromRight;  // left edge, counted from the window's right edge
+  };
+  static const Caption kCaptions[] = {
+      {"caption_close", "Close", 20}, {"caption_minimize", "Minimize", 38},
+      {"caption_help", "Help", 56},   {"caption_about", "About", 74}};
+  const Caption& caption = kCaptions[static_cast<int>(which)];
+  auto* button = new CGPImageButton(QString::fromLatin1(caption.art), QString::fromLatin1(caption.tip), this);
+  button->setGeometry(width() - caption.fromRight, 4, 15, 15);
+  button->setFocusPolicy(Qt::TabFocus);
+  return button;
+}
+
+void CImgDialogBase::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  Skin::PaintWindowBackground(painter, rect(), title_);
+}
+
+void CImgDialogBase::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      OnEnterKey();
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      OnEscapeKey();
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void CImgDialogBase::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QDialog::mousePressEvent(event);
+    return;
+  }
+  // The desktop moves the window when it can (and snaps it as it likes);
+  // otherwise the window follows the cursor itself.
+  if (windowHandle() && windowHandle()->startSystemMove()) {
+    event->accept();
+    return;
+  }
+  dragging_ = true;
+  dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+  event->accept();
+}
+
+void CImgDialogBase::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+    move(event->globalPosition().toPoint() - dragOffset_);
+    event->accept();
+    return;
+  }
+  QDialog::mouseMoveEvent(event);
+}
+
+void CImgDialogBase::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragging_ = false;
+  QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace mivora::ui

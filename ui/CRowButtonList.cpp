@@ -1,0 +1,216 @@
+#include "ui/CRowButtonList.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include "ui/Skin.h"
+
+namespace mivora::ui {
+
+namespace {
+
+// Draws the button column: each button in its state, centred in its slot.
+class ButtonColumnDelegate : public QStyledItemDelegate {
+ public:
+  explicit ButtonColumnDelegate(CRowButtonList* list) : QStyledItemDelegate(list), list_(list) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const bool enabled = list_->isEnabled();
+    const bool selected = option.state & QStyle::State_Selected;
+    for (int action = 0; action < list_->ButtonCount(); ++action) {
+      const QRect where = list_->ButtonRect(index.row(), action);
+      QString state = QStringLiteral("normal");
+      if (!enabled) state = QStringLiteral("disabled");
+      else if (list_->IsPressed(index.row(), action)) state = QStringLiteral("pressed");
+      else if (list_->IsHovered(index.row(), action)) state = QStringLiteral("hover");
+      if (selected && state == QLatin1String("normal")) {
+        // A light disc keeps the glyph readable on the selection colour.
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(255, 255, 255, 215));
+        painter->drawEllipse(QRectF(where).adjusted(1, 1, -1, -1));
+      }
+      Skin::PaintArt(*painter, list_->Button(action).art, state, QRectF(where));
+    }
+    painter->restore();
+  }
+
+ private:
+  CRowButtonList* list_;
+};
+
+// Cuts long texts at their start, where a path's least telling part is.
+class ElideStartDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+  }
+};
+
+}  // namespace
+
+void CRowButtonList::SetElideAtStart(int column) { setItemDelegateForColumn(column, new ElideStartDelegate(this)); }
+
+CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& widths, QList<RowButton> buttons,
+                               QWidget* parent)
+    : QTableWidget(0, static_cast<int>(headers.size()), parent), buttons_(std::move(buttons)) {
+  setHorizontalHeaderLabels(headers);
+  for (int column = 0; column < widths.size(); ++column) setColumnWidth(column, widths[column]);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setStretchLastSection(true);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setFixedHeight(24);
+  verticalHeader()->hide();
+  verticalHeader()->setDefaultSectionSize(kRowHeight);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setShowGrid(false);
+  setAlternatingRowColors(true);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideRight);
+  setMouseTracking(true);
+  setFrameShape(QFrame::NoFrame);
+  setItemDelegateForColumn(columnCount() - 1, new ButtonColumnDelegate(this));
+  setStyleSheet(QStringLiteral(
+      "QTableWidget { background: %1; alternate-background-color: %2; color: %3;"
+      " selection-background-color: %4; selection-color: white; }"
+      "QHeaderView::section { background: %5; color: white; border: none;"
+      " border-right: 1px solid %6; padding-left: 6px; font-weight: bold; }"
+      "QScrollBar:vertical { background: %2; width: 10px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: %4; border-radius: 4px; min-height: 24px; margin: 1px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }")
+                    .arg(colors::kListBase.name(), colors::kListAlternate.name(), colors::kListText.name(),
+                         colors::kSelection.name(), colors::kListHeader.name(), colors::kPanel.lighter(150).name()));
+}
+
+int CRowButtonList::AppendRow(const QStringList& texts) {
+  const int row = rowCount();
+  insertRow(row);
+  SetRowTexts(row, texts);
+  return row;
+}
+
+void CRowButtonList::SetRowTexts(int row, const QStringList& texts) {
+  for (int column = 0; column < columnCount() - 1; ++column) {
+    const QString text = column < texts.size() ? texts[column] : QString();
+    QTableWidgetItem* cell = item(row, column);
+    if (!cell) {
+      cell = new QTableWidgetItem;
+      setItem(row, column, cell);
+    }
+    if (cell->text() != text) {
+      cell->setText(text);
+      cell->setToolTip(text);
+    }
+  }
+}
+
+QRect CRowButtonList::ButtonRect(int row, int action) const {
+  const int buttonColumn = columnCount() - 1;
+  const QRect cell = visualRect(model()->index(row, buttonColumn));
+  const int slot = std::max(kButtonSize, cell.width() / std::max(1, ButtonCount()));
+  const int left = cell.left() + action * slot + (slot - kButtonSize) / 2;
+  const int top = cell.top() + (cell.height() - kButtonSize) / 2;
+  return QRect(left, top, kButtonSize, kButtonSize);
+}
+
+int CRowButtonList::ButtonAt(const QPoint& pos, int* row) const {
+  const int at = rowAt(pos.y());
+  if (at < 0 || columnAt(pos.x()) != columnCount() - 1) return -1;
+  for (int action = 0; action < ButtonCount(); ++action) {
+    if (ButtonRect(at, action).contains(pos)) {
+      if (row) *row = at;
+      return action;
+    }
+  }
+  return -1;
+}
+
+void CRowButtonList::SetHover(int row, int action) {
+  if (row == hoverRow_ && action == hoverAction_) return;
+  hoverRow_ = row;
+  hoverAction_ = action;
+  viewport()->update();
+}
+
+bool CRowButtonList::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    int row = -1;
+    const int action = ButtonAt(help->pos(), &row);
+    if (action >= 0) {
+      QToolTip::showText(help->globalPos(), buttons_[action].toolTip, viewport(), ButtonRect(row, action));
+      return true;
+    }
+  } else if (event->type() == QEvent::Leave) {
+    SetHover(-1, -1);
+  }
+  return QTableWidget::viewportEvent(event);
+}
+
+void CRowButtonList::mousePressEvent(QMouseEvent* event) {
+  int row = -1;
+  const int action = event->button() == Qt::LeftButton ? ButtonAt(event->position().toPoint(), &row) : -1;
+  if (action >= 0) {
+    pressRow_ = row;
+    pressAction_ = action;
+    selectRow(row);
+    viewport()->update();
+    event->accept();
+    return;
+  }
+  QTableWidget::mousePressEvent(event);
+}
+
+void CRowButtonList::mouseMoveEvent(QMouseEvent* event) {
+  int row = -1;
+  const int action = ButtonAt(event->position().toPoint(), &row);
+  SetHover(action >= 0 ? row : -1, action);
+  if (pressRow_ >= 0) {
+    event->accept();
+    return;
+  }
+  QTableWidget::mouseMoveEvent(event);
+}
+
+void CRowButtonList::mouseReleaseEvent(QMouseEvent* event) {
+  if (pressRow_ < 0) {
+    QTableWidget::mouseReleaseEvent(event);
+    return;
+  }
+  int row = -1;
+  const int action = ButtonAt(event->position().toPoint(), &row);
+  const bool same = row == pressRow_ && action == pressAction_;
+  pressRow_ = pressAction_ = -1;
+  viewport()->update();
+  event->accept();
+  if (same) emit RowButtonClicked(row, action);
+}
+
+void CRowButtonList::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && currentRow() >= 0) {
+    emit DeletePressed(currentRow());
+    event->accept();
+    return;
+  }
+  QTableWidget::keyPressEvent(event);
+}
+
+}  // namespace mivora::ui
