@@ -1,0 +1,73 @@
+#pragma once
+// The editor's right pane, frame by frame: scales each frame the player hands
+// over to the pane (through the crop rectangle when cropping is on), applies
+// the flips, the effect, the colour values and the 3D mode in software, and
+// draws the text and picture watermarks where the output will hold them.
+//
+// Thread ownership: the window's thread only (frames arrive on it).
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include "editing/EditSettings.h"
+#include "editing/EffectProcessor.h"
+#include "editing/YuvFrame.h"
+#include "preview/Glimra.h"
+
+namespace mivora {
+
+class EditorFrameHandler {
+ public:
+  EditorFrameHandler() = default;
+  ~EditorFrameHandler();
+  EditorFrameHandler(const EditorFrameHandler&) = delete;
+  EditorFrameHandler& operator=(const EditorFrameHandler&) = delete;
+
+  // Renders one `width` x `height` frame with `edits` for a pane of
+  // `paneSize`, whose sides are cut down to multiples of 8. A pane or frame
+  // without area renders nothing. The frame is kept (the planes need to
+  // live only during the call).
+  void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize paneSize);
+  // Renders the kept frame again, for edits made while the player is paused
+  // or stopped; nothing before the first frame.
+  void Rerender(const EditSettings& edits, QSize paneSize);
+
+  // The last rendered picture, pane-sized; null before the first frame.
+  const QImage& Picture() const { return picture_; }
+  // The last frame's size; 0 before the first frame.
+  int FrameWidth() const { return frameWidth_; }
+  int FrameHeight() const { return frameHeight_; }
+  // How many scaling contexts were made so far.
+  int ContextsMade() const { return contextsMade_; }
+
+ private:
+  struct CropKey {
+    int enabled = -1, left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const CropKey&) const = default;
+  };
+  struct Region {
+    int left, top, width, height;
+  };
+  static Region CropRegion(const EditSettings& edits, int width, int height);
+  void PrepareContext(const EditSettings& edits, const Region& region, QSize pane);
+  const YuvFrame& ApplyEffects(const EditSettings& edits);
+  void DrawText(const EditSettings& edits, const Region& region);
+  void DrawPicture(const EditSettings& edits, const Region& region);
+
+  ResizeContext* context_ = nullptr;
+  CropKey cropKey_;          // the crop values the context was made for
+  bool madeOnce_ = false;
+  QSize contextFrame_, contextPane_;  // the sizes the context was made for
+  int contextsMade_ = 0;
+
+  int frameWidth_ = 0, frameHeight_ = 0;
+  YuvFrame source_;  // the last frame from the player
+  YuvFrame scaled_;  // the pane-sized frame
+  EffectProcessor effects_;
+  QImage picture_;
+  QImage watermark_;         // the loaded picture watermark
+  std::string watermarkPath_;  // the path it was loaded from
+};
+
+}  // namespace mivora

@@ -1,0 +1,183 @@
+#include "app/EditorWindow.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QStackedWidget>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/EditorPages.h"
+#include "app/EditorPanes.h"
+#include "app/TransportControls.h"
+#include "common/Log.h"
+#include "preview/PlayStatic.h"
+#include "ui/CDlgMessageBox.h"
+#include "ui/CGPImageButton.h"
+
+namespace mivora {
+
+EditorWindow* EditorWindow::current_ = nullptr;
+
+namespace {
+
+constexpr QRect kLeftPane(14, 36, 322, 204);
+constexpr QRect kRightPane(349, 36, 322, 204);
+constexpr QRect kPageArea(14, 314, 657, 172);
+const char* const kTabCaptions[EditorWindow::kPageCount] = {"Trim", "Crop", "Effects", "Text", "Picture", "3D"};
+
+int ToInt(const std::string& digits) { return std::atoi(digits.c_str()); }
+
+}  // namespace
+
+EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
+    : CImgDialogBase(QSize(685, 500), QStringLiteral("Edit the video"), parent), list_(list), row_(row) {
+  MLOG("Enter: EditorWindow::EditorWindow");
+  std::string path;
+  list_.Update(row_, [&](SourceItem& item) {
+    path = item.sourcePath;
+    model_ = std::make_unique<EditorModel>(item.editSettings.get(), ToInt(item.mediaInfo.video.width),
+                                           ToInt(item.mediaInfo.video.height));
+  });
+  if (!model_) model_ = std::make_unique<EditorModel>(nullptr, 0, 0);
+  MLOG("EditorWindow::EditorWindow, File: %s", path.c_str());
+
+  player_ = new CPlayStatic(this);
+  player_->setObjectName("leftPane");
+  player_->MoveWindow(kLeftPane.x(), kLeftPane.y(), kLeftPane.width(), kLeftPane.height());
+  player_->installEventFilter(this);
+  band_ = new CropBand(player_);
+  band_->hide();
+
+  rightPane_ = new EditorPane(this);
+  rightPane_->setObjectName("rightPane");
+  rightPane_->setGeometry(kRightPane);
+
+  TransportControls::Layout layout{QRect(14, 249, 250, 21), QRect(270, 248, 64, 23), QRect(349, 246, 28, 28),
+                                   QRect(385, 246, 28, 28)};
+  transport_ = new TransportControls(this, *player_, path, layout, &EditorWindow::ForwardFrame,
+                                     /*resetSliderOnStop=*/false);
+
+  auto* stack = new QStackedWidget(this);
+  stack->setGeometry(kPageArea);
+  pages_ = {new TrimPage(*this), new CropPage(*this), new EffectsPage(*this),
+            new TextPage(*this), new PicturePage(*this), new StereoPage(*this)};
+  for (int page = 0; page < kPageCount; ++page) {
+    stack->addWidget(pages_[page]);
+    auto* tab = new ui::CGPImageButton(this);
+    tab->setText(QString::fromLatin1(kTabCaptions[page]));
+    tab->setGeometry(14 + 110 * page, 282, 104, 26);
+    connect(tab, &QAbstractButton::clicked, this, [this, page] { ShowPage(page); });
+    tabs_[page] = tab;
+  }
+  stackWidget_ = stack;
+
+  ui::CGPImageButton* close = AddCaptionButton(ui::CaptionButton::kClose);
+  connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
+  ShowPage(kTrimPage);
+  current_ = this;
+}
+
+EditorWindow::~EditorWindow() {
+  if (current_ == this) current_ = nullptr;
+  player_->m_pfnFrameCallback = nullptr;
+}
+
+void EditorWindow::showEvent(QShowEvent* event) {
+  CImgDialogBase::showEvent(event);
+  current_ = this;
+}
+
+void EditorWindow::ShowPage(int page) {
+  if (page < 0 || page >= kPageCount) return;
+  currentPage_ = page;
+  stackWidget_->setCurrentIndex(page);
+  pages_[page]->Refresh();
+  for (int i = 0; i < kPageCount; ++i) tabs_[i]->setDown(i == page);
+  band_->setVisible(page == kCropPage);
+  if (page == kCropPage) CropChanged();
+}
+
+std::string EditorWindow::ClockText() const { return transport_->TimeLabel()->text().toStdString(); }
+
+void EditorWindow::StoreEdits() {
+  bool found = list_.Update(row_, [&](SourceItem& item) { model_->SaveInto(item.editSettings); });
+  if (!found) MLOG("EditorWindow::StoreEdits, row %zu is gone; edits not stored", row_);
+  saved_ = saved_ || found;
+  // Saving may have switched a vanished picture off.
+  for (EditorPage* page : pages_) page->Refresh();
+}
+
+void EditorWindow::SaveEdits() {
+  MLOG("Enter: EditorWindow::SaveEdits");
+  StoreEdits();
+  ui::CDlgMessageBox::Show(QString::fromLatin1(kSavedMessage), ui::kMbOk | ui::kMbIconInformation, this);
+}
+
+void EditorWindow::done(int result) {
+  if (closing_) return;
+  closing_ = true;
+  if (model_->ShouldAskOnClose() &&
+      ui::CDlgMessageBox::Show(QString::fromLatin1(kAskSave), ui::kMbYesNo | ui::kMbIconQuestion, this) ==
+          ui::kIdFirst) {
+    StoreEdits();
+  }
+  player_->m_pfnFrameCallback = nullptr;
+  player_->DestroyWindow();
+  if (current_ == this) current_ = nullptr;
+  CImgDialogBase::done(result);
+}
+
+void EditorWindow::CropChanged() {
+  band_->SetBand(model_->CropBand(player_->width(), player_->height()));
+  EditsChanged();
+}
+
+void EditorWindow::EditsChanged() { RenderLastFrame(); }
+
+bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != player_ || currentPage_ != kCropPage) return CImgDialogBase::eventFilter(watched, event);
+  auto* mouse = dynamic_cast<QMouseEvent*>(event);
+  if (!mouse) return CImgDialogBase::eventFilter(watched, event);
+  const QPoint at = mouse->position().toPoint();
+  if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    drawingBand_ = true;
+    bandOrigin_ = at;
+    return true;
+  }
+  if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) && drawingBand_) {
+    band_->SetBand({std::min(bandOrigin_.x(), at.x()), std::min(bandOrigin_.y(), at.y()),
+                    std::abs(at.x() - bandOrigin_.x()), std::abs(at.y() - bandOrigin_.y())});
+    if (event->type() == QEvent::MouseButtonRelease) {
+      drawingBand_ = false;
+      if (model_->SetCropFromBand(band_->Band(), player_->width(), player_->height())) pages_[kCropPage]->Refresh();
+      CropChanged();  // the band shows the crop that was taken
+    }
+    return true;
+  }
+  return CImgDialogBase::eventFilter(watched, event);
+}
+
+int EditorWindow::ForwardFrame(int, YuvPlanes* planes, int width, int height) {
+  if (current_ && planes) current_->OnFrame(*planes, width, height);
+  return 0;
+}
+
+void EditorWindow::OnFrame(const YuvPlanes& planes, int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  handler_.Render(model_->Working(), planes, width, height, rightPane_->size());
+  rightPane_->SetPicture(handler_.Picture());
+  if (model_->FrameWidth() != width || model_->FrameHeight() != height) {
+    model_->SetFrameSize(width, height);
+    pages_[currentPage_]->Refresh();
+    if (currentPage_ == kCropPage) band_->SetBand(model_->CropBand(player_->width(), player_->height()));
+  }
+  emit frameRendered(++framesRendered_);
+}
+
+void EditorWindow::RenderLastFrame() {
+  handler_.Rerender(model_->Working(), rightPane_->size());
+  if (!handler_.Picture().isNull()) rightPane_->SetPicture(handler_.Picture());
+}
+
+}  // namespace mivora

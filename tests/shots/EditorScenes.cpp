@@ -1,0 +1,96 @@
+// Scenes of the preview window and the editor: each plays a generated clip
+// for a moment so the panes hold real frames, with one page's edits on.
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+
+#include "app/EditorWindow.h"
+#include "app/PreviewWindow.h"
+#include "app/TransportControls.h"
+#include "pipeline/SourceList.h"
+#include "tests/shots/ShotScenes.h"
+#include "ui/CGPImageButton.h"
+#include "ui/Skin.h"
+
+namespace mivora::shots {
+namespace {
+
+constexpr int kPlayMs = 1500;
+
+// An editor on a 640 x 360 clip, on `page`, playing once shown.
+EditorWindow* Editor(ShotContext& context, int page, const std::function<void(EditorModel&)>& edit) {
+  auto list = std::make_shared<SourceList>();
+  SourceItem item;
+  item.sourcePath = context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360).toStdString();
+  item.mediaInfo.video.width = "640";
+  item.mediaInfo.video.height = "360";
+  list->Append(std::move(item));
+  context.Keep(list);
+  auto* editor = new EditorWindow(*list, 0);
+  edit(editor->Model());
+  editor->ShowPage(page);
+  QTimer::singleShot(0, editor, [editor] { editor->Transport()->OnPlayPause(); });
+  context.settleMs = kPlayMs;
+  return editor;
+}
+
+const SceneRegistrar kPreview("preview", "the preview window playing a clip", [](ShotContext& context) -> QWidget* {
+  auto* preview = new PreviewWindow(context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360).toStdString());
+  context.settleMs = kPlayMs;
+  return preview;
+});
+
+const SceneRegistrar kTrim("editor-trim", "the editor's trim page", [](ShotContext& context) -> QWidget* {
+  return Editor(context, EditorWindow::kTrimPage, [](EditorModel& m) {
+    m.SetTrimStartFrom("0:00:01");
+    m.SetTrimEndFrom("0:00:03");
+  });
+});
+
+const SceneRegistrar kCrop("editor-crop", "the editor's crop page with the band", [](ShotContext& context) -> QWidget* {
+  return Editor(context, EditorWindow::kCropPage, [](EditorModel& m) {
+    m.SetCropFromBand({60, 30, 180, 120}, 322, 204);
+  });
+});
+
+const SceneRegistrar kEffects("editor-effects", "the editor's effects page", [](ShotContext& context) -> QWidget* {
+  return Editor(context, EditorWindow::kEffectsPage, [](EditorModel& m) {
+    m.SetEffect(kEffectAgedFilm);
+    m.SetBrightness(15);
+    m.SetContrast(20);
+    m.ToggleFlipHorizontal();
+  });
+});
+
+const SceneRegistrar kText("editor-text", "the editor's text watermark page", [](ShotContext& context) -> QWidget* {
+  return Editor(context, EditorWindow::kTextPage, [](EditorModel& m) {
+    m.SetWatermarkText("Summer 2026");
+    m.ApplyFont({"DejaVu Sans", 48, 0x00FFFF, 255});  // yellow
+    m.SetTextLeft(40);
+    m.SetTextTop(270);
+  });
+});
+
+const SceneRegistrar kPicture("editor-picture", "the editor's picture watermark page", [](ShotContext& context) -> QWidget* {
+  const std::string logo = context.Folder() + "/logo.png";
+  ui::Skin::Art(QStringLiteral("icon"));  // the program's icon, as the picture
+  QImage icon(120, 120, QImage::Format_ARGB32);
+  icon.fill(Qt::transparent);
+  {
+    QPainter painter(&icon);
+    ui::Skin::PaintArt(painter, QStringLiteral("icon"), QString(), QRectF(0, 0, 120, 120));
+  }
+  icon.save(QString::fromStdString(logo));
+  return Editor(context, EditorWindow::kPicturePage, [logo](EditorModel& m) {
+    m.ChoosePicture(logo, 120, 120);
+    m.SetPictureLeft(500);
+    m.SetPictureTop(20);
+  });
+});
+
+const SceneRegistrar kStereo("editor-3d", "the editor's 3D page", [](ShotContext& context) -> QWidget* {
+  return Editor(context, EditorWindow::kStereoPage, [](EditorModel& m) { m.SetStereo(1, 12); });
+});
+
+}  // namespace
+}  // namespace mivora::shots
