@@ -19,6 +19,7 @@ CSplashWnd::CSplashWnd()
   setWindowOpacity(254.0 / 255.0);
   for (int i = 0; i + 1 < kFrameCount; ++i) frames_[i] = QStringLiteral("splash_%1").arg(i, 2, 10, QLatin1Char('0'));
   timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end the hold early
   connect(&timer_, &QTimer::timeout, this, &CSplashWnd::NextFrame);
 }
 
