@@ -82,6 +82,10 @@ TEST(ProgressWindow, ConvertsEveryJobAndReportsSuccess) {
   Click(w.dialog->AutoShutdownBox());
   EXPECT_FALSE(w.dialog->AutoShutdown());
   EXPECT_TRUE(w.dialog->DeleteUnfinished());
+  Click(w.dialog->DeleteUnfinishedBox());
+  EXPECT_FALSE(w.dialog->Runner().DeleteUnfinished());
+  Click(w.dialog->DeleteUnfinishedBox());
+  EXPECT_TRUE(w.dialog->Runner().DeleteUnfinished());
 
   // Showing the window starts the batch; keys that would close an ordinary
   // dialog do nothing.
