@@ -201,6 +201,17 @@ TEST(ProgressWindow, MinimizedToTheTrayAndBackThenCancelledAfterAsking) {
   CConvertingTray::AssumeAvailable(std::nullopt);
 }
 
+TEST(ProgressWindow, GoingAwayMidRunStopsTheEngine) {
+  std::string out = test::MakeTempDir("out");
+  Window w;
+  w.dialog->AddJob(Job(LongClip(), out + "/long.mp4", kSlowArgs, kLongSeconds));
+  ASSERT_TRUE(w.dialog->Start());
+  ASSERT_TRUE(WaitUntil([&] { return w.list().Progress(0) > 0; }, 30000));
+  delete w.dialog.data();  // as when the main window that owns it goes
+  EXPECT_EQ(test::ProcessesMentioning(out), 0);
+  EXPECT_EQ(w.restored.count(), 0);
+}
+
 TEST(ProgressWindow, AQuestionOfTheWorkerIsAnsweredOnTheWindow) {
   std::string out = test::MakeTempDir("out");
   test::WriteFile(out + "/a.avi", "the user's own file");
