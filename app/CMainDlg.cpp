@@ -164,7 +164,11 @@ void CMainDlg::OnHelp() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(help));
 }
 
-void CMainDlg::HideForRun() { hide(); }
+void CMainDlg::HideForRun() {
+  // QDialog's own hiding would end the modal loop the program runs in, and
+  // the program with it, while the batch is converting.
+  QWidget::setVisible(false);
+}
 
 void CMainDlg::RestoreAfterRun() {
   showNormal();

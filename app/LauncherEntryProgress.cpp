@@ -48,6 +48,9 @@ void LauncherEntryProgress::Send(double progress, bool visible) {
 
 void InstallLauncherEntryProgress() {
   SetTaskbarBackendFactory([]() -> std::unique_ptr<TaskbarBackend> {
+    // Without an announced session bus nothing is tried: asking for one
+    // could start a stray bus daemon just for this.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return nullptr;
     return LauncherEntryProgress::Connect();
   });
 }

@@ -6,6 +6,7 @@
 
 #include "app/CMainDlg.h"
 #include "app/CSplashWnd.h"
+#include "app/LauncherEntryProgress.h"
 #include "app/SingleInstance.h"
 #include "common/Folders.h"
 #include "common/Log.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationDisplayName(QString::fromLatin1(mivora::ui::kProductName));
   mivora::ui::Skin::Apply(app);
+  mivora::InstallLauncherEntryProgress();  // conversion progress on the launcher icon, where offered
   const std::string userFolder = mivora::AppDataFolder("Mivora");
   MLOG("Enter: main, program folder: %s", mivora::ProgramFolder().c_str());
 

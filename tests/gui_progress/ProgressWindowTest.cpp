@@ -82,6 +82,10 @@ TEST(ProgressWindow, ConvertsEveryJobAndReportsSuccess) {
   Click(w.dialog->AutoShutdownBox());
   EXPECT_FALSE(w.dialog->AutoShutdown());
   EXPECT_TRUE(w.dialog->DeleteUnfinished());
+  Click(w.dialog->DeleteUnfinishedBox());
+  EXPECT_FALSE(w.dialog->Runner().DeleteUnfinished());
+  Click(w.dialog->DeleteUnfinishedBox());
+  EXPECT_TRUE(w.dialog->Runner().DeleteUnfinished());
 
   // Showing the window starts the batch; keys that would close an ordinary
   // dialog do nothing.
@@ -195,6 +199,17 @@ TEST(ProgressWindow, MinimizedToTheTrayAndBackThenCancelledAfterAsking) {
   EXPECT_FALSE(FileExists(out + "/small.avi"));
   EXPECT_EQ(test::ProcessesMentioning(out), 0);
   CConvertingTray::AssumeAvailable(std::nullopt);
+}
+
+TEST(ProgressWindow, GoingAwayMidRunStopsTheEngine) {
+  std::string out = test::MakeTempDir("out");
+  Window w;
+  w.dialog->AddJob(Job(LongClip(), out + "/long.mp4", kSlowArgs, kLongSeconds));
+  ASSERT_TRUE(w.dialog->Start());
+  ASSERT_TRUE(WaitUntil([&] { return w.list().Progress(0) > 0; }, 30000));
+  delete w.dialog.data();  // as when the main window that owns it goes
+  EXPECT_EQ(test::ProcessesMentioning(out), 0);
+  EXPECT_EQ(w.restored.count(), 0);
 }
 
 TEST(ProgressWindow, AQuestionOfTheWorkerIsAnsweredOnTheWindow) {
