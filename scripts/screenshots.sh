@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 build=${BUILD_DIR:-build}
 out=${SHOTS_DIR:-docs}
-hidpi=${HIDPI_SCENES:-main splash message}
+hidpi=${HIDPI_SCENES:-main splash message profile-menu adjust-profiles}
 scripts/setup.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "${JOBS:-$(nproc)}" --target mivora-shots

@@ -46,6 +46,9 @@ CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel
   name_->setFocusPolicy(Qt::NoFocus);
   name_->setCursor(Qt::PointingHandCursor);
   name_->installEventFilter(this);
+  QPalette field = name_->palette();
+  field.setColor(QPalette::Disabled, QPalette::Base, ui::colors::kListAlternate);
+  name_->setPalette(field);
   edit_ = new ui::CGPImageButton(this);
   edit_->setObjectName("editProfileButton");
   edit_->setToolTip(tr("Adjust profiles"));
@@ -102,6 +105,9 @@ void CProfileBar::Refresh() {
   for (QWidget* control : {static_cast<QWidget*>(name_), static_cast<QWidget*>(target_),
                            static_cast<QWidget*>(edit_)})
     control->setEnabled(enabled_);
+  // A bit-rate list's caption looks like its list.
+  for (QLabel* label : findChildren<QLabel*>())
+    if (label->buddy()) label->setEnabled(label->buddy()->isEnabled());
 }
 
 void CProfileBar::OnSourceClicked(int) {
