@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2 fontconfig
   locales procps
   xvfb x11-utils imagemagick
-  desktop-file-utils appstream xdg-utils dpkg-dev
+  desktop-file-utils appstream xdg-utils dpkg-dev file
 )
 
 missing=()
