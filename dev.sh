@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Mivora's two entry points:
-#   ./dev.sh run    set up, build, and run the program's main job
+#   ./dev.sh run    set up, build, and start the desktop program (or, without
+#                   a display, run the demonstration conversion)
 #   ./dev.sh test   set up, build, and run every test
 #   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
 #                   BENCH_DIR, default build-bench) and print their ratios
@@ -21,9 +22,10 @@ scripts/setup.sh
 if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
-    -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
-  cmake --build "$bench" -j "$jobs" --target frame_bench
-  exec "$bench/bin/frame_bench" ${BENCH_ARGS:-}
+    -DMIVORA_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$bench" -j "$jobs" --target frame_bench window_bench
+  "$bench/bin/frame_bench" ${BENCH_ARGS:-}
+  exec "$bench/bin/window_bench"
 fi
 if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}
@@ -49,7 +51,17 @@ cmake --build "$build" -j "$jobs"
 
 case "$mode" in
   run)
-    exec scripts/demo.sh "$build/bin"
+    # With a display the desktop program starts; without one the demonstration
+    # conversion runs in the terminal.
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/bin/mivora" ]; then
+      exec "$build/bin/mivora"
+    fi
+    scripts/demo.sh "$build/bin"
+    echo
+    echo "No display found (DISPLAY or WAYLAND_DISPLAY). The desktop program starts with:"
+    echo "  $build/bin/mivora            (from a desktop session)"
+    echo "  scripts/screenshots.sh       (pictures of its windows on a virtual display, into docs/)"
+    exit 0
     ;;
   test)
     # Under the sanitizers the program's own fault guard handles the fault signals.

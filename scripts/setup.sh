@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2 fontconfig
   locales procps
   xvfb x11-utils imagemagick
+  dbus-daemon
   desktop-file-utils appstream xdg-utils dpkg-dev file
 )
 

@@ -25,12 +25,19 @@ class ButtonColumnDelegate : public QStyledItemDelegate {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const bool enabled = list_->isEnabled();
+    const bool selected = option.state & QStyle::State_Selected;
     for (int action = 0; action < list_->ButtonCount(); ++action) {
       const QRect where = list_->ButtonRect(index.row(), action);
       QString state = QStringLiteral("normal");
       if (!enabled) state = QStringLiteral("disabled");
       else if (list_->IsPressed(index.row(), action)) state = QStringLiteral("pressed");
       else if (list_->IsHovered(index.row(), action)) state = QStringLiteral("hover");
+      if (selected && state == QLatin1String("normal")) {
+        // A light disc keeps the glyph readable on the selection colour.
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(255, 255, 255, 215));
+        painter->drawEllipse(QRectF(where).adjusted(1, 1, -1, -1));
+      }
       Skin::PaintArt(*painter, list_->Button(action).art, state, QRectF(where));
     }
     painter->restore();
@@ -40,7 +47,21 @@ class ButtonColumnDelegate : public QStyledItemDelegate {
   CRowButtonList* list_;
 };
 
+// Cuts long texts at their start, where a path's least telling part is.
+class ElideStartDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+  }
+};
+
 }  // namespace
+
+void CRowButtonList::SetElideAtStart(int column) { setItemDelegateForColumn(column, new ElideStartDelegate(this)); }
 
 CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& widths, QList<RowButton> buttons,
                                QWidget* parent)
@@ -63,7 +84,7 @@ CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& wid
   setShowGrid(false);
   setAlternatingRowColors(true);
   setWordWrap(false);
-  setTextElideMode(Qt::ElideMiddle);
+  setTextElideMode(Qt::ElideRight);
   setMouseTracking(true);
   setFrameShape(QFrame::NoFrame);
   setItemDelegateForColumn(columnCount() - 1, new ButtonColumnDelegate(this));
@@ -94,7 +115,10 @@ void CRowButtonList::SetRowTexts(int row, const QStringList& texts) {
       cell = new QTableWidgetItem;
       setItem(row, column, cell);
     }
-    if (cell->text() != text) cell->setText(text);
+    if (cell->text() != text) {
+      cell->setText(text);
+      cell->setToolTip(text);
+    }
   }
 }
 

@@ -25,6 +25,9 @@ class CRowButtonList : public QTableWidget {
   CRowButtonList(const QStringList& headers, const QList<int>& widths, QList<RowButton> buttons,
                  QWidget* parent = nullptr);
 
+  // Long texts are cut at the end, or in `column` at the start (paths).
+  void SetElideAtStart(int column);
+  // Each text cell's tooltip is its whole text unless set otherwise later.
   int AppendRow(const QStringList& texts);
   void SetRowTexts(int row, const QStringList& texts);
   int ButtonCount() const { return static_cast<int>(buttons_.size()); }

@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   mivora::ui::Skin::Apply(app);
+  // The engine and the profiles are in the build's program folder.
+  mivora::SetProgramFolder(MIVORA_PROGRAM_DIR);
   const QStringList args = app.arguments();
   auto& scenes = mivora::shots::Scenes();
   if (args.size() == 2 && args[1] == QLatin1String("--list")) {

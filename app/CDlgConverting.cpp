@@ -1,0 +1,316 @@
+#include "app/CDlgConverting.h"
+
+#include <QCloseEvent>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <future>
+
+#include "app/CConvertingTray.h"
+#include "common/Log.h"
+#include "common/SystemQueries.h"
+#include "ui/CDlgMessageBox.h"
+#include "ui/CGPImageButton.h"
+#include "ui/CImageCheckBox.h"
+#include "ui/CProgressListCtrl.h"
+
+namespace mivora {
+namespace {
+
+constexpr auto kAnswerPoll = std::chrono::milliseconds(50);
+const QRect kListPlace(6, 46, 707, 374);
+const QRect kCancelPlace(625, 429, 81, 31);
+// Option boxes: the box's top-left corner, the label 27 or 25 pixels further.
+const QPoint kAutoShutdownPlace(11, 440);
+const QPoint kDeleteUnfinishedPlace(365, 440);
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+CDlgConverting::CDlgConverting(QWidget* parent)
+    : CImgDialogBase(QSize(kWidth, kHeight), "Converting", parent),
+      runner_(std::make_unique<BatchRunner>(*this)) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle("Converting...");
+  BuildControls();
+}
+
+CDlgConverting::~CDlgConverting() {
+  // A worker still waiting for an answer takes No; the runner then stops
+  // the engine and waits for the worker.
+  cancelling_ = true;
+  delete engineText_;  // before the runner closes the endpoint it watches
+  runner_.reset();
+  TaskbarRelease();
+}
+
+void CDlgConverting::BuildControls() {
+  closeButton_ = AddCaptionButton(ui::CaptionButton::kClose);
+  minimizeButton_ = AddCaptionButton(ui::CaptionButton::kMinimize);
+  helpButton_ = AddCaptionButton(ui::CaptionButton::kHelp);
+  aboutButton_ = AddCaptionButton(ui::CaptionButton::kAbout);
+  // Keys stay with the job list: Enter must not press a focused button.
+  for (ui::CGPImageButton* button : {closeButton_, minimizeButton_, helpButton_, aboutButton_})
+    button->setFocusPolicy(Qt::NoFocus);
+  connect(closeButton_, &QAbstractButton::clicked, this, &CDlgConverting::Cancel);
+  connect(minimizeButton_, &QAbstractButton::clicked, this, &CDlgConverting::MinimizeToTray);
+  connect(aboutButton_, &QAbstractButton::clicked, this, [this] {
+    if (aboutHandler_) aboutHandler_(this);
+  });
+
+  list_ = new ui::CProgressListCtrl(this);
+  list_->setGeometry(kListPlace);
+  list_->SetColumns({"File", "Target Format", "Estimated Size", "Elapsed Time", "Remaining Time",
+                     "Progress", " "},
+                    {100, 100, 100, 100, 100, 140, 80}, kProgress, kDelete, "Delete");
+  connect(list_, &ui::CProgressListCtrl::rowButtonClicked, this,
+          [this](int row) { runner_->DeleteJob(row); });
+
+  autoShutdownBox_ =
+      new ui::CImageCheckBox("Shut down the computer when the conversion is finished", 27, this);
+  autoShutdownBox_->move(kAutoShutdownPlace.x(),
+                         kAutoShutdownPlace.y() - (autoShutdownBox_->height() - 17) / 2);
+  autoShutdownBox_->setChecked(false);
+  connect(autoShutdownBox_, &QAbstractButton::toggled, this,
+          [this](bool on) { runner_->SetAutoShutdown(on); });
+
+  deleteUnfinishedBox_ = new ui::CImageCheckBox("Delete unfinished files", 25, this);
+  deleteUnfinishedBox_->move(kDeleteUnfinishedPlace.x(),
+                             kDeleteUnfinishedPlace.y() - (deleteUnfinishedBox_->height() - 17) / 2);
+  deleteUnfinishedBox_->setChecked(true);
+  runner_->SetDeleteUnfinished(true);
+  connect(deleteUnfinishedBox_, &QAbstractButton::toggled, this,
+          [this](bool on) { runner_->SetDeleteUnfinished(on); });
+
+  cancelButton_ = new ui::CGPImageButton(this);
+  cancelButton_->setText("Cancel");
+  cancelButton_->setGeometry(kCancelPlace);
+  cancelButton_->setFocusPolicy(Qt::NoFocus);
+  connect(cancelButton_, &QAbstractButton::clicked, this, &CDlgConverting::Cancel);
+
+  tray_ = new CConvertingTray(this);
+  connect(tray_, &CConvertingTray::restoreRequested, this, &CDlgConverting::RestoreFromTray);
+
+  secondTimer_ = new QTimer(this);
+  secondTimer_->setInterval(1000);
+  connect(secondTimer_, &QTimer::timeout, this, [this] { runner_->OnSecondTimer(); });
+
+  list_->setFocus();
+}
+
+bool CDlgConverting::AutoShutdown() const { return autoShutdownBox_->isChecked(); }
+bool CDlgConverting::DeleteUnfinished() const { return deleteUnfinishedBox_->isChecked(); }
+
+void CDlgConverting::AddJob(const ConversionJob& job) {
+  runner_->AddJob(job);
+  list_->AddRow({Text(job.sourcePath), Text(job.targetExtension), Text(job.estimatedSize),
+                 "00:00:00", "00:00:00"});
+}
+
+void CDlgConverting::showEvent(QShowEvent* event) {
+  CImgDialogBase::showEvent(event);
+  // The batch starts once the window is up and its rows are drawn.
+  if (!started_) QTimer::singleShot(0, this, &CDlgConverting::Start);
+}
+
+bool CDlgConverting::Start() {
+  if (started_ || finishing_) return false;
+  started_ = true;
+  show();
+  raise();
+  activateWindow();
+  list_->setFocus();
+  TaskbarCreate();
+  TaskbarSetState(0, kTaskbarNormal);
+  tray_->Show();
+  tray_->StartAnimation();
+
+  std::string error;
+  if (!runner_->Start(&error)) {
+    MLOG("CDlgConverting::Start, the batch could not start: %s", error.c_str());
+    Ask("The conversion could not be started: " + error, kFailureStyle);
+    Finish();
+    return false;
+  }
+  engineText_ = new QSocketNotifier(runner_->EngineFd(), QSocketNotifier::Read, this);
+  connect(engineText_, &QSocketNotifier::activated, this, [this] { runner_->OnEngineTextReady(); });
+  secondTimer_->start();
+  return true;
+}
+
+void CDlgConverting::Post(std::function<void()> work) {
+  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+int CDlgConverting::Ask(const std::string& text, unsigned style) {
+  return ui::CDlgMessageBox::Show(Text(text), style, this);
+}
+
+bool CDlgConverting::AskYesNo(const std::string& question) {
+  if (QThread::currentThread() == thread()) return Ask(question, kWorkerQuestionStyle) == ui::kIdFirst;
+  auto answer = std::make_shared<std::promise<bool>>();
+  std::future<bool> answered = answer->get_future();
+  Post([this, question, answer] {
+    if (cancelling_) {
+      answer->set_value(false);
+      return;
+    }
+    if (isHidden() || isMinimized()) RestoreFromTray();  // the question needs its window
+    answer->set_value(Ask(question, kWorkerQuestionStyle) == ui::kIdFirst);
+  });
+  // The window's thread may be busy cancelling and waiting for this worker;
+  // the answer is then No.
+  while (answered.wait_for(kAnswerPoll) != std::future_status::ready) {
+    if (cancelling_) return false;
+  }
+  try {
+    return answered.get();
+  } catch (const std::future_error&) {
+    return false;  // the window went away before asking
+  }
+}
+
+void CDlgConverting::JobStarted(int row) {
+  Post([this, row] {
+    if (row < list_->rowCount()) list_->scrollToItem(list_->item(row, kFile));
+  });
+}
+
+void CDlgConverting::RowProgress(int row, int percent) {
+  Post([this, row, percent] { list_->SetProgress(row, percent); });
+}
+
+void CDlgConverting::RowElapsed(int row, const std::string& text) {
+  Post([this, row, text] { list_->SetCellText(row, kElapsed, Text(text)); });
+}
+
+void CDlgConverting::RowRemaining(int row, const std::string& text) {
+  Post([this, row, text] { list_->SetCellText(row, kRemaining, Text(text)); });
+}
+
+void CDlgConverting::RowDeleteEnabled(int row, bool enabled) {
+  Post([this, row, enabled] { list_->SetButtonEnabled(row, enabled); });
+}
+
+void CDlgConverting::RowRemoved(int row) {
+  Post([this, row] { list_->RemoveRow(row); });
+}
+
+void CDlgConverting::JobFinished(int row, const JobResult& result) {
+  Post([this, row, result] {
+    if (result.outcome == JobOutcome::kSucceeded) {
+      list_->SetProgress(row, 100);
+    } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
+      file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
+    }
+  });
+}
+
+void CDlgConverting::ControlsEnabled(bool enabled) {
+  Post([this, enabled] {
+    cancelButton_->setEnabled(enabled);
+    autoShutdownBox_->setEnabled(enabled);
+  });
+}
+
+void CDlgConverting::BatchCompleted(const BatchSummary& summary) {
+  Post([this, summary] {
+    if (askingCancel_) {
+      completionWhileAsking_ = summary;  // handled once the user has answered
+      return;
+    }
+    OnBatchCompleted(summary);
+  });
+}
+
+void CDlgConverting::WorkerFault(const std::string& report) {
+  Post([this, report] {
+    tray_->StopAnimation();
+    secondTimer_->stop();
+    Ask("The conversion stopped after a fault:\n" + report, kFailureStyle);
+  });
+}
+
+void CDlgConverting::OnBatchCompleted(const BatchSummary& summary) {
+  if (finishing_) return;
+  secondTimer_->stop();
+  tray_->StopAnimation();
+  RestoreFromTray();
+  TaskbarSetValue(0, 0, 100);
+  // With the computer shutting down nobody is there to answer a notice.
+  if (!summary.shuttingDown)
+    Ask(summary.Text(), summary.AllSucceeded() ? kSuccessStyle : kFailureStyle);
+  emit restoreMainWindow();
+  emit batchCompleted();
+  finishing_ = true;  // restoreMainWindow is sent
+  tray_->Remove();
+  close();
+}
+
+void CDlgConverting::Cancel() {
+  if (finishing_ || askingCancel_) return;
+  if (runner_->IsRunning()) {
+    askingCancel_ = true;
+    int answer =
+        Ask("Are you sure you want to cancel the task and then close this window?", kCancelQuestionStyle);
+    askingCancel_ = false;
+    if (completionWhileAsking_) {
+      // The batch ended while the question was open: report it as ended.
+      OnBatchCompleted(*completionWhileAsking_);
+      return;
+    }
+    if (answer != ui::kIdFirst) return;
+    cancelling_ = true;
+    secondTimer_->stop();
+    tray_->StopAnimation();
+    runner_->Cancel(false);  // stops the engine, waits for the worker, removes the unfinished file
+  }
+  Finish();
+}
+
+void CDlgConverting::Finish() {
+  if (finishing_) return;
+  finishing_ = true;
+  cancelButton_->setEnabled(false);
+  autoShutdownBox_->setEnabled(false);
+  secondTimer_->stop();
+  tray_->Remove();
+  // The main window comes back however the batch ended, so the program is
+  // never left without a visible window.
+  emit restoreMainWindow();
+  close();
+}
+
+void CDlgConverting::closeEvent(QCloseEvent* event) {
+  if (!finishing_) {
+    // The desktop's close command cancels like the Close button.
+    event->ignore();
+    QTimer::singleShot(0, this, &CDlgConverting::Cancel);
+    return;
+  }
+  tray_->Remove();
+  CImgDialogBase::closeEvent(event);
+}
+
+void CDlgConverting::MinimizeToTray() {
+  placeBeforeTray_ = pos();
+  if (CConvertingTray::Available()) {
+    hide();
+  } else {
+    showMinimized();
+  }
+}
+
+void CDlgConverting::RestoreFromTray() {
+  bool wasHidden = isHidden();
+  showNormal();
+  if (wasHidden && !placeBeforeTray_.isNull()) move(placeBeforeTray_);
+  raise();
+  activateWindow();
+}
+
+}  // namespace mivora

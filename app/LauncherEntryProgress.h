@@ -1,0 +1,42 @@
+#pragma once
+// Progress on the program's launcher entry: the launcher-entry "Update"
+// signal on the session bus, which docks and task bars that show progress
+// on an application's icon listen to. Without a session bus there is no
+// backend, and the taskbar calls do nothing.
+
+#include <QDBusConnection>
+
+#include <memory>
+
+#include "common/SystemQueries.h"
+
+namespace mivora {
+
+class LauncherEntryProgress : public TaskbarBackend {
+ public:
+  static constexpr const char* kAppUri = "application://mivora.desktop";
+
+  // Null when `bus` (by default the session bus) is not connected.
+  static std::unique_ptr<LauncherEntryProgress> Connect(
+      const QDBusConnection& bus = QDBusConnection::sessionBus());
+  // Hides the progress again, so the icon shows none after the window closed.
+  ~LauncherEntryProgress() override;
+
+  // `window` is not needed here: the launcher entry belongs to the program.
+  void SetValue(uint64_t window, uint64_t completed, uint64_t total) override;
+  void SetState(uint64_t window, int state) override;
+
+ private:
+  explicit LauncherEntryProgress(const QDBusConnection& bus) : bus_(bus) {}
+  void Send(double progress, bool visible);
+
+  // The taskbar functions call a backend under their own lock, one call at
+  // a time, from the window's thread or the batch worker.
+  QDBusConnection bus_;
+  double progress_ = 0.0;  // the last value sent
+};
+
+// Makes TaskbarCreate use the launcher entry. Called once at start-up.
+void InstallLauncherEntryProgress();
+
+}  // namespace mivora
