@@ -15,7 +15,7 @@ packages=(
   locales procps
   xvfb x11-utils imagemagick
   dbus-daemon
-  desktop-file-utils appstream xdg-utils dpkg-dev
+  desktop-file-utils appstream xdg-utils dpkg-dev file
 )
 
 missing=()

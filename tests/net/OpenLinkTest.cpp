@@ -53,36 +53,15 @@ TEST(OpenLinkTest, HelpCommandLinesRunAsArgumentVectorsOthersOpenAsAddresses) {
   SetLinkOpener(nullptr);
 }
 
-TEST(OpenLinkTest, FailureCodesHaveTheirReasons) {
-  struct {
-    int code;
-    const char* reason;
-  } cases[] = {
-      {0, "The operating system is out\nof memory or resources."},
-      {2, "The specified file was not found."},
-      {5, "The operating system denied\naccess to the specified file."},
-      {26, "A sharing violation occurred. "},
-      {31, "There is no application associated\nwith the given filename extension."},
-      {32, "The specified dynamic-link library was not found."},
-      {1, "Unknown Error (1) occurred."},
-      {-71, "Unknown Error (-71) occurred."},
-  };
-  for (const auto& c : cases) EXPECT_EQ(LinkFailureReason(c.code), c.reason) << c.code;
-}
-
-TEST(OpenLinkTest, SystemErrorsAndOpenerStatusesMapToTheNearestReason) {
-  struct {
-    int errorNumber;
-    int code;
-  } errors[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {ENOMEM, 8}, {ENOEXEC, 11},
-                {ETXTBSY, 26}, {ETIMEDOUT, 28}, {EAGAIN, 0}, {EPROTO, -EPROTO}};
-  for (const auto& e : errors) EXPECT_EQ(LinkFailureForErrno(e.errorNumber), e.code) << e.errorNumber;
+TEST(OpenLinkTest, FailuresGetTheNearestReasonAndNeverReadAsSuccess) {
+  EXPECT_EQ(LinkFailureReason(kLinkSharingViolation), "A sharing violation occurred. ");
+  EXPECT_EQ(LinkFailureReason(LinkFailureForErrno(EACCES)), "The operating system denied\naccess to the specified file.");
+  EXPECT_EQ(LinkFailureReason(LinkFailureForErrno(EPROTO)), "Unknown Error (-71) occurred.");
+  EXPECT_EQ(LinkFailureReason(1), "Unknown Error (1) occurred.");
   for (int errorNumber = 1; errorNumber < 134; ++errorNumber)
-    EXPECT_LE(LinkFailureForErrno(errorNumber), kOpenFailedLimit) << "never taken for success: " << errorNumber;
+    EXPECT_LE(LinkFailureForErrno(errorNumber), kOpenFailedLimit) << errorNumber;
+  for (int status = 1; status < 256; ++status) EXPECT_LE(LinkFailureForOpenerStatus(status), kOpenFailedLimit) << status;
   EXPECT_EQ(LinkFailureForOpenerStatus(0), kOpenSucceeded);
-  EXPECT_EQ(LinkFailureForOpenerStatus(2), kLinkFileNotFound);
-  EXPECT_EQ(LinkFailureForOpenerStatus(3), kLinkNoAssociation);
-  EXPECT_LE(LinkFailureForOpenerStatus(137), kOpenFailedLimit);
 }
 
 // A stand-in for the desktop's opener: a script that records its arguments.
@@ -121,10 +100,10 @@ TEST(DesktopLinkOpenerTest, AMissingOrUnrunnableOpenerGivesItsReason) {
 
 TEST(DesktopLinkOpenerTest, AnOpenerThatKeepsRunningCountsAsOpened) {
   std::string folder = test::MakeTempDir("opener");
-  DesktopLinkOpener opener(FakeOpener(folder, "exec sleep 2"), 200ms);
+  DesktopLinkOpener opener(FakeOpener(folder, "exec sleep 1"), 100ms);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(opener.OpenAddress("http://a"), kOpenSucceeded);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
 }
 
 }  // namespace

@@ -131,11 +131,6 @@ TEST_F(UpgradeCheckTest, ASilentServerEndsTheCheckWithinItsBound) {
 TEST_F(UpgradeCheckTest, ABuildWithoutServersAsksNobody) {
   EXPECT_EQ(RunUpgradeCheck({"", ""}, {}).outcome, UpgradeOutcome::kNoServer);
   EXPECT_TRUE(server.RequestHeads().empty());
-  UpgradeServers servers{"v.example", "www.example:8080"};
-  EXPECT_EQ(servers.VersionQueryUrl(), "http://v.example/cgi-bin/getversion?get&p=mvr");
-  EXPECT_EQ(servers.ArchiveUrl(), "http://www.example:8080/newver_mvr.zip");
-  EXPECT_EQ(servers.DownloadPageUrl(), "http://www.example:8080/download.html");
-  EXPECT_EQ(servers.SupportPageUrl(), "http://www.example:8080/contact.html");
 }
 
 TEST(LooksLikeWebPageTest, OnlyTheFirst199BytesAreLookedAt) {

@@ -17,7 +17,9 @@ const SceneRegistrar kAbout("about", "the about box", [](ShotContext&) -> QWidge
 const SceneRegistrar kGuide("guide", "the user guide, Help.html", [](ShotContext&) -> QWidget* {
   auto* guide = new QTextBrowser;
   guide->resize(900, 700);
-  guide->setSource(QUrl::fromLocalFile(QString::fromStdString(ProgramFolderSlash() + "../../bin/Help.html")));
+  std::string path = ProgramFolderSlash() + "Help.html";
+  if (!FileExists(path)) path = ProgramFolderSlash() + "../../bin/Help.html";
+  guide->setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
   return guide;
 });
 
