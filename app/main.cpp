@@ -7,6 +7,7 @@
 #include "app/CMainDlg.h"
 #include "app/CSplashWnd.h"
 #include "app/SingleInstance.h"
+#include "app/SourceWindowsDialogs.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
   auto* splash = new mivora::CSplashWnd;
   splash->Start();
   mivora::CMainDlg window(userFolder);
+  mivora::SourceWindowsDialogs sourceWindows;  // the editor and the preview window
+  window.SetSourceWindows(&sourceWindows);
   splash->CloseSplash();
   delete splash;
   window.exec();
