@@ -22,9 +22,10 @@ scripts/setup.sh
 if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
-    -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
-  cmake --build "$bench" -j "$jobs" --target frame_bench
-  exec "$bench/bin/frame_bench" ${BENCH_ARGS:-}
+    -DMIVORA_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$bench" -j "$jobs" --target frame_bench window_bench
+  "$bench/bin/frame_bench" ${BENCH_ARGS:-}
+  exec "$bench/bin/window_bench"
 fi
 if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}

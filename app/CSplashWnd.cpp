@@ -19,6 +19,7 @@ CSplashWnd::CSplashWnd()
   setWindowOpacity(254.0 / 255.0);
   for (int i = 0; i + 1 < kFrameCount; ++i) frames_[i] = QStringLiteral("splash_%1").arg(i, 2, 10, QLatin1Char('0'));
   timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end the hold early
   connect(&timer_, &QTimer::timeout, this, &CSplashWnd::NextFrame);
 }
 
@@ -34,6 +35,13 @@ void CSplashWnd::Start() {
 }
 
 void CSplashWnd::NextFrame() {
+  if (counter_ == kFrameCount - 1 && !ready_) {
+    // The last picture has been held: a waiting close happens now, before
+    // the clear frame would be drawn.
+    ready_ = true;
+    emit becameReady();
+    if (closing_) return;
+  }
   current_ = counter_;
   update();
   ++counter_;
@@ -41,9 +49,7 @@ void CSplashWnd::NextFrame() {
     counter_ = 0;
     timer_.start(kFramePeriodMs);
   } else if (counter_ == kFrameCount - 1) {
-    // The last picture stays; once it has been seen the splash may go.
-    QTimer::singleShot(kHoldMs, this, [this] { ready_ = true; });
-    timer_.start(kHoldMs);
+    timer_.start(std::max<qint64>(kHoldMs, kMinimumShownMs - ShownMs()));
   } else {
     timer_.start(kFramePeriodMs);
   }
@@ -51,13 +57,12 @@ void CSplashWnd::NextFrame() {
 
 void CSplashWnd::CloseSplash() {
   MLOG("Enter: CSplashWnd::CloseSplash");
-  QEventLoop loop;
-  QTimer poll;
-  connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (ready_ && ShownMs() >= kMinimumShownMs) loop.quit();
-  });
-  poll.start(kReadyPollMs);
-  if (!(ready_ && ShownMs() >= kMinimumShownMs)) loop.exec();
+  closing_ = true;
+  if (!ready_) {
+    QEventLoop loop;
+    connect(this, &CSplashWnd::becameReady, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
   timer_.stop();
   close();
   MLOG("Leave: CSplashWnd::CloseSplash, shown: %lld ms", static_cast<long long>(ShownMs()));

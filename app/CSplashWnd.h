@@ -1,7 +1,8 @@
 #pragma once
 // The start-up splash: a 600 x 132 translucent window above everything that
-// plays eleven frames 100 ms apart, holds the last for two seconds and only
-// then lets itself be closed, so it is seen for at least 3.1 seconds. A
+// plays eleven frames 100 ms apart, holds the last for two seconds (longer
+// when needed to make 3.1 seconds in all) and only then lets itself be
+// closed. A
 // twelfth, empty frame leaves the window clear before the frames repeat
 // (when the main window takes longer than that to build).
 //
@@ -25,7 +26,6 @@ class CSplashWnd : public QWidget {
   static constexpr int kFramePeriodMs = 100;
   static constexpr int kHoldMs = 2000;
   static constexpr int kMinimumShownMs = 3100;
-  static constexpr int kReadyPollMs = 200;
 
   CSplashWnd();
 
@@ -50,7 +50,11 @@ class CSplashWnd : public QWidget {
   QElapsedTimer shown_;
   int counter_ = 0;   // the frame drawn next
   int current_ = -1;  // the frame on screen
-  bool ready_ = false;
+  bool ready_ = false;    // the last picture has been held
+  bool closing_ = false;  // CloseSplash waits for ready_
+
+ signals:
+  void becameReady();
 };
 
 }  // namespace mivora

@@ -1,5 +1,6 @@
 // Scenes of the progress window.
 #include "app/CDlgConverting.h"
+#include "common/Folders.h"
 #include "tests/shots/ShotScenes.h"
 
 namespace mivora::shots {
@@ -11,6 +12,7 @@ constexpr const char* kSlowArgs = "-vcodec libx264 -acodec mp2 -s 1280x720 ";
 const SceneRegistrar kProgress(
     "progress", "the progress window two seconds into a batch of three files",
     [](ShotContext& context) -> QWidget* {
+      SetProgramFolder(MIVORA_PROGRAM_DIR);  // the engine lies in the build's program folder
       const std::string out = context.Folder() + "/out";
       auto* window = new CDlgConverting;
       struct Source {

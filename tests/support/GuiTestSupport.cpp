@@ -26,6 +26,7 @@ void MessageBoxAnswerer::Poll() {
   if (!box || !box->isVisible() || box->property("answered").toBool()) return;
   box->setProperty("answered", true);
   texts_ << box->Text();
+  styles_ << box->Style();
   int answer = answers_.empty() ? (box->SecondButton() ? 2 : 1) : answers_.front();
   if (!answers_.empty()) answers_.pop_front();
   ui::CGPImageButton* button = answer == 2 && box->SecondButton() ? box->SecondButton() : box->FirstButton();

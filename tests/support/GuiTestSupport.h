@@ -33,12 +33,15 @@ class MessageBoxAnswerer {
   ~MessageBoxAnswerer();
   void Push(int answer) { answers_.push_back(answer); }
   const QStringList& Texts() const { return texts_; }
+  // Every box's style flags, in the same order.
+  const QList<unsigned>& Styles() const { return styles_; }
 
  private:
   void Poll();
 
   std::deque<int> answers_;
   QStringList texts_;
+  QList<unsigned> styles_;
   QTimer timer_;
 };
 
