@@ -4,7 +4,8 @@
 #                   a display, run the demonstration conversion)
 #   ./dev.sh test   set up, build, and run every test
 #   ./dev.sh bench  set up, build the benchmarks (Release, own build folder
-#                   BENCH_DIR, default build-bench) and print their ratios
+#                   BENCH_DIR, default build-bench) and print their ratios,
+#                   then the player's playback and CPU figures
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -23,9 +24,13 @@ if [ "$mode" = bench ]; then
   bench=${BENCH_DIR:-build-bench}
   cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVORA_BUILD_BENCH=ON \
     -DMIVORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$bench" -j "$jobs" --target frame_bench window_bench
+  cmake --build "$bench" -j "$jobs" --target frame_bench window_bench player_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}
-  exec "$bench/bin/window_bench"
+  "$bench/bin/window_bench"
+  # Playback through the preview window (and the editor's right pane) and the
+  # player's CPU against ffmpeg; PLAYER_BENCH_SECONDS sets the clips' length
+  # (default 4).
+  exec "$bench/bin/player_bench" ${PLAYER_BENCH_SECONDS:-4}
 fi
 if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}

@@ -280,11 +280,10 @@ QSize CPlayStatic::PictureSize() const {
 void CPlayStatic::ReadEndpoint() {
   // A frame callback that runs a nested event loop must not see the next
   // frame inside this one; the notifier fires again for what is left.
-  static thread_local bool reading = false;
-  if (reading || !m_endpoint) return;
-  reading = true;
+  if (m_readingEndpoint || !m_endpoint) return;
+  m_readingEndpoint = true;
   while (auto message = m_endpoint->Receive(0)) OnCopyData(*message);
-  reading = false;
+  m_readingEndpoint = false;
 }
 
 void CPlayStatic::OnCopyData(const CopyDataMessage& message) {
@@ -303,8 +302,10 @@ void CPlayStatic::OnCopyData(const CopyDataMessage& message) {
   }
   // Answered in every case, so that no player waits in vain.
   m_endpoint->Answer(message);
+  // Painted at once, from the window's own copy, while the player already
+  // writes the next frame: no announced frame goes unpainted.
   if (frame) {
-    update();
+    if (isVisible()) repaint();
     if (m_fullScreen) m_fullScreen->update();
   }
 }

@@ -190,6 +190,7 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   struct ScalerCache;
   std::unique_ptr<ScalerCache> m_scaler;
   FullScreenView* m_fullScreen = nullptr;
+  bool m_readingEndpoint = false;  // inside ReadEndpoint (a callback may run an event loop)
 };
 
 }  // namespace mivora

@@ -52,6 +52,26 @@ TEST(ChildProcess, ArgumentsArriveUnchangedWithoutAShell) {
   EXPECT_EQ(out, "[a b][\"q\"][$HOME][*][-x][it's][]");
 }
 
+TEST(ChildProcess, AddedVariablesJoinOrReplaceTheEnvironment) {
+  ::setenv("MIVORA_TEST_KEPT", "kept", 1);
+  ::setenv("MIVORA_TEST_REPLACED", "old", 1);
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  ChildOptions options;
+  options.stdio.output = fds[1];
+  options.environment = {"MIVORA_TEST_REPLACED=new", "MIVORA_TEST_ADDED=a=b"};
+  auto child = ChildProcess::Start(
+      {"/bin/sh", "-c", "echo \"$MIVORA_TEST_KEPT $MIVORA_TEST_REPLACED $MIVORA_TEST_ADDED\"; "
+                        "env | grep -c '^MIVORA_TEST_REPLACED='"},
+      options);
+  ::close(fds[1]);
+  ASSERT_TRUE(child);
+  std::string out = ReadAll(fds[0]);
+  ::close(fds[0]);
+  EXPECT_EQ(child->Wait(), 0);
+  EXPECT_EQ(out, "kept new a=b\n1\n");
+}
+
 TEST(ChildProcess, ExitStatusAndSignals) {
   ChildOptions options;
   auto exit7 = ChildProcess::Start({"/bin/sh", "-c", "exit 7"}, options);

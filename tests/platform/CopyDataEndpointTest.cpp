@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <set>
 #include <thread>
 
 #include "platform/CopyDataEndpoint.h"
 #include "platform/CopyDataProtocol.h"
+#include "platform/SharedMemoryBlock.h"
 
 namespace mivora {
 namespace {
@@ -116,6 +120,91 @@ TEST(CopyDataSender, AStalledReceiverCostsOneWaitOnly) {
   // Once the receiver takes a message, delivery resumes.
   ASSERT_TRUE(endpoint->Receive(0));
   EXPECT_TRUE(out.Send(endpoint->Number(), 0, "again"));
+}
+
+TEST(FrameAnswer, TheWindowAnswersTheAnnouncerWithTheSameWord) {
+  auto window = CopyDataEndpoint::Open();
+  auto announcer = FrameAnnouncer::Open();
+  ASSERT_TRUE(window && announcer);
+  const uint32_t word = copydata::FrameWord(720, 480);
+  ASSERT_TRUE(announcer->Announce(window->Number(), word));
+  auto message = window->Receive(1000);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->dataWord, word);
+  EXPECT_TRUE(message->payload.empty());
+  EXPECT_FALSE(announcer->AwaitAnswer(0));
+  std::thread answering([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    window->Answer(*message);
+  });
+  EXPECT_TRUE(announcer->AwaitAnswer(2000));
+  answering.join();
+}
+
+TEST(FrameAnswer, OnlyTheAnswerToTheLastAnnouncementFromThatWindowCounts) {
+  auto window = CopyDataEndpoint::Open();
+  auto stranger = CopyDataEndpoint::Open();
+  auto announcer = FrameAnnouncer::Open();
+  ASSERT_TRUE(window && stranger && announcer);
+  const uint32_t first = copydata::FrameWord(320, 240), second = copydata::FrameWord(640, 360);
+
+  // An answer that comes after its wait gave up does not answer the next frame.
+  ASSERT_TRUE(announcer->Announce(window->Number(), first));
+  auto late = window->Receive(1000);
+  ASSERT_TRUE(late);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(announcer->AwaitAnswer(100));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+  window->Answer(*late);
+  ASSERT_TRUE(announcer->Announce(window->Number(), first));
+  EXPECT_FALSE(announcer->AwaitAnswer(100));
+
+  // Another word, or the same word from another endpoint, is no answer.
+  auto pending = window->Receive(1000);
+  ASSERT_TRUE(pending);
+  CopyDataMessage wrongWord = *pending;
+  wrongWord.dataWord = second;
+  window->Answer(wrongWord);
+  stranger->Answer(*pending);
+  EXPECT_FALSE(announcer->AwaitAnswer(100));
+  window->Answer(*pending);
+  EXPECT_TRUE(announcer->AwaitAnswer(1000));
+}
+
+TEST(FrameAnswer, NoAnswerGoesToAnUnnamedSenderOrAGoneWindow) {
+  auto window = CopyDataEndpoint::Open();
+  ASSERT_TRUE(window);
+  CopyDataSender unnamed;
+  ASSERT_TRUE(unnamed.Send(window->Number(), 7, ""));
+  auto message = window->Receive(1000);
+  ASSERT_TRUE(message);
+  EXPECT_TRUE(message->senderAddress.empty());
+  EXPECT_FALSE(window->Answer(*message));
+
+  auto announcer = FrameAnnouncer::Open();
+  ASSERT_TRUE(announcer);
+  copydata::EndpointNumber gone = window->Number();
+  window.reset();
+  EXPECT_FALSE(announcer->Announce(gone, 7));
+  EXPECT_FALSE(announcer->AwaitAnswer(0));
+}
+
+TEST(SharedMemoryBlock, ANameIsMadeOnceAndOpenedAtItsSize) {
+  const std::string name = "_scshare_blocktest" + std::to_string(::getpid());
+  std::string error;
+  auto made = SharedMemoryBlock::Create(name, 4096, &error);
+  ASSERT_TRUE(made) << error;
+  EXPECT_FALSE(SharedMemoryBlock::Create(name, 4096, &error));
+  EXPECT_NE(error.find(name), std::string::npos);
+  made->Data()[4095] = 42;
+  auto opened = SharedMemoryBlock::Open(name, 4096);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->Data()[4095], 42);
+  EXPECT_FALSE(SharedMemoryBlock::Open(name, 8192));  // smaller than asked for
+  EXPECT_FALSE(SharedMemoryBlock::Create("a/b", 4096));
+  SharedMemoryBlock::Unlink(name);
+  EXPECT_FALSE(SharedMemoryBlock::Open(name, 4096));
+  EXPECT_EQ(opened->Data()[4095], 42);  // still mapped after the name went
 }
 
 }  // namespace

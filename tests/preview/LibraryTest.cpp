@@ -16,20 +16,47 @@
 namespace mivora {
 namespace {
 
-TEST(GlimraLibrary, ExportsOnlyItsCInterface) {
+TEST(GlimraLibrary, ExportsOnlyItsInterface) {
   const std::string library = std::string(MIVORA_PROGRAM_DIR) + "/libglimra.so";
-  auto result = test::RunCommand({"nm", "-D", "--defined-only", library});
+  auto result = test::RunCommand({"nm", "-DC", "--defined-only", library});
   ASSERT_EQ(result.exitCode, 0) << result.output;
-  std::set<std::string> names;
+  std::set<std::string> cNames;
+  std::vector<std::string> others;
   std::istringstream lines(result.output);
-  std::string address, kind, name;
-  while (lines >> address >> kind >> name)
-    if (kind == "T") names.insert(name);
-  const std::set<std::string> expected = {"GLIMRA_InitResize",   "GLIMRA_ResizeFrame",
-                                          "GLIMRA_ReleaseResize", "GLIMRA_CropFrame",
-                                          "GLIMRA_BitmapStride", "GLIMRA_ConvertYuv420",
-                                          "DrawYuv420"};
-  EXPECT_EQ(names, expected);
+  std::string line;
+  while (std::getline(lines, line)) {
+    // "address kind name", where a C++ name may hold blanks.
+    std::istringstream fields(line);
+    std::string address, kind, name;
+    fields >> address >> kind;
+    std::getline(fields >> std::ws, name);
+    if (name.find("::") == std::string::npos && name.find(' ') == std::string::npos)
+      cNames.insert(name);
+    else
+      others.push_back(name);
+  }
+  const std::set<std::string> expected = {
+      "GLIMRA_InitResize", "GLIMRA_ResizeFrame", "GLIMRA_ReleaseResize", "GLIMRA_CropFrame",
+      "GLIMRA_BitmapStride", "GLIMRA_ConvertYuv420", "DrawYuv420", "DVD_Init", "DVD_Stop",
+      "DVD_Seek", "DVD_Pause", "DVD_Release", "DVD_Play", "DVD_SetPaint_Callback",
+      "DVD_IsPlaying", "DVD_IsPause"};
+  EXPECT_EQ(cNames, expected);
+  // Everything else belongs to the window class.
+  ASSERT_FALSE(others.empty());
+  for (const std::string& name : others)
+    EXPECT_NE(name.find("mivora::CPlayStatic"), std::string::npos) << name;
+}
+
+TEST(GlimraLibrary, DiscEntryPointsAnswerNothing) {
+  EXPECT_EQ(DVD_Init(), 0);
+  EXPECT_EQ(DVD_Seek(), 0);
+  EXPECT_EQ(DVD_IsPlaying(), 0);
+  EXPECT_EQ(DVD_IsPause(), 0);
+  DVD_Play();
+  DVD_Pause();
+  DVD_SetPaint_Callback();
+  DVD_Stop();
+  DVD_Release();
 }
 
 struct Frame {

@@ -2,7 +2,10 @@
 // Makes this process end, with its whole process group, when the program
 // that started it ends. The starter puts its pid into the environment as
 // kParentPidVariable; when the starter has died before this process could
-// ask to be told, DieWithParent reports it (the start-up race).
+// ask to be told, DieWithParent reports it (the start-up race). The system
+// signals when the starting *thread* ends, so the starter keeps that thread
+// alive while the player runs (the preview library's player thread waits for
+// the player's end).
 
 namespace mivora::playrun {
 

@@ -30,11 +30,15 @@ FrameSize FrameHandover::Prepare(const AVFrame* frame) {
   direct_ = frame->format == AV_PIX_FMT_YUV420P && size_.width == (frame->width & ~1) &&
             size_.height == (frame->height & ~1);
   if (!direct_) {
-    // Odd sides of a frame that is not 4:2:0 are scaled to the even size.
+    // A conversion at the same size uses the filter ffmpeg's own pixel
+    // format conversion uses; shrinking a large frame takes the cheaper one
+    // so that large videos keep their pace. Odd sides of a frame that is not
+    // 4:2:0 are scaled to the even size.
+    const bool shrinking = size_.width < (frame->width & ~1) || size_.height < (frame->height & ~1);
     scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height,
                                    static_cast<AVPixelFormat>(frame->format), size_.width,
-                                   size_.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
-                                   nullptr);
+                                   size_.height, AV_PIX_FMT_YUV420P,
+                                   shrinking ? SWS_BILINEAR : SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (scaler_ == nullptr) return {};
     const size_t luma = static_cast<size_t>(size_.width) * size_.height;
     // Room behind the planes for the scaler's wide stores.

@@ -17,7 +17,9 @@ struct PlayerCommand {
   std::string blockName;     // -shmem: the shared block's name
   int windowWidth = 0;       // -x, -y: the window's size when playing starts
   int windowHeight = 0;
-  int ptsOffsetMs = 0;       // -ptsoffset
+  // -ptsoffset: accepted (the library gives 1000 for .flv files) and not
+  // needed: positions are measured from the file's own start time.
+  int ptsOffsetMs = 0;
   std::string file;
 };
 

@@ -3,6 +3,10 @@
 // sound; see PlayerCommand.h for the command line, PlayrunExitCodes.h for
 // its answers. PLAYRUN_TRACE=FILE writes a line per announced frame there.
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,6 +26,8 @@ int main(int argc, char** argv) {
   using namespace mivora;
   using namespace mivora::playrun;
   if (!DieWithParent()) return kExitParentGone;
+  // The libraries' own notes stay out of the way; their errors still show.
+  av_log_set_level(AV_LOG_ERROR);
   ParsedPlayerCommand parsed = ParsePlayerCommand(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.ok) {
     std::fprintf(stderr, "playrun: %s\n", parsed.error.c_str());

@@ -1,0 +1,229 @@
+// playrun as a real process: frames, timing, status, requests, bad input and
+// its lifetime.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/PlayerSharedBlock.h"
+#include "tests/player/PlayerHarness.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
+#include "tools/playrun/FrameFit.h"
+#include "tools/playrun/PlayrunExitCodes.h"
+
+namespace mivora {
+namespace {
+
+using namespace std::chrono;
+using test::ParseStatus;
+using test::PlayerHarness;
+
+std::string Clip(const std::string& name, const test::ClipSpec& shape) {
+  static std::string folder = test::MakeTempDir("clips");
+  std::string path = folder + "/" + name;
+  test::GenerateClip(path, shape);
+  return path;
+}
+
+double Seconds(steady_clock::duration d) { return duration<double>(d).count(); }
+
+TEST(Playrun, HandsOverEveryFrameBitExactInOrderAndInRealTime) {
+  struct Case {
+    const char* name;
+    test::ClipSpec shape;
+  };
+  const Case cases[] = {
+      {"h264.mp4", {.seconds = 2.0, .width = 320, .height = 240, .frameRate = 25}},
+      {"mpeg4 without sound.avi", {.seconds = 1.0, .width = 176, .height = 144, .frameRate = 15, .audio = false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string clip = Clip(c.name, c.shape);
+    const std::vector<std::string> expected = test::FfmpegFrameMd5s(clip);
+    ASSERT_FALSE(expected.empty());
+    auto start = steady_clock::now();
+    PlayerHarness player(clip);
+    ASSERT_TRUE(player.Started());
+    int exitCode = -1;
+    std::vector<test::ReceivedFrame> frames = player.AllFrames(&exitCode);
+    const double wall = Seconds(steady_clock::now() - start);
+    EXPECT_EQ(exitCode, playrun::kExitPlayedToEnd);
+    ASSERT_EQ(frames.size(), expected.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(frames[i].width, c.shape.width);
+      EXPECT_EQ(frames[i].height, c.shape.height);
+      EXPECT_EQ(frames[i].md5, expected[i]) << "frame " << i;
+    }
+    // Real time: the frames are spread over the clip's length, not rushed.
+    const double spread = Seconds(frames.back().at - frames.front().at);
+    const double nominal = double(frames.size() - 1) / c.shape.frameRate;
+    EXPECT_NEAR(spread, nominal, 0.25 * nominal + 0.1);
+    EXPECT_LT(wall, c.shape.seconds + 3.0);
+
+    // The status text's pieces agree with the clip and follow the frames.
+    test::StatusPieces first = ParseStatus(frames.front().status);
+    test::StatusPieces last = ParseStatus(frames.back().status);
+    EXPECT_EQ(first.width, c.shape.width);
+    EXPECT_EQ(first.height, c.shape.height);
+    EXPECT_NEAR(last.duration, c.shape.seconds * 1000, 100);
+    EXPECT_EQ(first.elapsed, "0:00:00");
+    EXPECT_NEAR(last.position, (frames.size() - 1) * 1000.0 / c.shape.frameRate, 1);
+    EXPECT_LT(first.position, last.position);
+  }
+}
+
+TEST(Playrun, SeekAndPauseRequestsAct) {
+  const std::string clip = Clip("seek.mp4", {.seconds = 3.0, .width = 160, .height = 120, .frameRate = 20});
+  const std::vector<std::string> expected = test::FfmpegFrameMd5s(clip);
+  PlayerHarness player(clip);
+  ASSERT_TRUE(player.Started());
+  ASSERT_TRUE(player.NextFrame());
+
+  // Seek to the middle: the next frames come from there, exactly as decoded.
+  player.Request(playerblock::kSeekOffset, 50);
+  std::optional<test::ReceivedFrame> frame;
+  for (int i = 0; i < 10; ++i) {
+    frame = player.NextFrame();
+    ASSERT_TRUE(frame);
+    if (ParseStatus(frame->status).position >= 1400) break;
+  }
+  const long position = ParseStatus(frame->status).position;
+  EXPECT_GE(position, 1450);
+  EXPECT_LE(position, 1700);
+  EXPECT_EQ(frame->md5, expected[position / 50]);
+
+  // Pause: no frames, the position stands still; resume: frames again.
+  player.Request(playerblock::kPauseOffset, 1);
+  std::this_thread::sleep_for(milliseconds(150));
+  while (player.NextFrame(0)) {
+  }
+  const std::string pausedStatus = player.Status();
+  EXPECT_FALSE(player.NextFrame(400));
+  EXPECT_EQ(player.Status(), pausedStatus);
+
+  // A seek while paused shows the new position's frame and stays paused.
+  player.Request(playerblock::kSeekOffset, 0);
+  frame = player.NextFrame();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(ParseStatus(frame->status).position, 0);
+  EXPECT_EQ(frame->md5, expected[0]);
+  EXPECT_FALSE(player.NextFrame(300));
+
+  player.Request(playerblock::kPauseOffset, 1);
+  frame = player.NextFrame();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->md5, expected[1]);
+}
+
+TEST(Playrun, WritesNoNextFrameBeforeTheAnswerOrTheTimeout) {
+  const std::string clip = Clip("answer.mp4", {.seconds = 1.0, .width = 160, .height = 120, .frameRate = 25, .audio = false});
+  PlayerHarness player(clip);
+  player.SetAnswering(false);
+  auto first = player.NextFrame();
+  ASSERT_TRUE(first);
+  auto second = player.NextFrame();
+  ASSERT_TRUE(second);
+  // Unanswered, the player waits a second before it writes the next frame.
+  EXPECT_GE(duration_cast<milliseconds>(second->at - first->at).count(), 900);
+}
+
+TEST(Playrun, FramesTooLargeForTheBlockAreScaledDownToFit) {
+  const std::string clip = Clip("uhd.mp4", {.seconds = 0.4, .width = 3840, .height = 2160, .frameRate = 10, .audio = false});
+  PlayerHarness player(clip);
+  int exitCode = -1;
+  std::vector<test::ReceivedFrame> frames = player.AllFrames(&exitCode);
+  EXPECT_EQ(exitCode, playrun::kExitPlayedToEnd);
+  ASSERT_EQ(frames.size(), 4u);
+  const playrun::FrameSize fitted = playrun::FitFrameSize(3840, 2160);
+  for (const auto& frame : frames) {
+    EXPECT_EQ(frame.width, fitted.width);
+    EXPECT_EQ(frame.height, fitted.height);
+    EXPECT_LE(playerblock::FrameBytes(frame.width, frame.height), playerblock::kFrameCapacity);
+    EXPECT_GT(frame.meanLuma, 30);  // a picture, not an empty block
+    // The status keeps the video's own size.
+    EXPECT_EQ(ParseStatus(frame.status).width, 3840);
+  }
+}
+
+TEST(Playrun, BadInputEndsWithItsExitCodeAndAMessage) {
+  const std::string folder = test::MakeTempDir("bad");
+  test::WriteFile(folder + "/not a video.mp4", "this is text, not a video");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  };
+  const std::string player = test::PlayerPath();
+  const Case cases[] = {
+      {{player, "-hwnd", "5", "-shmem", "_scshare_missing_block", folder + "/x.mp4"},
+       playrun::kExitNoSharedBlock, "shared block"},
+      {{player, "-hwnd", "5", "-volume", "3", "-shmem", "b", "f.mp4"}, playrun::kExitBadCommandLine,
+       "unknown option"},
+      {{player, "-hwnd", "0", "-shmem", "b", "f.mp4"}, playrun::kExitBadCommandLine, "-hwnd"},
+      {{player}, playrun::kExitBadCommandLine, "no media file"},
+  };
+  for (const Case& c : cases) {
+    test::CommandResult r = test::RunCommand(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+  }
+  PlayerHarness broken(folder + "/not a video.mp4");
+  EXPECT_EQ(broken.Wait(), playrun::kExitCannotPlay);
+}
+
+bool Gone(pid_t pid, milliseconds within) {
+  auto deadline = steady_clock::now() + within;
+  while (steady_clock::now() < deadline) {
+    if (::kill(pid, 0) != 0) return true;
+    std::string stat = test::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.find(") Z") != std::string::npos) return true;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return false;
+}
+
+TEST(Playrun, EndsWhenTheProgramThatStartedItDies) {
+  const std::string clip = Clip("long.mp4", {.seconds = 20, .width = 64, .height = 48, .frameRate = 5, .audio = false});
+  const std::string folder = test::MakeTempDir("host");
+  const std::string pidFile = folder + "/player.pid";
+  const std::string blockName = "_scshare_host_test" + std::to_string(::getpid());
+  // The player needs a block to get going.
+  auto block = SharedMemoryBlock::Create(blockName, playerblock::kBlockBytes);
+  ASSERT_TRUE(block);
+  // A host that starts the player and waits; its pid is the player's parent.
+  pid_t host = ::fork();
+  ASSERT_GE(host, 0);
+  if (host == 0) {
+    ::setpgid(0, 0);
+    execl("/bin/sh", "sh", "-c",
+          "export MIVORA_PARENT_PID=$$; \"$0\" -hwnd 7 -shmem \"$2\" \"$1\" & echo $! > \"$3\"; wait",
+          test::PlayerPath().c_str(), clip.c_str(), blockName.c_str(), pidFile.c_str(), nullptr);
+    _exit(127);
+  }
+  pid_t player = 0;
+  for (int i = 0; i < 200 && player == 0; ++i) {
+    std::this_thread::sleep_for(milliseconds(10));
+    player = std::atoi(test::ReadFile(pidFile).c_str());
+  }
+  ASSERT_GT(player, 0);
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_EQ(::kill(player, 0), 0) << "the player should still be playing";
+  ::kill(host, SIGKILL);
+  ::waitpid(host, nullptr, 0);
+  EXPECT_TRUE(Gone(player, milliseconds(3000)));
+  SharedMemoryBlock::Unlink(blockName);
+}
+
+TEST(Playrun, EndsAtOnceWhenItsStarterDiedBeforeItCouldAskToBeTold) {
+  // The environment names a parent that is not (any more) its parent.
+  test::CommandResult r = test::RunCommand(
+      {"env", "MIVORA_PARENT_PID=1", test::PlayerPath(), "-hwnd", "5", "-shmem", "b", "f.mp4"});
+  EXPECT_EQ(r.exitCode, playrun::kExitParentGone) << r.output;
+}
+
+}  // namespace
+}  // namespace mivora
