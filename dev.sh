@@ -30,13 +30,13 @@ if [ "$mode" = bench ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
     exec bench/job_overhead.sh "$bench/bin"
   fi
-  cmake --build "$bench" -j "$jobs" --target frame_bench player_bench window_bench
+  cmake --build "$bench" -j "$jobs" --target frame_bench window_bench player_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}
-  # Playback through the preview window and the player's CPU against ffmpeg;
-  # PLAYER_BENCH_SECONDS sets the clips' length (default 4).
-  "$bench/bin/player_bench" ${PLAYER_BENCH_SECONDS:-4}
-  # The main window's responsiveness and memory.
-  exec "$bench/bin/window_bench"
+  "$bench/bin/window_bench"
+  # Playback through the preview window (and the editor's right pane) and the
+  # player's CPU against ffmpeg; PLAYER_BENCH_SECONDS sets the clips' length
+  # (default 4).
+  exec "$bench/bin/player_bench" ${PLAYER_BENCH_SECONDS:-4}
 fi
 if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}

@@ -8,6 +8,7 @@
 #include "app/CSplashWnd.h"
 #include "app/LauncherEntryProgress.h"
 #include "app/SingleInstance.h"
+#include "app/SourceWindowsDialogs.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   auto* splash = new mivora::CSplashWnd;
   splash->Start();
   mivora::CMainDlg window(userFolder);
+  mivora::SourceWindowsDialogs sourceWindows;  // the editor and the preview window
+  window.SetSourceWindows(&sourceWindows);
   splash->CloseSplash();
   delete splash;
   // The program lives as long as the main window, which hides during a run

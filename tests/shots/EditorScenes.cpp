@@ -1,5 +1,6 @@
 // Scenes of the preview window and the editor: each plays a generated clip
 // for a moment so the panes hold real frames, with one page's edits on.
+#include <QCursor>
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
@@ -15,7 +16,7 @@
 namespace mivora::shots {
 namespace {
 
-constexpr int kPlayMs = 1500;
+constexpr int kPlayMs = 2300;  // past the second tick of the one-second timer
 
 // An editor on a 640 x 360 clip, on `page`, playing once shown.
 EditorWindow* Editor(ShotContext& context, int page, const std::function<void(EditorModel&)>& edit) {
@@ -30,6 +31,7 @@ EditorWindow* Editor(ShotContext& context, int page, const std::function<void(Ed
   edit(editor->Model());
   editor->ShowPage(page);
   QTimer::singleShot(0, editor, [editor] { editor->Transport()->OnPlayPause(); });
+  QCursor::setPos(0, 0);  // no button under the pointer shows its hover look
   context.settleMs = kPlayMs;
   return editor;
 }
