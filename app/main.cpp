@@ -1,9 +1,11 @@
 // The desktop program: one instance per user session, the splash while the
 // main window builds, then the main window until it is closed.
 #include <QApplication>
+#include <QStringList>
 #include <clocale>
 #include <cstdio>
 
+#include "app/AboutBox.h"
 #include "app/CMainDlg.h"
 #include "app/CSplashWnd.h"
 #include "app/LauncherEntryProgress.h"
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
   mivora::CMainDlg window(userFolder);
   mivora::SourceWindowsDialogs sourceWindows;  // the editor and the preview window
   window.SetSourceWindows(&sourceWindows);
+  window.SetAboutAction(&mivora::ShowAboutBox);
   splash->CloseSplash();
   delete splash;
   // The program lives as long as the main window, which hides during a run
@@ -45,6 +48,10 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
   window.show();
+  // Files handed over by the desktop (dropped on the launcher, "Open with")
+  // join the list as files dropped on the window do.
+  const QStringList handedOver = QApplication::arguments().mid(1);
+  if (!handedOver.isEmpty()) window.AddPaths(handedOver, mivora::AddRoute::kDrop);
   const int code = app.exec();
   MLOG("Leave: main");
   return code;
