@@ -67,10 +67,6 @@ class CMainDlg : public ui::CImgDialogBase {
   ui::CGPImageButton* AboutButton() const { return about_button_; }
   QWidget* ProgressWindow() const { return progress_; }
 
-  // The progress window of a run (the default factory): its batch starts
-  // when it is shown; it restores the main window at the end.
-  static QWidget* OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs);
-
   // Adds files as the open-file dialog or a drop does, on a worker.
   void AddPaths(const QStringList& paths, AddRoute route);
   // File-adding workers still running.
