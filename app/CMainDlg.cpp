@@ -164,11 +164,7 @@ void CMainDlg::OnHelp() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(help));
 }
 
-void CMainDlg::HideForRun() {
-  // QDialog's own hiding would end the modal loop the program runs in, and
-  // the program with it, while the batch is converting.
-  QWidget::setVisible(false);
-}
+void CMainDlg::HideForRun() { hide(); }
 
 void CMainDlg::RestoreAfterRun() {
   showNormal();
