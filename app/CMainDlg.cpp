@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/CDlgConverting.h"
 #include "app/MainDlgLayout.h"
+#include "app/OpenProgressWindow.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"
 #include "app/SourceWindows.h"
@@ -45,21 +45,14 @@ QStringList ChooseWithDialog(QWidget* parent) {
 
 }  // namespace
 
-QWidget* CMainDlg::OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs) {
-  auto* progress = new CDlgConverting(owner);
-  for (const ConversionJob& job : jobs) progress->AddJob(job);
-  progress->SetAboutHandler(owner->about_);
-  connect(progress, &CDlgConverting::restoreMainWindow, owner, &CMainDlg::RestoreAfterRun);
-  connect(progress, &CDlgConverting::batchCompleted, owner, &CMainDlg::OnRunFinished);
-  return progress;  // the batch starts when it is first shown
-}
-
 CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* parent)
     : CImgDialogBase(QSize(layout::kMainWidth, layout::kMainHeight), QString::fromLatin1(ui::kProductName), parent),
       model_(std::move(userFolder), std::make_shared<CProfileMenuPopup>(this), CProfileBar::MenuPoster(),
              std::move(profilesFolder)),
       chooseFiles_(ChooseWithDialog),
-      openProgress_(&CMainDlg::OpenProgressWindow) {
+      openProgress_([this](CMainDlg* owner, std::vector<ConversionJob> jobs) {
+        return OpenProgressWindow(owner, std::move(jobs), about_);
+      }) {
   MLOG("Enter: CMainDlg::OnInitDialog");
   setAcceptDrops(true);
   BuildControls();

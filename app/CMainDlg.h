@@ -73,10 +73,6 @@ class CMainDlg : public ui::CImgDialogBase {
   // The selected rows of the source list, in order.
   std::vector<size_t> SelectedRows() const;
 
-  // The progress window of a run (the default factory): its batch starts
-  // when it is shown; it restores the main window at the end.
-  static QWidget* OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs);
-
   // Adds files as the open-file dialog or a drop does, on a worker.
   void AddPaths(const QStringList& paths, AddRoute route);
   // File-adding workers still running.

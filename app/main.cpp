@@ -35,7 +35,12 @@ int main(int argc, char** argv) {
   mivora::CMainDlg window(userFolder);
   splash->CloseSplash();
   delete splash;
-  window.exec();
+  // The program lives as long as the main window, which hides during a run
+  // (a modal loop would end at that) and leaves only through its own close.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+  window.show();
+  const int code = app.exec();
   MLOG("Leave: main");
-  return 0;
+  return code;
 }
