@@ -138,7 +138,7 @@ TEST(LauncherEntryProgress, SendsProgressUpdatesAndHidesThemWhenReleased) {
   for (int i = 0; i < 4; ++i) {
     const QVariantList& update = listener.updates[i];
     ASSERT_EQ(update.size(), 2);
-    EXPECT_EQ(update[0].toString(), "application://mivora.desktop");
+    EXPECT_EQ(update[0].toString(), "application://org.mivora.Mivora.desktop");
     QVariantMap properties = qdbus_cast<QVariantMap>(update[1]);
     EXPECT_DOUBLE_EQ(properties["progress"].toDouble(), expected[i].progress) << i;
     EXPECT_EQ(properties["progress-visible"].toBool(), expected[i].visible) << i;
