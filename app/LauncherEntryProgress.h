@@ -14,9 +14,9 @@ namespace mivora {
 
 class LauncherEntryProgress : public TaskbarBackend {
  public:
+  // The installed desktop entry, so the launcher shows the progress on Mivora's icon.
   static constexpr const char* kAppUri = "application://org.mivora.Mivora.desktop";
 
-  // The uri names the installed desktop entry, so the launcher shows the progress on Mivora's icon.
   // Null when `bus` (by default the session bus) is not connected.
   static std::unique_ptr<LauncherEntryProgress> Connect(
       const QDBusConnection& bus = QDBusConnection::sessionBus());
