@@ -70,9 +70,8 @@ int CPlayStatic::PlayerLaunch(const std::string& playerPath, const std::string& 
   ChildOptions options;
   options.stdio.output = 1;
   options.stdio.error = 2;
-  // The player ends with this process; the pid lets it notice a death that
-  // came before it could ask to be told.
-  options.environment = {"MIVORA_PARENT_PID=" + std::to_string(::getpid())};
+  // The player ends with this process: ChildProcess hands it this process's
+  // id, so it notices a death that came before it could ask to be told.
   std::string error;
   std::unique_ptr<ChildProcess> player = ChildProcess::Start(argv, options, &error);
   if (!player) {
