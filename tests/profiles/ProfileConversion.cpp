@@ -124,7 +124,9 @@ void ConvertAndCheck(const std::string& profilePath, const std::string& source, 
     // What players and devices take, whatever the source's depth and chroma.
     EXPECT_EQ(facts.video.pixelFormat, facts.video.codec == "mjpeg" ? "yuvj420p" : "yuv420p")
         << arguments;
-    if (facts.video.codec == "mpeg2video") EXPECT_EQ(facts.video.profile, "Main") << arguments;
+    if (facts.video.codec == "mpeg2video") {
+      EXPECT_EQ(facts.video.profile, "Main") << arguments;
+    }
   }
   ASSERT_TRUE(facts.audio.present) << arguments;
   EXPECT_EQ(facts.audio.codec, ProbedCodec(profile.audioCodec)) << arguments;
