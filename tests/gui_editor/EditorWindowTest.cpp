@@ -172,7 +172,11 @@ TEST_F(EditorWindowTest, EveryPageDrivenSavedIntoTheItemAndTheJobConvertsWithThe
   for (const std::string& path : {big, logo}) {
     MessageBoxAnswerer answers;
     WhenModalOpens<QFileDialog> chooser([&](QFileDialog* dialog) {
-      dialog->selectFile(QString::fromStdString(path));
+      // Typed into the name field: selectFile leaves that field alone while it
+      // has the focus, and the dialog would then open the folder instead.
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(name, nullptr);
+      name->setText(QString::fromStdString(path));
       static_cast<QDialog*>(dialog)->accept();  // the "Open" button
     });
     Click(picture, "browse");
