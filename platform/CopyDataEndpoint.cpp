@@ -53,17 +53,24 @@ copydata::EndpointNumber RandomNumber() {
   return pick(generator);
 }
 
-}  // namespace
-
-std::unique_ptr<CopyDataEndpoint> CopyDataEndpoint::Open(std::string* error) {
+// A non-blocking datagram socket whose datagrams carry their sender's
+// credentials; -1 with `error` set when none can be made.
+int OpenDatagramSocket(std::string* error) {
   int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     if (error) *error = std::string("cannot create a socket: ") + std::strerror(errno);
-    return nullptr;
+    return -1;
   }
   int on = 1;
-  // Every datagram then carries its sender's credentials.
   ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on);
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<CopyDataEndpoint> CopyDataEndpoint::Open(std::string* error) {
+  int fd = OpenDatagramSocket(error);
+  if (fd < 0) return nullptr;
   for (int attempt = 0; attempt < kMaxBindAttempts; ++attempt) {
     copydata::EndpointNumber number = RandomNumber();
     sockaddr_un address;
@@ -168,13 +175,8 @@ bool CopyDataSender::Send(copydata::EndpointNumber number, uint32_t dataWord,
 }
 
 std::unique_ptr<FrameAnnouncer> FrameAnnouncer::Open(std::string* error) {
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) {
-    if (error) *error = std::string("cannot create a socket: ") + std::strerror(errno);
-    return nullptr;
-  }
-  int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on);
+  int fd = OpenDatagramSocket(error);
+  if (fd < 0) return nullptr;
   // Binding with the family alone gives the socket a fresh abstract name.
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
