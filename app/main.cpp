@@ -5,12 +5,12 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/AboutBox.h"
-#include "app/CMainDlg.h"
+#include "app/about/AboutBox.h"
+#include "app/main/CMainDlg.h"
 #include "app/CSplashWnd.h"
-#include "app/LauncherEntryProgress.h"
+#include "app/progress/LauncherEntryProgress.h"
 #include "app/SingleInstance.h"
-#include "app/SourceWindowsDialogs.h"
+#include "app/editor/SourceWindowsDialogs.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"

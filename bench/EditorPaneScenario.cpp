@@ -2,7 +2,7 @@
 
 #include <QSize>
 
-#include "app/EditorFrameHandler.h"
+#include "app/editor/EditorFrameHandler.h"
 
 namespace mivora::bench {
 namespace {

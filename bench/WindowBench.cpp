@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "common/Folders.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/CDlgMessageBox.h"

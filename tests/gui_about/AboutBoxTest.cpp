@@ -11,9 +11,9 @@
 #include <QTextDocument>
 #include <chrono>
 
-#include "app/CAboutDlg.h"
-#include "app/CHyperLink.h"
-#include "app/CWhatsNewDlg.h"
+#include "app/about/CAboutDlg.h"
+#include "app/about/CHyperLink.h"
+#include "app/about/CWhatsNewDlg.h"
 #include "common/Folders.h"
 #include "tests/gui_about/RecordingOpener.h"
 #include "tests/net/TestArchive.h"

@@ -7,7 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/CHyperLink.h"
+#include "app/about/CHyperLink.h"
 #include "tests/gui_about/RecordingOpener.h"
 #include "tests/support/GuiTestSupport.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/EditorFrameHandler.h"
+#include "app/editor/EditorFrameHandler.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace mivora {

@@ -10,10 +10,10 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "app/EditorPages.h"
-#include "app/EditorPanes.h"
-#include "app/EditorWindow.h"
-#include "app/TransportControls.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorPanes.h"
+#include "app/editor/EditorWindow.h"
+#include "app/editor/TransportControls.h"
 #include "pipeline/ConvertHelper.h"
 #include "pipeline/TaskBuilder.h"
 #include "preview/PlayStatic.h"

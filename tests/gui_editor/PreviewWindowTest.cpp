@@ -5,8 +5,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/PreviewWindow.h"
-#include "app/TransportControls.h"
+#include "app/editor/PreviewWindow.h"
+#include "app/editor/TransportControls.h"
 #include "preview/PlayStatic.h"
 #include "tests/gui_editor/EditorTestSupport.h"
 #include "tests/support/GuiTestSupport.h"

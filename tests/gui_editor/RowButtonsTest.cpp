@@ -3,11 +3,11 @@
 #include <QLabel>
 #include <QSpinBox>
 
-#include "app/EditorPages.h"
-#include "app/EditorWindow.h"
-#include "app/PreviewWindow.h"
-#include "app/SourceWindowsDialogs.h"
-#include "app/TransportControls.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorWindow.h"
+#include "app/editor/PreviewWindow.h"
+#include "app/editor/SourceWindowsDialogs.h"
+#include "app/editor/TransportControls.h"
 #include "preview/PlayStatic.h"
 #include "tests/gui_editor/EditorTestSupport.h"
 #include "tests/gui_main/MainDlgFixture.h"

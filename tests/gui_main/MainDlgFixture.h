@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/SourceWindows.h"
+#include "app/main/SourceWindows.h"
 #include "common/Folders.h"
 #include "common/Format.h"
 #include "tests/gui_main/MainDlgFixture.h"

@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/SourceWindows.h"
+#include "app/main/SourceWindows.h"
 #include "common/Folders.h"
 #include "tests/gui_main/MainDlgFixture.h"
 

@@ -2,8 +2,8 @@
 
 #include <QPointer>
 
-#include "app/CDlgConverting.h"
-#include "app/OpenProgressWindow.h"
+#include "app/progress/CDlgConverting.h"
+#include "app/progress/OpenProgressWindow.h"
 #include "common/Folders.h"
 #include "tests/gui_main/MainDlgFixture.h"
 

@@ -9,8 +9,8 @@
 
 #include <csignal>
 
-#include "app/CConvertingTray.h"
-#include "app/LauncherEntryProgress.h"
+#include "app/progress/CConvertingTray.h"
+#include "app/progress/LauncherEntryProgress.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"

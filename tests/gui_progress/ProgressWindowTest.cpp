@@ -4,8 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/CConvertingTray.h"
-#include "app/CDlgConverting.h"
+#include "app/progress/CConvertingTray.h"
+#include "app/progress/CDlgConverting.h"
 #include "common/Folders.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"

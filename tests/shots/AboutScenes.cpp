@@ -2,7 +2,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-#include "app/CAboutDlg.h"
+#include "app/about/CAboutDlg.h"
 #include "common/Folders.h"
 #include "tests/shots/ShotScenes.h"
 

@@ -5,9 +5,9 @@
 #include <QPainter>
 #include <QTimer>
 
-#include "app/EditorWindow.h"
-#include "app/PreviewWindow.h"
-#include "app/TransportControls.h"
+#include "app/editor/EditorWindow.h"
+#include "app/editor/PreviewWindow.h"
+#include "app/editor/TransportControls.h"
 #include "pipeline/SourceList.h"
 #include "tests/shots/ShotScenes.h"
 #include "ui/CGPImageButton.h"

@@ -1,7 +1,7 @@
 // Scenes of the start-up and the main window.
 #include <QTest>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "app/CSplashWnd.h"
 #include "tests/shots/ShotScenes.h"
 #include "ui/CDlgMessageBox.h"

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QTest>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "app/profile/CDlgAdjustProfiles.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"

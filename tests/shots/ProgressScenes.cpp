@@ -1,5 +1,5 @@
 // Scenes of the progress window.
-#include "app/CDlgConverting.h"
+#include "app/progress/CDlgConverting.h"
 #include "common/Folders.h"
 #include "tests/shots/ShotScenes.h"
 

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "common/Folders.h"
 #include "tests/shots/ShotScenes.h"
 #include "ui/Skin.h"

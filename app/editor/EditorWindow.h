@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/EditorFrameHandler.h"
+#include "app/editor/EditorFrameHandler.h"
 #include "pipeline/SourceList.h"
 #include "ui/CImgDialogBase.h"
 #include "windowmodels/EditorModel.h"

@@ -1,6 +1,6 @@
-#include "app/PreviewWindow.h"
+#include "app/editor/PreviewWindow.h"
 
-#include "app/TransportControls.h"
+#include "app/editor/TransportControls.h"
 #include "common/Log.h"
 #include "preview/PlayStatic.h"
 #include "ui/CGPImageButton.h"

@@ -1,4 +1,4 @@
-#include "app/EditorFrameHandler.h"
+#include "app/editor/EditorFrameHandler.h"
 
 #include <QFont>
 #include <QPainter>

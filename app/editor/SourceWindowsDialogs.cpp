@@ -1,7 +1,7 @@
-#include "app/SourceWindowsDialogs.h"
+#include "app/editor/SourceWindowsDialogs.h"
 
-#include "app/EditorWindow.h"
-#include "app/PreviewWindow.h"
+#include "app/editor/EditorWindow.h"
+#include "app/editor/PreviewWindow.h"
 
 namespace mivora {
 

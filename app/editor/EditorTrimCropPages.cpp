@@ -3,8 +3,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-#include "app/EditorPages.h"
-#include "app/EditorWindow.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorWindow.h"
 #include "ui/CGPImageButton.h"
 
 namespace mivora {

@@ -2,7 +2,7 @@
 // The per-file windows the main window's row buttons open: the editor and
 // the preview window, both modal.
 
-#include "app/SourceWindows.h"
+#include "app/main/SourceWindows.h"
 
 namespace mivora {
 

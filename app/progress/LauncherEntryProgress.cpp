@@ -1,4 +1,4 @@
-#include "app/LauncherEntryProgress.h"
+#include "app/progress/LauncherEntryProgress.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "app/CConvertingTray.h"
+#include "app/progress/CConvertingTray.h"
 
 namespace mivora {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/EditorWindow.h"
+#include "app/editor/EditorWindow.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/EditorPages.h"
-#include "app/EditorPanes.h"
-#include "app/TransportControls.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorPanes.h"
+#include "app/editor/TransportControls.h"
 #include "common/Log.h"
 #include "preview/PlayStatic.h"
 #include "ui/CDlgMessageBox.h"

@@ -1,4 +1,4 @@
-#include "app/CHyperLink.h"
+#include "app/about/CHyperLink.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,8 +3,8 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
-#include "app/CMainDlg.h"
-#include "app/MainDlgLayout.h"
+#include "app/main/CMainDlg.h"
+#include "app/main/MainDlgLayout.h"
 #include "app/output/COutputFolderBar.h"
 #include "app/profile/CProfileBar.h"
 #include "ui/CRowButtonList.h"

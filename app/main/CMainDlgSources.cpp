@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "common/Folders.h"
 #include "common/Format.h"
 #include "common/Log.h"

@@ -1,4 +1,4 @@
-#include "app/CDlgConverting.h"
+#include "app/progress/CDlgConverting.h"
 
 #include <QCloseEvent>
 #include <QMetaObject>
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <future>
 
-#include "app/CConvertingTray.h"
+#include "app/progress/CConvertingTray.h"
 #include "common/Log.h"
 #include "common/SystemQueries.h"
 #include "ui/CDlgMessageBox.h"

@@ -1,4 +1,4 @@
-#include "app/EditorPanes.h"
+#include "app/editor/EditorPanes.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/MainDlgLayout.h"
-#include "app/OpenProgressWindow.h"
+#include "app/main/MainDlgLayout.h"
+#include "app/progress/OpenProgressWindow.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"
-#include "app/SourceWindows.h"
+#include "app/main/SourceWindows.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"

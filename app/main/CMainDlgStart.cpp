@@ -1,5 +1,5 @@
 // "Start": the question, the output folder, the job list and the progress window.
-#include "app/CMainDlg.h"
+#include "app/main/CMainDlg.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
 

@@ -1,4 +1,4 @@
-#include "app/CWhatsNewDlg.h"
+#include "app/about/CWhatsNewDlg.h"
 
 #include <QTextBrowser>
 #include <QUrl>

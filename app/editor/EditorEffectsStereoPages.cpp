@@ -6,8 +6,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "app/EditorPages.h"
-#include "app/EditorWindow.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorWindow.h"
 #include "ui/CGPImageButton.h"
 
 namespace mivora {

@@ -1,11 +1,11 @@
-#include "app/CAboutDlg.h"
+#include "app/about/CAboutDlg.h"
 
 #include <QApplication>
 #include <QPainter>
 
-#include "app/AboutBox.h"
-#include "app/CHyperLink.h"
-#include "app/CWhatsNewDlg.h"
+#include "app/about/AboutBox.h"
+#include "app/about/CHyperLink.h"
+#include "app/about/CWhatsNewDlg.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "net/ArchiveUnpack.h"

@@ -1,4 +1,4 @@
-#include "app/TransportControls.h"
+#include "app/editor/TransportControls.h"
 
 #include <QEvent>
 #include <QLabel>

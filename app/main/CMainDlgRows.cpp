@@ -1,6 +1,6 @@
 // The main window's row actions, clearing and the edit-summary tooltips.
-#include "app/CMainDlg.h"
-#include "app/SourceWindows.h"
+#include "app/main/CMainDlg.h"
+#include "app/main/SourceWindows.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"

@@ -4,8 +4,8 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "app/EditorPages.h"
-#include "app/EditorWindow.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorWindow.h"
 #include "ui/CGPImageButton.h"
 #include "ui/Skin.h"
 

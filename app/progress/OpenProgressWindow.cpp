@@ -1,7 +1,7 @@
-#include "app/OpenProgressWindow.h"
+#include "app/progress/OpenProgressWindow.h"
 
-#include "app/CDlgConverting.h"
-#include "app/CMainDlg.h"
+#include "app/progress/CDlgConverting.h"
+#include "app/main/CMainDlg.h"
 
 namespace mivora {
 

@@ -7,8 +7,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "app/EditorPages.h"
-#include "app/EditorWindow.h"
+#include "app/editor/EditorPages.h"
+#include "app/editor/EditorWindow.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"
