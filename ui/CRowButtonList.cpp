@@ -77,7 +77,7 @@ CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& wid
   verticalHeader()->setDefaultSectionSize(kRowHeight);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -171,7 +171,6 @@ void CRowButtonList::mousePressEvent(QMouseEvent* event) {
   if (action >= 0) {
     pressRow_ = row;
     pressAction_ = action;
-    selectRow(row);
     viewport()->update();
     event->accept();
     return;
@@ -205,8 +204,8 @@ void CRowButtonList::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CRowButtonList::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Delete && currentRow() >= 0) {
-    emit DeletePressed(currentRow());
+  if (event->key() == Qt::Key_Delete && selectionModel()->hasSelection()) {
+    emit DeletePressed();
     event->accept();
     return;
   }

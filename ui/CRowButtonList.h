@@ -2,7 +2,9 @@
 // A skinned list view: text columns and a last column holding a row of image
 // buttons in every row. A click on a button reports the row and the button's
 // action number (its position, left to right); each button has its own
-// tooltip. The Delete key reports the current row.
+// tooltip. Rows are selected the usual way (click, Ctrl-click, Shift-click,
+// Ctrl+A, Shift+arrows); a row button acts on its own row and leaves the
+// selection alone. The Delete key asks for the selected rows to go.
 
 #include <QList>
 #include <QTableWidget>
@@ -42,7 +44,8 @@ class CRowButtonList : public QTableWidget {
 
  signals:
   void RowButtonClicked(int row, int action);
-  void DeletePressed(int row);
+  // The Delete key was pressed while rows were selected.
+  void DeletePressed();
 
  protected:
   bool viewportEvent(QEvent* event) override;

@@ -1,5 +1,6 @@
 #include "windowmodels/MainWindowModel.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/Format.h"
@@ -55,6 +56,7 @@ bool MainWindowModel::DeleteRow(size_t row) {
   std::optional<SourceItem> item = sources_.At(row);
   if (!item || !sources_.Remove(row)) return false;
   tipsByPath_.erase(item->sourcePath);
+  if (item->sourcePath == followedPath_) followedPath_.clear();
   return true;
 }
 
@@ -67,6 +69,7 @@ bool MainWindowModel::MoveRowUp(size_t row) { return row > 0 && sources_.Move(ro
 void MainWindowModel::ClearList() {
   sources_.Clear();
   tipsByPath_.clear();
+  followedPath_.clear();
   profileControlsEnabled_ = false;
 }
 
@@ -101,6 +104,22 @@ void MainWindowModel::OnRunFinished() {
 void MainWindowModel::OnSourceClicked(int64_t row) {
   panel_.OnSourceClicked(row);
   profileControlsEnabled_ = panel_.ControlsEnabled();
+}
+
+int64_t MainWindowModel::OnSelectionChanged(const std::vector<size_t>& selected, int64_t current) {
+  if (selected.empty()) {
+    followedPath_.clear();
+    OnSourceClicked(-1);
+    return -1;
+  }
+  const bool currentSelected =
+      current >= 0 && std::find(selected.begin(), selected.end(), static_cast<size_t>(current)) != selected.end();
+  const size_t lead = currentSelected ? static_cast<size_t>(current) : selected.front();
+  std::optional<SourceItem> item = sources_.At(lead);
+  if (!item || (item->sourcePath == followedPath_ && profileControlsEnabled_)) return -1;
+  followedPath_ = item->sourcePath;
+  OnSourceClicked(static_cast<int64_t>(lead));
+  return static_cast<int64_t>(lead);
 }
 
 void MainWindowModel::OnRowsDeleted(bool rowSelected) {

@@ -88,11 +88,18 @@ class MainWindowModel {
   // "Start" is enabled while the list has items.
   bool StartEnabled() const { return sources_.Count() > 0; }
   // The profile controls (name field, bit rates, "Target", "Edit"): off at
-  // set-up, on when a file is added, set by the clicked row, and off after
+  // set-up, on when a file is added, set by the selection, and off after
   // a delete leaves no row selected or the list empty.
   bool ProfileControlsEnabled() const { return profileControlsEnabled_; }
-  // A source row was clicked (-1: none): the panel follows the item.
+  // The panel follows the item at `row` (-1: none, the controls rest).
   void OnSourceClicked(int64_t row);
+  // The user changed the selection: `selected` rows in list order, `current`
+  // the row last clicked or moved to (-1: none). The panel follows the
+  // current row when it is selected, else the first selected row, and rests
+  // when nothing is selected. An item already followed is not followed again,
+  // so the current profile changes only when the user reaches another file.
+  // The row followed now; -1 when nothing changed or nothing is selected.
+  int64_t OnSelectionChanged(const std::vector<size_t>& selected, int64_t current);
   // After a delete: whether a row is still selected.
   void OnRowsDeleted(bool rowSelected);
 
@@ -108,6 +115,7 @@ class MainWindowModel {
   ProfilePanel panel_;
   OutputFolderList outputFolders_;
   std::map<std::string, std::string> tipsByPath_;  // source path -> edit summary
+  std::string followedPath_;  // the item whose profile the panel shows ("" none)
   bool profileControlsEnabled_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QTimer>
 #include <QUrl>
 
@@ -107,12 +108,9 @@ void CMainDlg::BuildControls() {
   list_->setGeometry(layout::kSourceList);
   list_->SetElideAtStart(0);
   connect(list_, &ui::CRowButtonList::RowButtonClicked, this, &CMainDlg::OnRowButton);
-  connect(list_, &ui::CRowButtonList::DeletePressed, this, [this](int row) { OnRowButton(row, kRowDelete); });
-  connect(list_, &QTableWidget::currentCellChanged, this, [this](int row) {
-    model_.OnSourceClicked(row);
-    emit SourceClicked(row);
-    emit ProfileControlsChanged(model_.ProfileControlsEnabled());
-  });
+  connect(list_, &ui::CRowButtonList::DeletePressed, this, &CMainDlg::DeleteSelectedRows);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainDlg::FollowSelection);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CMainDlg::FollowSelection);
 
   start_ = new ui::CGPImageButton(QString(), QStringLiteral("Start"), this);
   start_->setText(QStringLiteral("Start"));

@@ -102,7 +102,7 @@ class CMainDlg : public ui::CImgDialogBase {
  signals:
   // The list's rows or their items changed (added, moved, deleted, cleared).
   void SourcesChanged();
-  // A row was clicked (-1: none); the profile controls follow it.
+  // The profile controls followed the selection to `row` (-1: nothing selected).
   void SourceClicked(int row);
   // The profile controls' enabled state may have changed.
   void ProfileControlsChanged(bool enabled);
@@ -128,7 +128,10 @@ class CMainDlg : public ui::CImgDialogBase {
   void ReapWorkers();
   void UpdateControls();
   void RefreshTips();
+  // The user changed the selection (ignored while rows are being deleted or moved).
+  void FollowSelection();
   void DeleteRow(int row);
+  void DeleteSelectedRows();
   void MoveRow(int row, bool down);
   void EditRow(int row);
 
@@ -140,6 +143,9 @@ class CMainDlg : public ui::CImgDialogBase {
   QPointer<QWidget> progress_;
   bool profilesReady_ = false;
   bool exitConfirmed_ = false;
+  // Set while the window itself removes or moves rows: the list then moves
+  // its selection with row numbers that no longer match the source list.
+  bool rowsChanging_ = false;
 
   ui::CGPImageButton* add_ = nullptr;
   ui::CGPImageButton* clear_ = nullptr;

@@ -1,4 +1,7 @@
 // The main window's row actions, clearing and the edit-summary tooltips.
+#include <QItemSelectionModel>
+#include <QScopedValueRollback>
+
 #include "app/main/CMainDlg.h"
 #include "app/main/SourceWindows.h"
 #include "common/Log.h"
@@ -35,9 +38,21 @@ void CMainDlg::EditRow(int row) {
   RefreshTips();
 }
 
+void CMainDlg::FollowSelection() {
+  if (rowsChanging_) return;
+  const int64_t followed = model_.OnSelectionChanged(SelectedRows(), list_->currentRow());
+  if (followed >= 0) emit SourceClicked(static_cast<int>(followed));
+  emit ProfileControlsChanged(model_.ProfileControlsEnabled());
+}
+
 void CMainDlg::DeleteRow(int row) {
   if (!model_.DeleteRow(static_cast<size_t>(row))) return;
-  list_->removeRow(row);
+  {
+    // The list moves its current row and selection as the row goes; the
+    // current profile stays what the user chose.
+    QScopedValueRollback<bool> changing(rowsChanging_, true);
+    list_->removeRow(row);
+  }
   model_.OnRowsDeleted(!list_->selectionModel()->selectedRows().isEmpty());
   RefreshTips();
   UpdateControls();
@@ -50,9 +65,32 @@ void CMainDlg::MoveRow(int row, bool down) {
   const int other = down ? row + 1 : row - 1;
   list_->SetRowTexts(row, RowTexts(static_cast<size_t>(row)));
   list_->SetRowTexts(other, RowTexts(static_cast<size_t>(other)));
-  list_->selectRow(other);
+  // The selection and the current row travel with their items.
+  QScopedValueRollback<bool> changing(rowsChanging_, true);
+  QItemSelectionModel& selection = *list_->selectionModel();
+  const bool rowSelected = selection.isRowSelected(row);
+  const bool otherSelected = selection.isRowSelected(other);
+  const auto mark = [&](int at, bool selected) {
+    selection.select(list_->model()->index(at, 0),
+                     (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                         QItemSelectionModel::Rows);
+  };
+  if (rowSelected != otherSelected) {
+    mark(row, otherSelected);
+    mark(other, rowSelected);
+  }
+  const int current = list_->currentRow();
+  if (current == row || current == other) {
+    selection.setCurrentIndex(list_->model()->index(current == row ? other : row, list_->currentColumn()),
+                              QItemSelectionModel::NoUpdate);
+  }
   RefreshTips();
   emit SourcesChanged();
+}
+
+void CMainDlg::DeleteSelectedRows() {
+  const std::vector<size_t> rows = SelectedRows();
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) DeleteRow(static_cast<int>(*row));
 }
 
 void CMainDlg::OnClearList() {
@@ -62,6 +100,7 @@ void CMainDlg::OnClearList() {
     return;
   }
   model_.ClearList();
+  QScopedValueRollback<bool> changing(rowsChanging_, true);
   list_->setRowCount(0);
   UpdateControls();
   emit SourcesChanged();

@@ -73,6 +73,10 @@ class MainDlgTest : public ::testing::Test {
     for (const SourceItem& item : window_->Model().Sources().Items()) paths.push_back(item.sourcePath);
     return paths;
   }
+  // A click on a row's File cell, with Ctrl or Shift held when given.
+  void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers, List().visualItemRect(List().item(row, 0)).center());
+  }
   void ClickRowButton(int row, int action) {
     QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, List().ButtonRect(row, action).center());
   }
