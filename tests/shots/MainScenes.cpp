@@ -1,7 +1,9 @@
 // Scenes of the start-up and the main window.
+#include <QItemSelectionModel>
 #include <QTest>
 
 #include "app/main/CMainDlg.h"
+#include "app/profile/CProfileBar.h"
 #include "app/CSplashWnd.h"
 #include "tests/shots/ShotScenes.h"
 #include "ui/CDlgMessageBox.h"
@@ -24,6 +26,28 @@ const SceneRegistrar kMain("main", "the main window with three files, one select
   window->SourceListView()->selectRow(1);
   return window;
 });
+
+const SceneRegistrar kMultiSelect(
+    "main-multiselect", "the main window with five files, three selected and given another profile",
+    [](ShotContext& context) -> QWidget* {
+      CMainDlg* window = context.MainWindow({context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360),
+                                             context.Clip(QStringLiteral("birthday.avi"), 3.0),
+                                             context.Clip(QStringLiteral("interview-take2.mkv"), 2.0, 480, 270),
+                                             context.Clip(QStringLiteral("garden party.mov"), 3.0, 640, 480),
+                                             context.Clip(QStringLiteral("skate park.mp4"), 2.0, 480, 270)});
+      QTableWidget& list = *window->SourceListView();
+      for (int row : {0, 2, 3})
+        list.selectionModel()->select(list.model()->index(row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      list.selectionModel()->setCurrentIndex(list.model()->index(3, 0), QItemSelectionModel::NoUpdate);
+      // The selected rows get another profile, as a pick in the menu does.
+      ProfileMenu& menu = window->Model().Menu();
+      for (const ProfileEntry& entry : menu.Catalog().All()) {
+        if (entry.path.ends_with("/MP4 - MPEG-4 H.264 Video.xml")) menu.Select(entry.id);
+      }
+      window->ProfileBar()->OnProfileChosen();
+      return window;
+    });
 
 const SceneRegistrar kEmpty("main-empty", "the main window before any file is added", [](ShotContext& context) -> QWidget* {
   return context.MainWindow();
