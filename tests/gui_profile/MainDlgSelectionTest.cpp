@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "app/profile/CDlgAdjustProfiles.h"
 #include "app/profile/CProfileBar.h"
 #include "tests/adjust/AdjustTestFiles.h"
 #include "tests/gui_main/MainDlgFixture.h"
@@ -28,12 +26,7 @@ class MainDlgSelectionTest : public test::MainDlgTest {
     ADD_FAILURE() << relative;
     return 0;
   }
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  static std::string Contents(const std::string& path) { return test::ReadFile(path); }
   std::string SavedProfileId() {
     CConfigXml saved;
     EXPECT_TRUE(saved.LoadConfig(window_->Model().ConfigPath()));
@@ -115,11 +108,21 @@ TEST_F(MainDlgSelectionTest, ProfileAndBitRateReachEverySelectedRowAndNoOther) {
   ASSERT_TRUE(test::PickInComboBox(*Bar().VideoBitrates(), QStringLiteral("2000 Kbps")));
   EXPECT_EQ(test::AttributeOf(ProfilePath(kWmvProfile), "VideoBitrate", "value"), "2000");
   EXPECT_EQ(test::AttributeOf(ProfilePath(kWmvProfile), "VideoBitrateList", "index"), "4");
+  // "Adjust profiles" shows the current profile's own positions, and OK
+  // gives every selected row the new audio bit rate.
+  test::WhenShown<CDlgAdjustProfiles>([](CDlgAdjustProfiles* dialog) {
+    EXPECT_EQ(dialog->List(kVideoBitrate)->currentText(), "2000");
+    EXPECT_TRUE(test::PickInComboBox(*dialog->List(kAudioBitrate), "192"));
+    QTest::mouseClick(dialog->findChild<QAbstractButton*>("okButton"), Qt::LeftButton);
+  });
+  QTest::mouseClick(Bar().EditButton(), Qt::LeftButton);
+  EXPECT_EQ(Bar().AudioBitrates()->currentText(), "192 Kbps");
   for (size_t row : {1u, 2u, 4u}) {
     const SourceItem item = Item(row);
     EXPECT_EQ(item.profilePath, ProfilePath(kWmvProfile)) << row;
     EXPECT_EQ(item.targetExtension, "wmv") << row;
     EXPECT_EQ(item.listIndices[kVideoBitrate], 4) << row;
+    EXPECT_EQ(item.listIndices[kAudioBitrate], 4) << row;
     EXPECT_EQ(item.videoBitrateBps, 2000 * 1024) << row;
     EXPECT_NE(item.engineArgs.find("2000k"), std::string::npos) << item.engineArgs;
     EXPECT_EQ(List().item(static_cast<int>(row), 3)->text(), "wmv");
