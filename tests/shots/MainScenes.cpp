@@ -40,6 +40,7 @@ const SceneRegistrar kMultiSelect(
         list.selectionModel()->select(list.model()->index(row, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
       list.selectionModel()->setCurrentIndex(list.model()->index(3, 0), QItemSelectionModel::NoUpdate);
+      list.setFocus();  // as after the user's clicks
       // The selected rows get another profile, as a pick in the menu does.
       ProfileMenu& menu = window->Model().Menu();
       for (const ProfileEntry& entry : menu.Catalog().All()) {
