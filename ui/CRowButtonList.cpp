@@ -15,13 +15,26 @@ namespace mivora::ui {
 
 namespace {
 
-// Draws the button column: each button in its state, centred in its slot.
-class ButtonColumnDelegate : public QStyledItemDelegate {
+// Every cell: the current row is marked by the list's own frame, so a cell
+// draws no focus look of its own.
+class CellDelegate : public QStyledItemDelegate {
  public:
-  explicit ButtonColumnDelegate(CRowButtonList* list) : QStyledItemDelegate(list), list_(list) {}
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->state &= ~QStyle::State_HasFocus;
+  }
+};
+
+// Draws the button column: each button in its state, centred in its slot.
+class ButtonColumnDelegate : public CellDelegate {
+ public:
+  explicit ButtonColumnDelegate(CRowButtonList* list) : CellDelegate(list), list_(list) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QStyledItemDelegate::paint(painter, option, index);
+    CellDelegate::paint(painter, option, index);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const bool enabled = list_->isEnabled();
@@ -48,13 +61,13 @@ class ButtonColumnDelegate : public QStyledItemDelegate {
 };
 
 // Cuts long texts at their start, where a path's least telling part is.
-class ElideStartDelegate : public QStyledItemDelegate {
+class ElideStartDelegate : public CellDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  using CellDelegate::CellDelegate;
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
+    CellDelegate::initStyleOption(option, index);
     option->textElideMode = Qt::ElideLeft;
   }
 };
@@ -87,6 +100,7 @@ CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& wid
   setTextElideMode(Qt::ElideRight);
   setMouseTracking(true);
   setFrameShape(QFrame::NoFrame);
+  setItemDelegate(new CellDelegate(this));
   setItemDelegateForColumn(columnCount() - 1, new ButtonColumnDelegate(this));
   setStyleSheet(QStringLiteral(
       "QTableWidget { background: %1; alternate-background-color: %2; color: %3;"
@@ -201,6 +215,31 @@ void CRowButtonList::mouseReleaseEvent(QMouseEvent* event) {
   viewport()->update();
   event->accept();
   if (same) emit RowButtonClicked(row, action);
+}
+
+void CRowButtonList::paintEvent(QPaintEvent* event) {
+  QTableWidget::paintEvent(event);
+  const int row = currentRow();
+  if (!hasFocus() || row < 0) return;
+  const QRect frame = visualRect(model()->index(row, 0)).united(visualRect(model()->index(row, columnCount() - 1)));
+  QPainter painter(viewport());
+  painter.setPen(QPen(colors::kListHeader, 1, Qt::DotLine));
+  painter.drawRect(frame.adjusted(0, 0, -1, -1));
+}
+
+void CRowButtonList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableWidget::currentChanged(current, previous);
+  viewport()->update();
+}
+
+void CRowButtonList::focusInEvent(QFocusEvent* event) {
+  QTableWidget::focusInEvent(event);
+  viewport()->update();
+}
+
+void CRowButtonList::focusOutEvent(QFocusEvent* event) {
+  QTableWidget::focusOutEvent(event);
+  viewport()->update();
 }
 
 void CRowButtonList::keyPressEvent(QKeyEvent* event) {

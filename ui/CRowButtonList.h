@@ -53,6 +53,12 @@ class CRowButtonList : public QTableWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // A thin frame marks the current row while the list has the keyboard, so
+  // that Ctrl with the arrow keys shows where Ctrl+Space will act.
+  void paintEvent(QPaintEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void SetHover(int row, int action);

@@ -40,13 +40,17 @@ const SceneRegistrar kMultiSelect(
         list.selectionModel()->select(list.model()->index(row, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
       list.selectionModel()->setCurrentIndex(list.model()->index(3, 0), QItemSelectionModel::NoUpdate);
-      list.setFocus();  // as after the user's clicks
       // The selected rows get another profile, as a pick in the menu does.
       ProfileMenu& menu = window->Model().Menu();
       for (const ProfileEntry& entry : menu.Catalog().All()) {
         if (entry.path.ends_with("/MP4 - MPEG-4 H.264 Video.xml")) menu.Select(entry.id);
       }
       window->ProfileBar()->OnProfileChosen();
+      // Active with the list holding the keyboard, as after the user's clicks.
+      window->show();
+      window->activateWindow();
+      if (!QTest::qWaitForWindowActive(window)) return window;
+      list.setFocus();
       return window;
     });
 
