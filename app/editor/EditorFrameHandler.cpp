@@ -38,8 +38,8 @@ EditorFrameHandler::Region EditorFrameHandler::CropRegion(const EditSettings& e,
 }
 
 EditorFrameHandler::Region EditorFrameHandler::InFrame(const Region& r) const {
+  // Edges beyond the frame (a record made for another size) are kept inside it.
   const QSize source = SourceSize();
-  if (source == QSize(frameWidth_, frameHeight_)) return r;
   auto scale = [](int value, int to, int from) {
     return std::clamp(static_cast<int>(std::lround(double(value) * to / from)), 0, to);
   };
