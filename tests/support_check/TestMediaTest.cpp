@@ -49,6 +49,10 @@ TEST(TestMedia, RotatedClipsReadBackWithTheirTurn) {
   ProbeFacts shown = ProbeWithFfprobe(dir + "/frame.png");
   EXPECT_EQ(shown.video.width, 144);
   EXPECT_EQ(shown.video.height, 176);
+  int w = 0, h = 0;
+  EXPECT_EQ(DecodeFrameRgb(dir + "/turned90.mp4", 0.1, &w, &h).size(), 144u * 176u * 3u);
+  EXPECT_EQ(w, 144);
+  EXPECT_EQ(h, 176);
 
   std::string error;
   GenerateClip(dir + "/tone.m4a", {.seconds = 0.4, .video = false});
