@@ -10,7 +10,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"gpu", "gpu                      report whether the GPU H.264 encoder can be used", RunGpu},
       {"probe", "probe FILE               print the facts the engine reports about FILE", RunProbe},
-      {"demo", "demo                     convert a generated 2-second clip, showing progress", RunDemo},
+      {"demo", "demo [-o FOLDER]         convert a generated 2-second clip, showing progress (keeping it in FOLDER)", RunDemo},
       {"profiles", "profiles                 list the profiles: identifier, group, name, path", RunProfiles},
       {"args", "args PROFILE             print the engine arguments of a profile (path or identifier)", RunArgs},
       {"adjust", "adjust PROFILE [--show] [NAME=POSITION ...]   show a profile's lists; choose items and save them", RunAdjust},

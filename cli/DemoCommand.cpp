@@ -1,6 +1,8 @@
 // mivora-cli demo: the program's main job in small. A 2-second clip is made
-// in the temporary folder and converted with the profile a fresh
+// in a private temporary folder and converted with the profile a fresh
 // installation starts on, through the same batch the convert command runs.
+// Everything is removed at the end, unless "-o FOLDER" asks to keep the
+// converted file there.
 
 #include <cstdio>
 #include <string>
@@ -34,12 +36,26 @@ bool MakeClip(const std::string& path) {
 
 }  // namespace
 
-int RunDemo(const Args&) {
-  std::string folder = TempFolder() + "/mivora-demo";
-  if (!CreateFolderTree(folder)) {
-    std::fprintf(stderr, "demo: cannot create %s\n", folder.c_str());
+int RunDemo(const Args& args) {
+  std::string keepIn;
+  if (args.size() == 2 && (args[0] == "-o" || args[0] == "--output")) {
+    keepIn = args[1];
+  } else if (!args.empty()) {
+    std::fprintf(stderr, "usage: mivora-cli demo [-o FOLDER]\n");
+    return 2;
+  }
+  // A folder only this run uses: no name that someone else could have made
+  // (or linked) first, and nothing of it left when the demo ends.
+  std::string folder = MakeTempFolder("demo-");
+  if (folder.empty()) {
+    std::fprintf(stderr, "demo: cannot create a temporary folder in %s\n", TempFolder().c_str());
     return 1;
   }
+  struct RemovedAtEnd {
+    std::string folder;
+    ~RemovedAtEnd() { RemoveTree(folder); }
+  } removed{folder};
+
   std::string source = folder + "/source clip.mp4";
   std::printf("Making a 2-second test clip: %s\n", source.c_str());
   if (!MakeClip(source)) {
@@ -56,8 +72,11 @@ int RunDemo(const Args&) {
   }
   std::printf("Converting with the profile \"%s\"\n", profile.name.c_str());
   std::fflush(stdout);
-  int status = RunConvert({"--profile", profile.path, "-o", folder + "/output", "--overwrite", source});
-  if (status == 0) std::printf("Output folder: %s/output\n", folder.c_str());
+  std::string output = keepIn.empty() ? folder + "/output" : keepIn;
+  int status = RunConvert({"--profile", profile.path, "-o", output, "--overwrite", source});
+  if (status == 0 && keepIn.empty())
+    std::printf("The demonstration's files are removed now; \"mivora-cli demo -o FOLDER\" keeps the "
+                "converted file in FOLDER.\n");
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -92,12 +93,61 @@ std::string TempFolder() {
   return folder;
 }
 
+namespace {
+
+// This process's private temporary folder. A forked child that runs on
+// (and ends through exit) gets a folder of its own and never removes its
+// parent's.
+std::mutex g_privateTempMutex;
+std::string g_privateTemp;  // guarded by g_privateTempMutex; "" until made
+pid_t g_privateTempOwner = 0;
+
+void RemovePrivateTempFolder() {
+  std::lock_guard<std::mutex> lock(g_privateTempMutex);
+  if (!g_privateTemp.empty() && g_privateTempOwner == ::getpid()) RemoveTree(g_privateTemp);
+  g_privateTemp.clear();
+}
+
+}  // namespace
+
+std::string PrivateTempFolder() {
+  std::lock_guard<std::mutex> lock(g_privateTempMutex);
+  if (!g_privateTemp.empty() && g_privateTempOwner == ::getpid() && IsDirectory(g_privateTemp))
+    return g_privateTemp;
+  std::string pattern = TempFolder() + "/mivora-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  static const bool removedAtExit = std::atexit(RemovePrivateTempFolder) == 0;
+  (void)removedAtExit;
+  g_privateTemp = pattern;
+  g_privateTempOwner = ::getpid();
+  return g_privateTemp;
+}
+
 std::string TempFileName(std::string_view extension) {
-  std::string pattern = TempFolder() + "/kakaXXXXXX";
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (extension.find('/') != std::string_view::npos || extension.find('\0') != std::string_view::npos) return {};
+  std::string folder = PrivateTempFolder();
+  if (folder.empty()) return {};
+  std::string suffix = extension.empty() ? std::string() : "." + std::string(extension);
+  std::string pattern = folder + "/kakaXXXXXX" + suffix;
+  int fd = ::mkostemps(pattern.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
   if (fd < 0) return {};
   ::close(fd);
-  return pattern + "." + std::string(extension);
+  return pattern;
+}
+
+std::string MakeTempFolder(std::string_view prefix) {
+  if (prefix.find('/') != std::string_view::npos) return {};
+  std::string folder = PrivateTempFolder();
+  if (folder.empty()) return {};
+  std::string pattern = folder + "/" + std::string(prefix) + "XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern;
+}
+
+void RemoveTree(std::string_view path) {
+  if (path.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(path), ignored);
 }
 
 bool FileExists(std::string_view path) {

@@ -25,10 +25,20 @@ std::string VideosFolder();
 // $TMPDIR (else /tmp) without trailing '/'.
 std::string TempFolder();
 
-// Creates a new empty file "kakaXXXXXX" in TempFolder() that no other file has
-// and returns its path + "." + extension. The empty file stays on disk. Empty
-// when the folder cannot be written.
+// This process's own folder inside TempFolder(), "mivora-XXXXXX", which only
+// the user may enter. Made on first use; removed with everything in it when
+// the program ends normally. "" when it cannot be made.
+std::string PrivateTempFolder();
+// Creates a new empty file "kakaXXXXXX.<extension>" in PrivateTempFolder()
+// (exclusively: no other file had the name) and returns its path; the caller
+// removes it when done. "" when it cannot, or when the extension holds '/'.
 std::string TempFileName(std::string_view extension);
+// Creates a new empty folder "<prefix>XXXXXX" in PrivateTempFolder() and
+// returns its path; "" when it cannot.
+std::string MakeTempFolder(std::string_view prefix);
+// Removes a file or a folder with everything in it; links are removed, not
+// followed. Nothing happens for an empty path.
+void RemoveTree(std::string_view path);
 
 // True when the path names a file or folder; false for an empty path.
 bool FileExists(std::string_view path);

@@ -3,8 +3,11 @@
 #include <dlfcn.h>
 #include <sys/statvfs.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "common/Folders.h"
 #include "platform/PowerControl.h"
@@ -28,20 +31,47 @@ std::unique_ptr<TaskbarBackend> g_taskbar;
 
 std::string GpuProbeLibraryPath() { return ProgramFolderSlash() + "libcuenc.so"; }
 
-bool GpuEncoderSupported(std::string* report) {
-  std::string text = "Check CUDA encode feature:\n";
+namespace {
+
+// A probe opens an encode session on every device, which takes a moment per
+// device; the answer is reused for a short while, as files are added in
+// bursts and each H.264 mapping asks again.
+constexpr std::chrono::seconds kGpuProbeReuse{30};
+
+struct GpuProbeAnswer {
+  std::string library;  // the probe library that gave it
+  std::chrono::steady_clock::time_point at;
   bool supported = false;
-  void* library = dlopen(GpuProbeLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string report;
+};
+std::mutex g_gpuProbeMutex;  // guards g_gpuProbeAnswer and serialises probes
+std::optional<GpuProbeAnswer> g_gpuProbeAnswer;
+
+GpuProbeAnswer AskProbeLibrary(const std::string& path) {
+  GpuProbeAnswer answer;
+  answer.library = path;
+  std::string text = "Check CUDA encode feature:\n";
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     text += "Load libcuenc.so failed!";
   } else {
     using CountFn = int (*)();
+    using ReportFn = int (*)(char*, int);
     auto count = reinterpret_cast<CountFn>(dlsym(library, "cuda_x264_is_support_cuda"));
+    auto withReport = reinterpret_cast<ReportFn>(dlsym(library, "cuda_x264_probe_report"));
     if (count == nullptr) {
       text += "No found any device for encode\n";
     } else {
-      int devices = count();
-      supported = devices > 0;
+      int devices = 0;
+      if (withReport != nullptr) {
+        // The probe's findings say why a device counts or not.
+        std::vector<char> findings(4096, '\0');
+        devices = withReport(findings.data(), static_cast<int>(findings.size()));
+        text += findings.data();
+      } else {
+        devices = count();
+      }
+      answer.supported = devices > 0;
       char line[64];
       std::snprintf(line, sizeof line, "Found %d devices for encoder\n", devices);
       text += line;
@@ -49,9 +79,22 @@ bool GpuEncoderSupported(std::string* report) {
     dlclose(library);
   }
   text += "Result: ";
-  text += supported ? "Support" : "Un-support";
-  if (report) *report = text;
-  return supported;
+  text += answer.supported ? "Support" : "Un-support";
+  answer.report = std::move(text);
+  answer.at = std::chrono::steady_clock::now();
+  return answer;
+}
+
+}  // namespace
+
+bool GpuEncoderSupported(std::string* report) {
+  std::lock_guard<std::mutex> lock(g_gpuProbeMutex);
+  std::string path = GpuProbeLibraryPath();
+  auto now = std::chrono::steady_clock::now();
+  if (!g_gpuProbeAnswer || g_gpuProbeAnswer->library != path || now - g_gpuProbeAnswer->at >= kGpuProbeReuse)
+    g_gpuProbeAnswer = AskProbeLibrary(path);
+  if (report) *report = g_gpuProbeAnswer->report;
+  return g_gpuProbeAnswer->supported;
 }
 
 bool ShutdownComputer(int mode) {

@@ -12,8 +12,10 @@
 namespace mivora {
 
 // Loads libcuenc.so from the program folder and asks it how many devices
-// have an H.264 encoder. The report reads, for example:
+// can open an H.264 encode session. The report reads, for example:
 //   "Check CUDA encode feature:\nFound 0 devices for encoder\nResult: Un-support"
+// with the probe's findings (why each device counts or not) before "Found"
+// when the library gives them. An answer is reused for 30 seconds.
 bool GpuEncoderSupported(std::string* report = nullptr);
 // The library file GpuEncoderSupported loads.
 std::string GpuProbeLibraryPath();

@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace fs = std::filesystem;
-  static const std::string root = mivora::MakeFreshTempFolder("mivora-unpack-fuzz-");
+  static const std::string root = mivora::MakeTempFolder("mivora-unpack-fuzz-");
   const std::string archive = root + "/input.zip";
   const std::string destination = root + "/out";
   if (FILE* file = std::fopen(archive.c_str(), "wb")) {
@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const auto& entry : fs::recursive_directory_iterator(destination))
     if (entry.is_symlink()) std::abort();
-  mivora::RemoveFolderTree(destination);
+  mivora::RemoveTree(destination);
   return 0;
 }

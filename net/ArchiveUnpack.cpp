@@ -127,16 +127,4 @@ bool UnpackArchive(const std::string& archivePath, const std::string& destinatio
   return true;
 }
 
-std::string MakeFreshTempFolder(const std::string& prefix) {
-  std::string pattern = TempFolder() + "/" + prefix + "XXXXXX";
-  if (!::mkdtemp(pattern.data())) return {};
-  return pattern;
-}
-
-void RemoveFolderTree(const std::string& folder) {
-  if (folder.empty()) return;
-  std::error_code error;
-  std::filesystem::remove_all(folder, error);
-}
-
 }  // namespace mivora

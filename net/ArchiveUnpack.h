@@ -18,11 +18,4 @@ bool UnpackArchive(const std::string& archivePath, const std::string& destinatio
 inline constexpr long long kMaxArchiveEntries = 1000;
 inline constexpr unsigned long long kMaxUnpackedBytes = 64ull * 1024 * 1024;
 
-// A new empty folder "<prefix>XXXXXX" inside the temporary folder, only the
-// user's; "" when it cannot be made.
-std::string MakeFreshTempFolder(const std::string& prefix);
-
-// Removes a folder and everything in it; links are removed, not followed.
-void RemoveFolderTree(const std::string& folder);
-
 }  // namespace mivora

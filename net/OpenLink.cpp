@@ -33,11 +33,11 @@ bool IsHelpCommandLine(std::string_view address) {
   return true;
 }
 
-int OpenLink(std::string_view address) {
+int OpenLink(std::string_view address, LinkOutcome outcome) {
   MLOG("Enter: OpenLink, %.*s", static_cast<int>(address.size()), address.data());
   int result = IsHelpCommandLine(address)
-                   ? CurrentLinkOpener().RunHelpCommand(SplitWindowsCommandLine(address))
-                   : CurrentLinkOpener().OpenAddress(std::string(address));
+                   ? CurrentLinkOpener().RunHelpCommand(SplitWindowsCommandLine(address), std::move(outcome))
+                   : CurrentLinkOpener().OpenAddress(std::string(address), std::move(outcome));
   MLOG("Leave: OpenLink, %d", result);
   return result;
 }

@@ -4,11 +4,16 @@
 // line (the help viewer and its arguments) and is run as an argument vector,
 // never through a shell.
 //
+// Opening never waits for the opener: the call returns as soon as the opener
+// has started (or could not start), and the opener's own verdict comes later,
+// to an outcome handler, on a thread of the opener's.
+//
 // Result codes: above kOpenFailedLimit means success; a failure is one of the
 // reason codes below, chosen as the nearest meaning of the system's error
 // number or the opener's exit status; a failure without a near reason is the
 // negated error number or status, shown as an unknown error.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,23 +40,32 @@ enum LinkFailure : int {
   kLinkLibraryNotFound = 32,
 };
 
+// Receives the final result of an opening that started: called once, on any
+// thread (the caller's own included), when the opener has ended or has run
+// long enough to count as opened.
+using LinkOutcome = std::function<void(int result)>;
+
 // Where addresses and help command lines go. The program's one opener is
 // the desktop's (DesktopLinkOpener); tests put a recording one in its place.
+// Both calls return at once: a failure code when the opening could not
+// start (and `outcome` is not called), else kOpenSucceeded, and `outcome`,
+// when given, gets the final result later.
 class LinkOpener {
  public:
   virtual ~LinkOpener() = default;
   // Opens a web address or a file with the desktop's registered handler.
-  virtual int OpenAddress(const std::string& address) = 0;
+  virtual int OpenAddress(const std::string& address, LinkOutcome outcome) = 0;
   // Runs a help viewer: argv[0] is the viewer, the rest its arguments.
-  virtual int RunHelpCommand(const std::vector<std::string>& argv) = 0;
+  virtual int RunHelpCommand(const std::vector<std::string>& argv, LinkOutcome outcome) = 0;
 };
 
 // The opener in use; SetLinkOpener(nullptr) restores the desktop's.
 LinkOpener& CurrentLinkOpener();
 void SetLinkOpener(LinkOpener* opener);
 
-// Opens `address` through the current opener; see the result codes above.
-int OpenLink(std::string_view address);
+// Opens `address` through the current opener; see LinkOpener and the result
+// codes above.
+int OpenLink(std::string_view address, LinkOutcome outcome = nullptr);
 
 // True when the address, lower-cased and without leading blanks, starts with
 // "hh.exe".

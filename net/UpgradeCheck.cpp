@@ -21,11 +21,8 @@ bool Succeeded(int statusCode) { return statusCode >= 200 && statusCode < 300; }
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
 
-// The archive's temporary name and the empty file that reserved it.
 void RemoveArchive(const std::string& archive) {
-  ::unlink(archive.c_str());
-  size_t dot = archive.find_last_of('.');
-  if (dot != std::string::npos) ::unlink(archive.substr(0, dot).c_str());
+  if (!archive.empty()) ::unlink(archive.c_str());
 }
 
 UpgradeResult Finish(UpgradeResult result, const char* what) {
@@ -106,12 +103,17 @@ UpgradeResult RunUpgradeCheck(const UpgradeServers& servers, const UpgradeLimits
     return Finish(result, "no archive; offering the download page");
   }
 
-  std::string folder = MakeFreshTempFolder("mivora-newver-");
+  std::string folder = MakeTempFolder("mivora-newver-");
   bool unpacked = !folder.empty() && UnpackArchive(archive, folder);
   RemoveArchive(archive);
+  if (Cancelled(cancel)) {
+    RemoveTree(folder);
+    result.outcome = UpgradeOutcome::kCancelled;
+    return Finish(result, "cancelled");
+  }
   std::string page = folder + "/newver.html";
   if (!unpacked || !FileExists(page)) {
-    RemoveFolderTree(folder);
+    RemoveTree(folder);
     result.outcome = UpgradeOutcome::kNothingToShow;
     return Finish(result, unpacked ? "the archive has no newver.html" : "the archive did not unpack");
   }

@@ -50,7 +50,7 @@ enum class UpgradeOutcome {
   kCannotConnect,     // no (usable) reply to the version query
   kUpToDate,
   kOfferDownloadPage, // newer version, but no archive came: ask `question`, then open the download page
-  kShowWhatsNew,      // newer version: show `whatsNewPage`, then RemoveFolderTree(`whatsNewFolder`)
+  kShowWhatsNew,      // newer version: show `whatsNewPage`, then RemoveTree(`whatsNewFolder`)
   kNothingToShow,     // newer version, but the archive did not unpack (logged only)
   kCancelled,
 };

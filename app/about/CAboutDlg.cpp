@@ -8,7 +8,6 @@
 #include "app/about/CWhatsNewDlg.h"
 #include "common/Folders.h"
 #include "common/Log.h"
-#include "net/ArchiveUnpack.h"
 #include "net/OpenLink.h"
 #include "net/VersionReply.h"
 #include "ui/CDlgMessageBox.h"
@@ -96,14 +95,26 @@ void CAboutDlg::OnCheckUpgrade() {
   waitCursor_ = true;
   worker_ = std::thread([this, servers = servers_, limits = limits_] {
     UpgradeResult result = RunUpgradeCheck(servers, limits, &cancel_);
-    // Runs on the window's thread; dropped if the window is gone by then.
-    QMetaObject::invokeMethod(this, [this, result] { OnCheckDone(result); }, Qt::QueuedConnection);
+    {
+      std::lock_guard<std::mutex> lock(finishedMutex_);
+      finished_ = std::move(result);
+    }
+    // Runs on the window's thread; dropped if the window is gone by then
+    // (StopCheck has dealt with the result).
+    QMetaObject::invokeMethod(this, [this] { OnCheckDone(); }, Qt::QueuedConnection);
   });
 }
 
-void CAboutDlg::StopCheck() {
+std::optional<UpgradeResult> CAboutDlg::TakeFinished() {
+  std::lock_guard<std::mutex> lock(finishedMutex_);
+  std::optional<UpgradeResult> result = std::move(finished_);
+  finished_.reset();
+  return result;
+}
+
+void CAboutDlg::EndWorker(bool cancel) {
   if (worker_.joinable()) {
-    cancel_ = true;
+    if (cancel) cancel_ = true;
     worker_.join();
   }
   if (waitCursor_) {
@@ -112,14 +123,22 @@ void CAboutDlg::StopCheck() {
   }
 }
 
-void CAboutDlg::OnCheckDone(const UpgradeResult& result) {
-  // A check the closing box has cancelled shows nothing, whatever it found.
-  bool abandoned = cancel_;
-  StopCheck();
-  if (abandoned) {
-    RemoveFolderTree(result.whatsNewFolder);
-    return;
-  }
+void CAboutDlg::StopCheck() {
+  EndWorker(true);
+  // A check that finished but was never shown: its folder goes now.
+  if (std::optional<UpgradeResult> unshown = TakeFinished()) RemoveTree(unshown->whatsNewFolder);
+}
+
+void CAboutDlg::OnCheckDone() {
+  std::optional<UpgradeResult> finished = TakeFinished();
+  if (!finished) return;  // the closing box has dealt with it
+  EndWorker(false);
+  const UpgradeResult& result = *finished;
+  // The unpacked page is removed however this ends, the page's window included.
+  struct RemovedAtEnd {
+    std::string folder;
+    ~RemovedAtEnd() { RemoveTree(folder); }
+  } removed{result.whatsNewFolder};
   check_->setEnabled(true);
   status_->clear();
   auto notice = [this](const char* text) {
@@ -137,7 +156,6 @@ void CAboutDlg::OnCheckDone(const UpgradeResult& result) {
     case UpgradeOutcome::kShowWhatsNew: {
       CWhatsNewDlg page(QString::fromStdString(result.whatsNewPage), this);
       page.exec();
-      RemoveFolderTree(result.whatsNewFolder);
       break;
     }
     case UpgradeOutcome::kNothingToShow:

@@ -3,10 +3,12 @@
 // on-demand upgrade check. The check runs on a thread of its own, so the box
 // stays responsive; closing the box cancels it. Its outcome is shown here: a
 // message, the question that leads to the download page, or the what's-new
-// page.
+// page. Whatever way the box closes, a folder the check unpacked is removed.
 
 #include <QLabel>
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "net/UpgradeCheck.h"
@@ -52,8 +54,12 @@ class CAboutDlg : public ui::CImgDialogBase {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void OnCheckDone(const UpgradeResult& result);
+  void OnCheckDone();
+  // Waits for the worker (cancelling it first when asked) and ends the wait cursor.
+  void EndWorker(bool cancel);
+  // Ends the check and removes what a finished one left unshown.
   void StopCheck();
+  std::optional<UpgradeResult> TakeFinished();
 
   UpgradeServers servers_;
   UpgradeLimits limits_;
@@ -64,6 +70,8 @@ class CAboutDlg : public ui::CImgDialogBase {
   ui::CGPImageButton* ok_ = nullptr;
   std::atomic<bool> cancel_{false};  // set by the window's thread, read by the worker
   std::thread worker_;               // started and joined by the window's thread
+  std::mutex finishedMutex_;         // guards finished_
+  std::optional<UpgradeResult> finished_;  // set by the worker, taken by the window's thread
   bool waitCursor_ = false;
 };
 

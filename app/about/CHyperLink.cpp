@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 #include "common/Log.h"
 #include "net/OpenLink.h"
@@ -102,11 +103,28 @@ void CHyperLink::Activate() {
     emit clicked();
     return;
   }
-  int result = OpenLink(url_.toStdString());
-  if (result > kOpenFailedLimit) {
-    SetVisited(true);
-    return;
+  // The opener's verdict comes on a thread of its own; it is handed to this
+  // window's thread and dropped if the link is gone by then.
+  QPointer<CHyperLink> self(this);
+  bool wasVisited = visited_;
+  int result = OpenLink(url_.toStdString(), [self, wasVisited](int outcome) {
+    if (QCoreApplication* application = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          application, [self, outcome, wasVisited] { if (self) self->OnOpenEnded(outcome, wasVisited); },
+          Qt::QueuedConnection);
+  });
+  if (result > kOpenFailedLimit) SetVisited(true);
+  else OnOpenFailed(result);
+}
+
+void CHyperLink::OnOpenEnded(int result, bool wasVisited) {
+  if (result <= kOpenFailedLimit) {
+    SetVisited(wasVisited);
+    OnOpenFailed(result);
   }
+}
+
+void CHyperLink::OnOpenFailed(int result) {
   MLOG("CHyperLink::Activate, cannot open %s: %d", url_.toUtf8().constData(), result);
   QApplication::beep();
   QString reason = QString::fromStdString(kLinkFailureHeading + LinkFailureReason(result));

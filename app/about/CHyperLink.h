@@ -2,7 +2,8 @@
 // A text label that looks and behaves like a web link: link colours (another
 // colour once visited, the highlight colour under the mouse), underlined, a
 // hand cursor and the address as its tooltip. A click opens the address
-// through OpenLink; a failure beeps and says why. With notifyParent set, a
+// through OpenLink and returns at once; a failure, at the start or when the
+// opener reports it later, beeps and says why. With notifyParent set, a
 // click only emits clicked() instead.
 
 #include <QColor>
@@ -55,6 +56,9 @@ class CHyperLink : public QLabel {
 
  private:
   void UpdateFont();
+  void OnOpenFailed(int result);
+  // The opener's final result; a failure takes back the visited colour.
+  void OnOpenEnded(int result, bool wasVisited);
 
   QString url_;
   QColor linkColor_ = kDefaultLinkColor;

@@ -1,8 +1,12 @@
 // mivora-cli's probe and demo commands, run as a user runs them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -59,7 +63,8 @@ TEST(CliProbe, PrintsTheTenFieldsInOrder) {
 }
 
 TEST(CliDemo, ConvertsAGeneratedClipWithTheInitialProfile) {
-  test::CommandResult r = test::RunCommand({kCli, "demo"});
+  std::string out = test::MakeTempDir("demo-out");
+  test::CommandResult r = test::RunCommand({kCli, "demo", "-o", out});
   ASSERT_EQ(r.exitCode, 0) << r.output;
   EXPECT_NE(r.output.find("AVI - Audio Video Interleaved"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("100%"), std::string::npos) << r.output;
@@ -67,10 +72,47 @@ TEST(CliDemo, ConvertsAGeneratedClipWithTheInitialProfile) {
   size_t at = r.output.find("wrote ");
   ASSERT_NE(at, std::string::npos) << r.output;
   std::string path = r.output.substr(at + 6, r.output.find('\n', at) - at - 6);
+  EXPECT_EQ(path, out + "/source clip.avi") << "the converted file stays in the folder asked for";
   test::ProbeFacts facts = test::ProbeWithFfprobe(path);
   EXPECT_EQ(facts.video.codec, "mpeg4");  // Xvid writes MPEG-4 Part 2
   EXPECT_EQ(facts.video.width, 640);
   EXPECT_EQ(facts.audio.codec, "mp3");
+}
+
+// Names of a folder's entries.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(CliDemo, WorksInAPrivateFolderAndLeavesNothingBehind) {
+  // Someone else got to the shared temporary folder first: a link to a folder
+  // of theirs, or a folder this user may not write to, under the name a
+  // fixed-name demo would use.
+  struct Case {
+    const char* name;
+    bool link;
+  } cases[] = {{"a link planted under the demo's old name", true},
+               {"another user's folder under the demo's old name", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string tmp = test::MakeTempDir("shared-tmp");
+    std::string theirs = test::MakeTempDir("theirs");
+    if (c.link) {
+      ASSERT_EQ(::symlink(theirs.c_str(), (tmp + "/mivora-demo").c_str()), 0);
+    } else {
+      ASSERT_EQ(::mkdir((tmp + "/mivora-demo").c_str(), 0755), 0);
+      ASSERT_EQ(::chmod((tmp + "/mivora-demo").c_str(), 0555), 0);
+    }
+    test::CommandResult r = test::RunCommand({"/usr/bin/env", "TMPDIR=" + tmp, kCli, "demo"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("Converted successfully!"), std::string::npos) << r.output;
+    EXPECT_TRUE(Entries(theirs).empty()) << "nothing written through their link";
+    EXPECT_EQ(Entries(tmp), std::vector<std::string>{"mivora-demo"}) << "no temporary file or folder is left";
+    ::chmod((tmp + "/mivora-demo").c_str(), 0755);
+  }
 }
 
 }  // namespace

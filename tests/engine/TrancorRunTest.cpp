@@ -190,6 +190,37 @@ TEST(TrancorRun, FailuresAreReportedWithTheirExitCodes) {
   EXPECT_NE(probe.output.find("ffmpeg is not installed"), std::string::npos);
 }
 
+TEST(TrancorRun, AGpuEncoderThatDoesNotOpenGivesWayToTheSoftwareEncoder) {
+  auto endpoint = CopyDataEndpoint::Open();
+  ASSERT_TRUE(endpoint);
+  std::string output = test::MakeTempDir("gpu") + "/out.mp4";
+  std::atomic<bool> done{false};
+  std::vector<CopyDataMessage> messages;
+  std::thread receiver([&] {
+    while (!done.load())
+      if (auto m = endpoint->Receive(50)) messages.push_back(*m);
+  });
+  // No CUDA device is visible to ffmpeg, whatever this machine has.
+  test::CommandResult r = RunCommand({"/usr/bin/env", "CUDA_VISIBLE_DEVICES=", kTrancor, "-i", SourceClip(), "-hwnd",
+                                      std::to_string(endpoint->Number()), "-vcodec", "cudax264", "-an", output});
+  done.store(true);
+  receiver.join();
+  for (auto& m : Drain(*endpoint)) messages.push_back(m);
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::string said = "the GPU H.264 encoder could not be opened; converting with the software encoder libx264";
+  EXPECT_NE(r.output.find(said), std::string::npos) << r.output;
+  EXPECT_TRUE(AnyPayloadContains(messages, said)) << "the program's log hears it too";
+  test::ProbeFacts facts = test::ProbeWithFfprobe(output);
+  EXPECT_EQ(facts.video.codec, "h264");
+  EXPECT_EQ(facts.video.width, 160);
+
+  // A failure that is not the GPU encoder's is not retried.
+  test::CommandResult broken = RunCommand({kTrancor, "-i", test::MakeTempDir("none") + "/missing.avi", "-vcodec",
+                                           "cudax264", output});
+  EXPECT_NE(broken.exitCode, 0);
+  EXPECT_EQ(broken.output.find(said), std::string::npos) << broken.output;
+}
+
 TEST(TrancorRun, ProbePassesFfmpegsReportThrough) {
   test::CommandResult r = RunCommand({kTrancor, "-i", SourceClip()});
   EXPECT_EQ(r.exitCode, 1);  // ffmpeg's: no output file given

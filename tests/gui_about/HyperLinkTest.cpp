@@ -2,14 +2,19 @@
 // click opens or reports.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QEnterEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <chrono>
+#include <memory>
 
 #include "app/about/CHyperLink.h"
+#include "net/DesktopLinkOpener.h"
 #include "tests/gui_about/RecordingOpener.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace mivora {
 namespace {
@@ -83,6 +88,45 @@ TEST(HyperLinkTest, KeyboardOpensAndNotifyParentOnlyReports) {
   QTest::mouseClick(&link, Qt::LeftButton);
   EXPECT_EQ(clicked.count(), 1);
   EXPECT_EQ(opener.opened.size(), 1u) << "nothing more was opened";
+}
+
+// The desktop's opener as a script that takes its time and then fails.
+std::string SlowFailingOpener() {
+  std::string path = test::MakeTempDir("opener") + "/opener";
+  test::WriteFile(path, "#!/bin/sh\nsleep 1.5\nexit 3\n");
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+TEST(HyperLinkTest, ASlowOpenerNeitherFreezesTheWindowNorLosesItsFailure) {
+  using namespace std::chrono_literals;
+  DesktopLinkOpener desktop(SlowFailingOpener());
+  SetLinkOpener(&desktop);
+  {
+    CHyperLink link(QStringLiteral("Support"), QStringLiteral("http://www.example.com/"));
+    link.show();
+    test::MessageBoxAnswerer answerer;
+    auto start = std::chrono::steady_clock::now();
+    QTest::mouseClick(&link, Qt::LeftButton);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "the click returns while the opener runs";
+    EXPECT_TRUE(answerer.Texts().isEmpty());
+    // The window goes on handling events; the failure is reported when it comes.
+    EXPECT_TRUE(test::WaitUntil([&] { return !answerer.Texts().isEmpty(); }, 10000));
+    EXPECT_EQ(answerer.Texts(), QStringList{QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
+                                                           "associated\nwith the given filename extension.")});
+    EXPECT_FALSE(link.Visited());
+  }
+  {
+    // A link gone before the answer comes: the answer is dropped quietly.
+    test::MessageBoxAnswerer answerer;
+    auto link = std::make_unique<CHyperLink>(QStringLiteral("Support"), QStringLiteral("http://www.example.com/"));
+    link->show();
+    QTest::mouseClick(link.get(), Qt::LeftButton);
+    link.reset();
+    QTest::qWait(2500);
+    EXPECT_TRUE(answerer.Texts().isEmpty());
+  }
+  SetLinkOpener(nullptr);
 }
 
 }  // namespace

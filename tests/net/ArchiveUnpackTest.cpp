@@ -81,15 +81,17 @@ TEST(ArchiveUnpackTest, WhatIsNotAnArchiveFailsCleanly) {
 }
 
 TEST(ArchiveUnpackTest, FreshTempFoldersAreNewAndPrivateAndRemovable) {
-  std::string a = MakeFreshTempFolder("mivora-newver-");
-  std::string b = MakeFreshTempFolder("mivora-newver-");
+  std::string a = MakeTempFolder("mivora-newver-");
+  std::string b = MakeTempFolder("mivora-newver-");
   ASSERT_FALSE(a.empty());
   EXPECT_NE(a, b);
-  EXPECT_EQ(a.rfind(TempFolder() + "/mivora-newver-", 0), 0u);
+  EXPECT_EQ(a.rfind(PrivateTempFolder() + "/mivora-newver-", 0), 0u);
+  EXPECT_EQ(FolderOf(PrivateTempFolder()), TempFolder());
+  EXPECT_EQ(fs::status(PrivateTempFolder()).permissions() & fs::perms::all, fs::perms::owner_all);
   EXPECT_EQ(fs::status(a).permissions() & fs::perms::all, fs::perms::owner_all);
   test::WriteFile(a + "/x.txt", "x");
-  RemoveFolderTree(a);
-  RemoveFolderTree(b);
+  RemoveTree(a);
+  RemoveTree(b);
   EXPECT_FALSE(FileExists(a));
   EXPECT_FALSE(FileExists(b));
 }

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <future>
+#include <memory>
 
 #include "net/DesktopLinkOpener.h"
 #include "tests/support/TestEnvironment.h"
@@ -16,11 +18,11 @@ using namespace std::chrono_literals;
 
 class RecordingOpener : public LinkOpener {
  public:
-  int OpenAddress(const std::string& address) override {
+  int OpenAddress(const std::string& address, LinkOutcome) override {
     calls.push_back({"open", address});
     return result;
   }
-  int RunHelpCommand(const std::vector<std::string>& argv) override {
+  int RunHelpCommand(const std::vector<std::string>& argv, LinkOutcome) override {
     calls.push_back(argv);
     calls.back().insert(calls.back().begin(), "help");
     return result;
@@ -72,6 +74,19 @@ std::string FakeOpener(const std::string& folder, const std::string& body) {
   return path;
 }
 
+// Opens through `opener` and waits for the final result: the failure to
+// start, or what the outcome handler gets.
+int OpenAndWait(DesktopLinkOpener& opener, const std::string& address,
+                const std::vector<std::string>* helpCommand = nullptr) {
+  auto final = std::make_shared<std::promise<int>>();
+  std::future<int> result = final->get_future();
+  LinkOutcome outcome = [final](int code) { final->set_value(code); };
+  int started = helpCommand ? opener.RunHelpCommand(*helpCommand, outcome) : opener.OpenAddress(address, outcome);
+  if (started <= kOpenFailedLimit) return started;
+  EXPECT_EQ(result.wait_for(10s), std::future_status::ready);
+  return result.get();
+}
+
 TEST(DesktopLinkOpenerTest, RunsTheOpenerWithoutAShellAndReadsItsStatus) {
   std::string folder = test::MakeTempDir("opener");
   struct {
@@ -80,30 +95,34 @@ TEST(DesktopLinkOpenerTest, RunsTheOpenerWithoutAShellAndReadsItsStatus) {
   } cases[] = {{"exit 0", kOpenSucceeded}, {"exit 2", kLinkFileNotFound}, {"exit 3", kLinkNoAssociation}};
   for (const auto& c : cases) {
     DesktopLinkOpener opener(FakeOpener(folder, c.body));
-    EXPECT_EQ(opener.OpenAddress("http://example.com/a b;$(touch x)"), c.code) << c.body;
+    EXPECT_EQ(OpenAndWait(opener, "http://example.com/a b;$(touch x)"), c.code) << c.body;
     EXPECT_EQ(test::ReadFile(folder + "/args"), "http://example.com/a b;$(touch x)|");
   }
   DesktopLinkOpener opener(FakeOpener(folder, "exit 0"));
-  EXPECT_EQ(opener.RunHelpCommand({"hh.exe", "my help.chm"}), kOpenSucceeded);
+  const std::vector<std::string> help = {"hh.exe", "my help.chm"};
+  EXPECT_EQ(OpenAndWait(opener, "", &help), kOpenSucceeded);
   EXPECT_EQ(test::ReadFile(folder + "/args"), "my help.chm|");
   EXPECT_FALSE(test::ReadFile(folder + "/x").size()) << "no shell ran the address";
 }
 
 TEST(DesktopLinkOpenerTest, AMissingOrUnrunnableOpenerGivesItsReason) {
   std::string folder = test::MakeTempDir("opener");
-  EXPECT_EQ(DesktopLinkOpener(folder + "/missing").OpenAddress("http://a"), kLinkFileNotFound);
-  EXPECT_EQ(DesktopLinkOpener("mivora-no-such-opener").OpenAddress("http://a"), kLinkFileNotFound);
+  EXPECT_EQ(DesktopLinkOpener(folder + "/missing").OpenAddress("http://a", nullptr), kLinkFileNotFound);
+  EXPECT_EQ(DesktopLinkOpener("mivora-no-such-opener").OpenAddress("http://a", nullptr), kLinkFileNotFound);
   test::WriteFile(folder + "/plain", "not a program");
   ::chmod((folder + "/plain").c_str(), 0644);
-  EXPECT_EQ(DesktopLinkOpener(folder + "/plain").OpenAddress("http://a"), kLinkAccessDenied);
+  EXPECT_EQ(DesktopLinkOpener(folder + "/plain").OpenAddress("http://a", nullptr), kLinkAccessDenied);
 }
 
-TEST(DesktopLinkOpenerTest, AnOpenerThatKeepsRunningCountsAsOpened) {
+TEST(DesktopLinkOpenerTest, OpeningReturnsAtOnceAndALingeringOpenerCountsAsOpened) {
   std::string folder = test::MakeTempDir("opener");
-  DesktopLinkOpener opener(FakeOpener(folder, "exec sleep 1"), 100ms);
+  DesktopLinkOpener opener(FakeOpener(folder, "exec sleep 2"), 700ms);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(opener.OpenAddress("http://a"), kOpenSucceeded);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
+  EXPECT_EQ(opener.OpenAddress("http://a", nullptr), kOpenSucceeded);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms) << "no wait for the opener";
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(OpenAndWait(opener, "http://a"), kOpenSucceeded);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms) << "the verdict comes after 700 ms";
 }
 
 }  // namespace

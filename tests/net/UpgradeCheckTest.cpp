@@ -28,9 +28,10 @@ std::string ArchiveBytes(const std::vector<test::ArchiveEntry>& entries) {
   return test::ReadFile(path);
 }
 
-// What the temporary folder holds, so a check can be seen to leave nothing behind.
+// What the temporary folders hold, so a check can be seen to leave nothing behind.
 std::vector<std::string> TempListing() {
   std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(PrivateTempFolder())) names.push_back(entry.path().filename());
   for (const auto& entry : fs::directory_iterator(TempFolder())) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
@@ -77,11 +78,11 @@ TEST_F(UpgradeCheckTest, ANewerVersionShowsTheUnpackedPageFromAFreshFolder) {
   ASSERT_EQ(result.outcome, UpgradeOutcome::kShowWhatsNew);
   EXPECT_EQ(result.question, "Found new version: 1.31 build 5,do you want download now?");
   EXPECT_EQ(FolderOf(result.whatsNewPage), result.whatsNewFolder);
-  EXPECT_EQ(FolderOf(result.whatsNewFolder), TempFolder());
+  EXPECT_EQ(FolderOf(result.whatsNewFolder), PrivateTempFolder());
   EXPECT_EQ(test::ReadFile(result.whatsNewPage), "<p>new</p><img src=\"a.png\">");
   EXPECT_EQ(test::ReadFile(result.whatsNewFolder + "/a.png"), "png");
   EXPECT_EQ(FileAddress(result.whatsNewPage), "file://" + result.whatsNewPage);
-  RemoveFolderTree(result.whatsNewFolder);
+  RemoveTree(result.whatsNewFolder);
   EXPECT_EQ(TempListing(), before) << "the downloaded archive is deleted";
 }
 
@@ -114,6 +115,7 @@ TEST_F(UpgradeCheckTest, ArchivesThatCannotBeShownLeaveNothingBehind) {
     EXPECT_EQ(result.question, "Found new version: 2.0 build 1,do you want download now?");
     EXPECT_EQ(TempListing(), before);
   }
+  EXPECT_FALSE(FileExists(TempFolder() + "/evil.sh"));
   EXPECT_FALSE(FileExists((fs::path(TempFolder()).parent_path() / "evil.sh").string()));
 }
 

@@ -18,13 +18,14 @@ namespace mivora::test {
 namespace {
 
 std::string g_root;
+pid_t g_rootOwner = 0;  // a forked child (a death test) leaves the root alone
 std::mutex g_shutdownMutex;
 std::vector<int> g_shutdowns;  // guarded by g_shutdownMutex
 std::atomic<int> g_dirCounter{0};
 
 void RemoveRoot() {
   std::error_code ignored;
-  if (!g_root.empty()) std::filesystem::remove_all(g_root, ignored);
+  if (!g_root.empty() && getpid() == g_rootOwner) std::filesystem::remove_all(g_root, ignored);
 }
 
 }  // namespace
@@ -75,6 +76,7 @@ void SetUpTestEnvironment() {
     std::exit(2);
   }
   g_root = pattern;
+  g_rootOwner = getpid();
   std::atexit(RemoveRoot);
   for (const char* sub : {"home", "config", "runtime", "tmp"})
     std::filesystem::create_directories(g_root + "/" + sub);

@@ -1,57 +1,26 @@
-// The GPU encoder probe. Counts the devices whose driver reports an H.264
-// encoder, asking the NVIDIA management library, which is loaded at run time
-// so that the probe works (and answers 0) on machines without the driver.
+// libcuenc.so, the GPU encoder probe: how many devices can encode H.264.
+// A device counts only when an encode session really opens on it (see
+// EncoderProbe.h); the driver's management library is not asked, as it
+// reports encoder capacity for chips that have no video encoder.
 
-#include <dlfcn.h>
+#include <algorithm>
+#include <cstring>
 
-namespace {
+#include "tools/cuenc/EncoderProbe.h"
 
-// The few management-library declarations the probe needs.
-using nvmlReturn = int;
-using nvmlDevice = struct nvmlDeviceOpaque*;
-constexpr nvmlReturn kNvmlSuccess = 0;
-constexpr int kEncoderQueryH264 = 0;
+#define CUENC_EXPORT extern "C" __attribute__((visibility("default")))
 
-using InitFn = nvmlReturn (*)();
-using ShutdownFn = nvmlReturn (*)();
-using CountFn = nvmlReturn (*)(unsigned*);
-using HandleFn = nvmlReturn (*)(unsigned, nvmlDevice*);
-using CapacityFn = nvmlReturn (*)(nvmlDevice, int, unsigned*);
+// The number of devices usable by the encoder.
+CUENC_EXPORT int cuda_x264_is_support_cuda() { return mivora::cuenc::ProbeH264Encoders().devices; }
 
-template <typename Fn>
-Fn Symbol(void* library, const char* name) {
-  return reinterpret_cast<Fn>(dlsym(library, name));
-}
-
-int CountH264EncoderDevices() {
-  void* nvml = dlopen("libnvidia-ml.so.1", RTLD_NOW | RTLD_LOCAL);
-  if (nvml == nullptr) return 0;
-  auto init = Symbol<InitFn>(nvml, "nvmlInit_v2");
-  auto shutdown = Symbol<ShutdownFn>(nvml, "nvmlShutdown");
-  auto count = Symbol<CountFn>(nvml, "nvmlDeviceGetCount_v2");
-  auto handle = Symbol<HandleFn>(nvml, "nvmlDeviceGetHandleByIndex_v2");
-  auto capacity = Symbol<CapacityFn>(nvml, "nvmlDeviceGetEncoderCapacity");
-  int devices = 0;
-  if (init && shutdown && count && handle && capacity && init() == kNvmlSuccess) {
-    unsigned total = 0;
-    if (count(&total) == kNvmlSuccess) {
-      for (unsigned i = 0; i < total; ++i) {
-        nvmlDevice device = nullptr;
-        unsigned percent = 0;
-        // A device without an H.264 encoder answers "not supported".
-        if (handle(i, &device) == kNvmlSuccess &&
-            capacity(device, kEncoderQueryH264, &percent) == kNvmlSuccess)
-          ++devices;
-      }
-    }
-    shutdown();
+// The same count, and the probe's findings (why a device is or is not
+// counted), one line each, as a terminated text of at most `size` bytes.
+CUENC_EXPORT int cuda_x264_probe_report(char* report, int size) {
+  mivora::cuenc::ProbeResult result = mivora::cuenc::ProbeH264Encoders();
+  if (report != nullptr && size > 0) {
+    size_t length = std::min(result.report.size(), static_cast<size_t>(size) - 1);
+    std::memcpy(report, result.report.data(), length);
+    report[length] = '\0';
   }
-  dlclose(nvml);
-  return devices;
-}
-
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) int cuda_x264_is_support_cuda() {
-  return CountH264EncoderDevices();
+  return result.devices;
 }

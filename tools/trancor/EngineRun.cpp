@@ -147,6 +147,70 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+// The GPU H.264 encoder's name in ffmpeg, and the software encoder that
+// stands in when it cannot be opened.
+constexpr std::string_view kGpuH264Encoder = "h264_nvenc";
+constexpr const char* kSoftwareH264 = "libx264";
+
+struct FfmpegRun {
+  int status = 0;
+  bool started = false;
+  // ffmpeg complained about the GPU encoder before it encoded anything.
+  bool gpuEncoderRefused = false;
+};
+
+// Runs one ffmpeg command, forwarding its console text as it comes.
+FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
+  FfmpegRun run;
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    ReportLine(&command, "trancor: cannot make a pipe");
+    run.status = kExitNoFfmpeg;
+    return run;
+  }
+  ChildOptions options;
+  options.searchPath = true;
+  options.ownProcessGroup = false;
+  options.stdio.output = fds[1];
+  options.stdio.error = fds[1];
+  std::string error;
+  std::unique_ptr<ChildProcess> child = ChildProcess::Start(ffmpeg.argv, options, &error);
+  ::close(fds[1]);
+  if (!child) {
+    ::close(fds[0]);
+    run.status = StartFailure(command, error);
+    return run;
+  }
+  run.started = true;
+  WatchFfmpeg(child->Pid());
+
+  CopyDataSender sender;
+  RecordSplitter splitter;
+  bool encoding = false;
+  auto take = [&](const std::string& record) {
+    if (record.find("frame=") != std::string::npos) encoding = true;
+    // ffmpeg names the encoder in its complaint ("[h264_nvenc @ 0x...] ...").
+    if (!encoding && record.find(std::string(kGpuH264Encoder) + " @") != std::string::npos)
+      run.gpuEncoderRefused = true;
+    SendRecord(&sender, command, record);
+  };
+  char buffer[4096];
+  while (true) {
+    ssize_t got = ::read(fds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    std::string_view bytes(buffer, static_cast<size_t>(got));
+    WriteAll(STDERR_FILENO, bytes);
+    for (const std::string& record : splitter.Feed(bytes)) take(record);
+  }
+  std::string rest = splitter.Flush();
+  if (!rest.empty()) take(rest);
+  ::close(fds[0]);
+  run.status = child->Wait();
+  g_ffmpegPid.store(0);
+  return run;
+}
+
 int RunConversion(const EngineCommand& command) {
   // Overwriting the source while reading it would destroy it.
   if (SameFile(command.input, command.output)) {
@@ -160,43 +224,22 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   bool outputExisted = ::access(command.output.c_str(), F_OK) == 0;
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    ReportLine(&command, "trancor: cannot make a pipe");
-    return kExitNoFfmpeg;
+  FfmpegRun run = RunFfmpeg(command, ffmpeg);
+  // A GPU encoder that does not open (no encoder on the chip, no free
+  // session, no driver) must not fail the job: the software encoder does it.
+  if (run.started && run.status != 0 && run.gpuEncoderRefused && g_stopSignal.load() == 0 &&
+      !ParentHasEnded()) {
+    EngineCommand software = command;
+    software.videoCodec = kSoftwareH264;
+    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path());
+    if (fallback.ok) {
+      ReportLine(&command, "trancor: the GPU H.264 encoder could not be opened; converting with the "
+                           "software encoder libx264 instead");
+      run = RunFfmpeg(command, fallback);
+    }
   }
-  ChildOptions options;
-  options.searchPath = true;
-  options.ownProcessGroup = false;
-  options.stdio.output = fds[1];
-  options.stdio.error = fds[1];
-  std::string error;
-  std::unique_ptr<ChildProcess> child = ChildProcess::Start(ffmpeg.argv, options, &error);
-  ::close(fds[1]);
-  if (!child) {
-    ::close(fds[0]);
-    return StartFailure(command, error);
-  }
-  WatchFfmpeg(child->Pid());
-
-  CopyDataSender sender;
-  RecordSplitter splitter;
-  char buffer[4096];
-  while (true) {
-    ssize_t got = ::read(fds[0], buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    std::string_view bytes(buffer, static_cast<size_t>(got));
-    WriteAll(STDERR_FILENO, bytes);
-    for (const std::string& record : splitter.Feed(bytes)) SendRecord(&sender, command, record);
-  }
-  std::string rest = splitter.Flush();
-  if (!rest.empty()) SendRecord(&sender, command, rest);
-  ::close(fds[0]);
-  int status = child->Wait();
-  g_ffmpegPid.store(0);
-  CleanUpAfterParent(command, outputExisted, status);
-  return status;
+  CleanUpAfterParent(command, outputExisted, run.status);
+  return run.status;
 }
 
 }  // namespace
