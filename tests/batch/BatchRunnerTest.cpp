@@ -230,6 +230,7 @@ TEST(BatchRunner, AStopJustBeforeTheEngineStartsHolds) {
     });
     RecordingBatchView view;
     BatchRunner runner(view);
+    runner.SetConversionsAtOnce(1);
     runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
     runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
     bool stopped = false;
@@ -256,6 +257,7 @@ TEST(BatchRunner, ADeletedJobsLateReportsStayWithIt) {
   std::string dir = test::MakeTempDir("out");
   RecordingBatchView view;
   BatchRunner runner(view);
+  runner.SetConversionsAtOnce(1);
   runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
   // Counted as 10 s long, the one-second clip never gets past 20 %; the long
   // job's media time of 3 s or more would show as 40 % or more.
@@ -305,6 +307,7 @@ TEST(BatchRunner, CancelRemovesOrKeepsTheUnfinishedFile) {
     BatchRunner runner(view);
     runner.SetDeleteUnfinished(deleteUnfinished);
     runner.SetAutoShutdown(true);
+    runner.SetConversionsAtOnce(1);  // the small job waits
     runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
     runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
     RunToEnd(runner, {.cancelRequested = [&] { return !view.Percents().empty(); }});
