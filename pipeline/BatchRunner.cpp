@@ -61,6 +61,8 @@ struct BatchRunner::Running {
   std::thread thread;
   std::atomic<bool> deleted{false};      // its row was deleted
   std::atomic<bool> timerActive{false};  // the engine runs: the clock counts
+  std::atomic<int> percent{0};           // its row's progress
+  std::chrono::milliseconds prepareTime{0};  // the batch's own work before the engine
   bool ended = false;                    // guarded by jobsMutex_: the thread is done
 
   std::mutex mutex;  // guards what follows
@@ -172,9 +174,10 @@ void BatchRunner::ConvertAll() {
       next_ += 1;
     }
     bool replaceExisting = false;
+    auto began = std::chrono::steady_clock::now();
     Prepared prepared = PrepareJob(entry, &replaceExisting);
     if (prepared == Prepared::kStopBatch) break;
-    if (prepared == Prepared::kRun) StartJob(entry, replaceExisting);
+    if (prepared == Prepared::kRun) StartJob(entry, replaceExisting, began);
   }
   WaitForEveryJob();
 
@@ -229,7 +232,8 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
   return Prepared::kRun;
 }
 
-void BatchRunner::StartJob(const Entry& entry, bool replaceExisting) {
+void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
+                           std::chrono::steady_clock::time_point prepareBegan) {
   auto job = std::make_shared<Running>();
   job->id = entry.id;
   job->resultIndex = entry.resultIndex;
@@ -257,6 +261,8 @@ void BatchRunner::StartJob(const Entry& entry, bool replaceExisting) {
     Watch(watchFd_, job->endpoint->Fd());
     runningJobs_.push_back(job);
   }
+  job->prepareTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - prepareBegan);
   job->thread = std::thread([this, job] { WatchJob(job); });
 }
 
@@ -269,6 +275,7 @@ void BatchRunner::WatchJob(const RunningPtr& job) {
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Error: %s", started ? "No" : "Yes");
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, trancor.exe ExitCode: %d", exitCode);
   job->timerActive = false;
+  auto engineEnded = std::chrono::steady_clock::now();
   DrainEngineText(*job);  // the job's last reports
   CloseEndpoint(*job);
   try {
@@ -279,6 +286,12 @@ void BatchRunner::WatchJob(const RunningPtr& job) {
     result.reason = std::string("The output check stopped after a fault: ") + fault.what();
     RecordResult(job->id, job->resultIndex, result, true);
   }
+  // The batch's own work around the engine, which the user waits for too.
+  auto finishTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - engineEnded);
+  BATCH_LOG("DebugInfo: Job steps besides the engine: prepare and start %lld ms, finish %lld ms",
+            static_cast<long long>(job->prepareTime.count()),
+            static_cast<long long>(finishTime.count()));
   UninstallFaultTranslator();  // ConvertStart installed it on this thread
   std::lock_guard<std::mutex> lock(jobsMutex_);
   job->ended = true;
@@ -440,8 +453,9 @@ void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
     job.mediaTime = *media;
     if (total != 0 && !job.deleted) {
       int percent = ProgressPercent(job.mediaTime, total, &exact);
+      job.percent = percent;
       AtRow(job.id, [&](int row) { view_.RowProgress(row, percent); });
-      TaskbarSetValue(0, static_cast<uint64_t>(percent), 100);
+      TaskbarSetValue(0, static_cast<uint64_t>(LowestRunningPercent()), 100);
     }
   }
   if (job.debugLineDue) {
@@ -449,6 +463,14 @@ void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
     BATCH_LOG("DebugInfo: Video Total Duration: %d, Current Duration: %d, Pos: %.2f", total,
               job.mediaTime, static_cast<double>(exact));
   }
+}
+
+int BatchRunner::LowestRunningPercent() const {
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  int lowest = 100;
+  for (const RunningPtr& job : runningJobs_)
+    if (!job->deleted) lowest = std::min(lowest, job->percent.load());
+  return lowest;
 }
 
 void BatchRunner::OnSecondTimer() {

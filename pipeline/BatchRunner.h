@@ -125,7 +125,8 @@ class BatchRunner {
   void ConvertAll();
   // The steps of one job.
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
-  void StartJob(const Entry& entry, bool replaceExisting);
+  void StartJob(const Entry& entry, bool replaceExisting,
+                std::chrono::steady_clock::time_point prepareBegan);
   void WatchJob(const RunningPtr& job);
   void FinishJob(Running& job, bool started, int exitCode);
 
@@ -141,6 +142,8 @@ class BatchRunner {
   void AtRow(int id, const std::function<void(int row)>& show);
   int RowOf(int id) const;  // with jobsMutex_ held; -1 when gone
 
+  // The launcher's progress: the slowest running job's.
+  int LowestRunningPercent() const;
   void DrainEngineText(Running& job);
   void HandleEngineText(Running& job, const std::string& text);
   void CloseEndpoint(Running& job);
