@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <system_error>
 
 #include "common/Folders.h"
 #include "common/Format.h"
@@ -263,7 +264,11 @@ void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
   }
   job->prepareTime = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - prepareBegan);
-  job->thread = std::thread([this, job] { WatchJob(job); });
+  try {
+    job->thread = std::thread([this, job] { WatchJob(job); });
+  } catch (const std::system_error&) {
+    WatchJob(job);  // no thread to be had: the job runs here, alone
+  }
 }
 
 void BatchRunner::WatchJob(const RunningPtr& job) {
@@ -385,7 +390,7 @@ void BatchRunner::ReapEndedJobs() {
       ++it;
       continue;
     }
-    (*it)->thread.join();
+    if ((*it)->thread.joinable()) (*it)->thread.join();
     it = runningJobs_.erase(it);
   }
 }
