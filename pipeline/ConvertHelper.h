@@ -1,11 +1,12 @@
 #pragma once
 // Runs the converter engine for one file and blocks its caller until the
-// engine has ended. The batch worker makes one ConvertHelper per batch and
-// calls ConvertStart once per job; another thread (the user interface) may
-// end a running conversion with Stop at any time.
+// engine has ended. The batch makes one ConvertHelper per started job and
+// calls ConvertStart on that job's thread; another thread (the user
+// interface) may end the conversion with Stop at any time. One helper may
+// also run several jobs one after another.
 //
-// Threads: ConvertStart runs on the batch worker and blocks it for the whole
-// run; Stop runs on any other thread. A stop request, once made, holds until
+// Threads: ConvertStart runs on the job's thread and blocks it for the whole
+// run; BeginRun and Stop run on any other thread. A stop request, once made, holds until
 // the run it was made for has ended. Every field below `mutex_` is guarded
 // by it: the worker writes `process_`, `running_` and `finished_`; Stop
 // writes `stopRequested_`.
