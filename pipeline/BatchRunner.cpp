@@ -317,7 +317,9 @@ void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
     result = results_[job.resultIndex];
   }
   const std::string& output = job.job.outputPath;
-  if (cancelRequested_) {
+  // A job whose engine ended by itself before the cancel reached it is
+  // finished, not unfinished: it is checked and kept like any other.
+  if (cancelRequested_ && job.engine.LastRunStopped()) {
     result.outcome = JobOutcome::kCancelled;
     result.reason = "The batch was cancelled while this file was converting.";
     // Kept unfinished files get the output's name, as the user chose.

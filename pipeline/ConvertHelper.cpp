@@ -60,6 +60,7 @@ bool ConvertHelper::ConvertStart(std::string sourcePath, std::string outputPath,
       finished_ = false;
       stopRequested_ = false;
     }
+    lastRunStopped_ = false;
   }
   InstallFaultTranslator(faultSink_);
   bool result = false;
@@ -82,6 +83,7 @@ bool ConvertHelper::Run(const std::string& sourcePath, const std::string& output
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopRequested_) {  // stopped before it started: ends like a stopped run
       *exitCode = 0;
+      lastRunStopped_ = true;
       MLOG("Leave: ConvertHelper::ConvertStart, stopped before the engine started");
       return true;
     }
@@ -108,6 +110,7 @@ bool ConvertHelper::Run(const std::string& sourcePath, const std::string& output
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped = stopRequested_ && process_->WasTerminated();
+    lastRunStopped_ = stopped;
   }
   // A stopped run ends like a normal one, with exit code 0.
   *exitCode = stopped ? 0 : status;
@@ -134,6 +137,11 @@ void ConvertHelper::BeginRun() {
   running_ = true;
   finished_ = false;
   stopRequested_ = false;
+}
+
+bool ConvertHelper::LastRunStopped() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastRunStopped_;
 }
 
 void ConvertHelper::Stop() {

@@ -54,6 +54,8 @@ class ConvertHelper {
   // Ends the running engine and everything it started, and returns when the
   // run has ended. Returns at once when no run is going (nor begun).
   void Stop();
+  // Whether the last run was ended by Stop (rather than ending by itself).
+  bool LastRunStopped();
 
   // The progress window and its notice number; set by the batch worker
   // before each run (kept for the caller, not used by the run itself).
@@ -98,6 +100,7 @@ class ConvertHelper {
   bool running_ = false;
   bool finished_ = false;
   bool stopRequested_ = false;
+  bool lastRunStopped_ = false;
 };
 
 }  // namespace mivora
