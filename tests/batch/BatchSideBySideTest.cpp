@@ -122,16 +122,19 @@ TEST(BatchSideBySide, FourJobsTwoAtOnceWithAFailureAndADeletedRunningRow) {
   EXPECT_EQ(ChildProcesses(), 0);
 }
 
-TEST(BatchSideBySide, EachRowAdvancesOnItsOwnAndCancelRemovesEveryUnfinishedFile) {
+TEST(BatchSideBySide, EachRowAdvancesOnItsOwnADeleteStopsOnlyItsEngineCancelStopsAll) {
   for (bool deleteUnfinished : {true, false}) {
     SCOPED_TRACE(deleteUnfinished ? "delete unfinished" : "keep unfinished");
     std::string dir = test::MakeTempDir("out");
     RecordingBatchView view;
     std::mutex mutex;
-    std::map<int, std::vector<int>> percents;  // by row
+    std::map<int, std::vector<int>> before;  // reports by row, before the delete
+    std::vector<int> secondAfter;            // the second job's, after it (then row 0)
+    std::atomic<bool> deleted{false};
     view.onProgress = [&](int row, int percent) {
       std::lock_guard<std::mutex> lock(mutex);
-      percents[row].push_back(percent);
+      if (!deleted) before[row].push_back(percent);
+      else if (row == 0) secondAfter.push_back(percent);
     };
     BatchRunner runner(view);
     runner.SetConversionsAtOnce(2);
@@ -141,23 +144,35 @@ TEST(BatchSideBySide, EachRowAdvancesOnItsOwnAndCancelRemovesEveryUnfinishedFile
     runner.AddJob(Job(SmallClip(), dir + "/third.avi", kSmallArgs));
     std::string error;
     ASSERT_TRUE(runner.Start(&error)) << error;
-    auto bothAdvanced = [&] {
-      std::lock_guard<std::mutex> lock(mutex);
-      return percents[0].size() >= 2 && percents[1].size() >= 2;
-    };
-    RunBatchLoop(runner, {.cancelRequested = bothAdvanced});
+    RunBatchLoop(runner, {.cancelRequested = [&] {
+                            bool bothAdvanced;
+                            {
+                              std::lock_guard<std::mutex> lock(mutex);
+                              if (deleted) return secondAfter.size() >= 2 && !view.Finished().empty();
+                              bothAdvanced = before[0].size() >= 2 && before[1].size() >= 2;
+                            }
+                            if (bothAdvanced) {
+                              deleted = true;
+                              runner.DeleteJob(0);
+                            }
+                            return false;
+                          }});
     EXPECT_FALSE(view.completed());
     {
       std::lock_guard<std::mutex> lock(mutex);
-      ASSERT_GE(percents[0].size(), 2u);
-      ASSERT_GE(percents[1].size(), 2u);
-      EXPECT_TRUE(percents[2].empty());  // the third waited for a free engine
-      for (int row : {0, 1}) EXPECT_TRUE(std::is_sorted(percents[row].begin(), percents[row].end()));
+      ASSERT_TRUE(deleted);
+      EXPECT_TRUE(before[2].empty());  // the third waited for a free engine
+      for (int row : {0, 1}) EXPECT_TRUE(std::is_sorted(before[row].begin(), before[row].end()));
+      // The second went on after the first was deleted.
+      ASSERT_GE(secondAfter.size(), 2u);
+      EXPECT_GE(secondAfter.front(), before[1].back());
+      EXPECT_GT(secondAfter.back(), before[1].back());
     }
-    // Both unfinished files are gone, or both kept under their names.
-    EXPECT_EQ(Entries(dir), deleteUnfinished ? std::vector<std::string>{}
-                                             : (std::vector<std::string>{"first.mp4", "second.mp4"}));
-    EXPECT_EQ(runner.Jobs().size(), deleteUnfinished ? 1u : 3u);
+    // The deleted file is gone; the unfinished one is gone or kept under its
+    // name; the third, converted in the freed place, stays.
+    EXPECT_EQ(Entries(dir), deleteUnfinished ? std::vector<std::string>{"third.avi"}
+                                             : (std::vector<std::string>{"second.mp4", "third.avi"}));
+    EXPECT_EQ(runner.Jobs().size(), deleteUnfinished ? 1u : 2u);
     EXPECT_EQ(test::ProcessesMentioning(dir), 0);
     EXPECT_EQ(ChildProcesses(), 0);
   }
