@@ -178,7 +178,7 @@ TEST(BatchSideBySide, EachRowAdvancesOnItsOwnADeleteStopsOnlyItsEngineCancelStop
   }
 }
 
-TEST(BatchSideBySide, QuestionsComeOneAtATimeAndJobsStartInListOrder) {
+TEST(BatchSideBySide, ExistingFileQuestionsComeInListOrderAndEachAnswerHoldsForItsJob) {
   std::string dir = test::MakeTempDir("out");
   for (const char* name : {"a.avi", "b.avi", "c.avi"}) test::WriteFile(dir + "/" + name, "old");
   RecordingBatchView view;
