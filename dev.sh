@@ -7,7 +7,9 @@
 #                   BENCH_DIR, default build-bench) and print their ratios,
 #                   then the player's playback and CPU figures;
 #                   ./dev.sh bench jobs: the per-job cost of mivora-cli convert
-#                   over bare ffmpeg (bench/job_overhead.sh)
+#                   over bare ffmpeg (bench/job_overhead.sh);
+#                   ./dev.sh bench batch: a batch one conversion at a time
+#                   against several at once (bench/batch_side_by_side.sh)
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -29,6 +31,10 @@ if [ "$mode" = bench ]; then
   if [ "${2:-}" = jobs ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
     exec bench/job_overhead.sh "$bench/bin"
+  fi
+  if [ "${2:-}" = batch ]; then
+    cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files
+    exec bench/batch_side_by_side.sh "$bench/bin"
   fi
   cmake --build "$bench" -j "$jobs" --target frame_bench window_bench player_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}

@@ -36,7 +36,16 @@ void CatchInterrupts() {
 
 constexpr const char* kUsage =
     "usage: mivora-cli convert --profile PROFILE -o FOLDER [--overwrite | --skip-existing] [--yes]\n"
-    "                          [--keep-partial] [--shutdown] [edit options] FILE...\n";
+    "                          [--keep-partial] [--shutdown] [--jobs N] [edit options] FILE...\n"
+    "  --jobs N   conversions at once (1-16; default one per core, at most 4)\n";
+
+// The value of --jobs: a whole number 1..kMaxConversionsAtOnce.
+bool ParseJobCount(const std::string& text, int* count) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *count = std::stoi(text);
+  return *count >= 1 && *count <= BatchRunner::kMaxConversionsAtOnce;
+}
 
 }  // namespace
 
@@ -44,6 +53,7 @@ int RunConvert(const Args& args) {
   std::string profileText, folder, error;
   TerminalAnswers answers;
   bool keepPartial = false, shutdown = false;
+  int conversionsAtOnce = BatchRunner::DefaultConversionsAtOnce();
   EditSettings edits;
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size();) {
@@ -62,6 +72,13 @@ int RunConvert(const Args& args) {
     else if (a == "--yes") answers.yesToAll = true;
     else if (a == "--keep-partial") keepPartial = true;
     else if (a == "--shutdown") shutdown = true;
+    else if (a == "--jobs" && hasValue) {
+      if (!ParseJobCount(args[++i], &conversionsAtOnce)) {
+        std::fprintf(stderr, "mivora-cli convert: --jobs takes a number from 1 to %d\n",
+                     BatchRunner::kMaxConversionsAtOnce);
+        return 2;
+      }
+    }
     else if (a == "--") {
       files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
@@ -125,13 +142,14 @@ int RunConvert(const Args& args) {
   for (const ConversionJob& job : jobs.jobs) runner.AddJob(job);
   runner.SetDeleteUnfinished(!keepPartial);
   runner.SetAutoShutdown(shutdown);
+  runner.SetConversionsAtOnce(conversionsAtOnce);
   if (!runner.Start(&error)) {
     std::fprintf(stderr, "mivora-cli convert: cannot start the batch: %s\n", error.c_str());
     return 1;
   }
   RunBatchLoop(runner, {.cancelRequested = [] { return g_interrupted.load(); }});
   if (g_interrupted && !view.completed()) {
-    std::fprintf(stderr, "\nCancelled.%s\n", keepPartial ? "" : " The unfinished file was removed.");
+    std::fprintf(stderr, "\nCancelled.%s\n", keepPartial ? "" : " Unfinished files were removed.");
     return 130;
   }
   return view.completed() && view.allSucceeded() ? 0 : 1;

@@ -31,35 +31,63 @@ bool TerminalBatchView::AskYesNo(const std::string& question) {
   return n > 0 && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
-void TerminalBatchView::Draw(const Row& row, bool final) {
-  char bar[21];
-  int filled = row.percent / 5;
-  for (int i = 0; i < 20; ++i) bar[i] = i < filled ? '#' : '.';
-  bar[20] = '\0';
-  if (!interactive_ && !final) return;  // a log gets one line per file
-  std::fprintf(stderr, "%s[%s] %3d%%  %s  elapsed %s  left %s%s", interactive_ ? "\r" : "", bar,
-               row.percent, row.name.c_str(), row.elapsed.c_str(), row.remaining.c_str(),
-               final ? "\n" : "");
+namespace {
+
+std::string Bar(int percent) {
+  std::string bar(20, '.');
+  for (int i = 0; i < 20 && i < percent / 5; ++i) bar[i] = '#';
+  return bar;
+}
+
+}  // namespace
+
+void TerminalBatchView::DrawFinal(const Row& row) {
+  std::fprintf(stderr, "%s[%s] %3d%%  %s  elapsed %s  left %s\n", interactive_ ? "\r\x1b[K" : "",
+               Bar(row.percent).c_str(), row.percent, row.name.c_str(), row.elapsed.c_str(),
+               row.remaining.c_str());
+  std::fflush(stderr);
+}
+
+void TerminalBatchView::DrawRunning() {
+  if (!interactive_) return;  // a log gets one line per file
+  std::vector<const Row*> running;
+  for (const Row& row : rows_)
+    if (row.running) running.push_back(&row);
+  std::string line;
+  if (running.size() == 1) {
+    const Row& row = *running[0];
+    char text[64];
+    std::snprintf(text, sizeof text, "[%s] %3d%%  ", Bar(row.percent).c_str(), row.percent);
+    line = text + row.name + "  elapsed " + row.elapsed + "  left " + row.remaining;
+  } else {
+    for (const Row* row : running) {
+      if (!line.empty()) line += "  |  ";
+      line += std::to_string(row->percent) + "% " + row->name + " " + row->elapsed;
+    }
+  }
+  std::fprintf(stderr, "\r\x1b[K%s", line.c_str());
   std::fflush(stderr);
 }
 
 void TerminalBatchView::JobStarted(int row) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (row >= 0 && row < static_cast<int>(rows_.size())) Draw(rows_[row], false);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  rows_[row].running = true;
+  DrawRunning();
 }
 
 void TerminalBatchView::RowProgress(int row, int percent) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
   rows_[row].percent = percent;
-  Draw(rows_[row], false);
+  DrawRunning();
 }
 
 void TerminalBatchView::RowElapsed(int row, const std::string& text) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
   rows_[row].elapsed = text;
-  Draw(rows_[row], false);
+  DrawRunning();
 }
 
 void TerminalBatchView::RowRemaining(int row, const std::string& text) {
@@ -70,21 +98,25 @@ void TerminalBatchView::RowRemaining(int row, const std::string& text) {
 
 void TerminalBatchView::RowRemoved(int row) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (row >= 0 && row < static_cast<int>(rows_.size())) rows_.erase(rows_.begin() + row);
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  rows_.erase(rows_.begin() + row);
+  DrawRunning();
 }
 
 void TerminalBatchView::JobFinished(int row, const JobResult& result) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
   Row& r = rows_[row];
+  r.running = false;
   if (result.outcome == JobOutcome::kSucceeded) {
     r.percent = 100;
     r.remaining = "00:00:00";
   }
-  Draw(r, true);
+  DrawFinal(r);
   if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
     std::fprintf(stderr, "  %s\n", result.reason.c_str());
   for (const std::string& line : result.engineLines) std::fprintf(stderr, "    %s\n", line.c_str());
+  DrawRunning();
 }
 
 void TerminalBatchView::BatchCompleted(const BatchSummary& summary) {

@@ -44,8 +44,13 @@ class TerminalBatchView : public BatchView {
     int percent = 0;
     std::string elapsed = "00:00:00";
     std::string remaining = "--:--:--";
+    bool running = false;  // started, not yet finished
   };
-  void Draw(const Row& row, bool final);  // with mutex_ held
+  // A finished row's line (with mutex_ held).
+  void DrawFinal(const Row& row);
+  // On a terminal, the one changing line: the running row, or every running
+  // row in short when several convert at once (with mutex_ held).
+  void DrawRunning();
 
   std::mutex mutex_;
   std::vector<Row> rows_;  // guarded by mutex_; follows the batch's rows

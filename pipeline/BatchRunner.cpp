@@ -1,8 +1,13 @@
 #include "pipeline/BatchRunner.h"
 
+#include <sys/epoll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <deque>
+#include <system_error>
 
 #include "common/Folders.h"
 #include "common/Format.h"
@@ -36,16 +41,53 @@ std::string TrimLine(std::string text) {
   return text;
 }
 
+void Watch(int set, int fd) {
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.fd = fd;
+  epoll_ctl(set, EPOLL_CTL_ADD, fd, &event);
+}
+
 }  // namespace
+
+// One started job. Its thread runs the engine and finishes the job; the
+// driving thread reads its endpoint and counts its seconds.
+struct BatchRunner::Running {
+  int id = 0;
+  size_t resultIndex = 0;
+  ConversionJob job;
+  bool replaceExisting = false;
+  std::string partial;  // the hidden file the engine writes
+  ConvertHelper engine;
+  std::thread thread;
+  std::atomic<bool> deleted{false};      // its row was deleted
+  std::atomic<bool> timerActive{false};  // the engine runs: the clock counts
+  std::atomic<int> percent{0};           // its row's progress
+  std::chrono::milliseconds prepareTime{0};  // the batch's own work before the engine
+  bool ended = false;                    // guarded by jobsMutex_: the thread is done
+
+  std::mutex mutex;  // guards what follows
+  std::unique_ptr<CopyDataEndpoint> endpoint;  // closed when the engine has ended
+  int elapsed = 0;
+  int mediaTime = 0;
+  bool debugLineDue = true;
+  std::deque<std::string> lastLines;
+};
+
+int BatchRunner::DefaultConversionsAtOnce() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(static_cast<int>(cores), 1, 4);
+}
 
 BatchRunner::BatchRunner(BatchView& view) : view_(view) {}
 
 BatchRunner::~BatchRunner() {
   if (running_) {
     cancelRequested_ = true;
-    if (runner_) runner_->Stop();
+    StopEveryJob();
   }
   Join();
+  if (watchFd_ >= 0) ::close(watchFd_);
 }
 
 void BatchRunner::AddJob(std::string sourcePath, std::string outputPath, std::string estimatedSize,
@@ -61,7 +103,13 @@ void BatchRunner::AddJob(const ConversionJob& job) {
   result.sourcePath = job.sourcePath;
   result.outputPath = job.outputPath;
   results_.push_back(result);
-  jobs_.push_back({job, results_.size() - 1});
+  jobs_.push_back({job, results_.size() - 1, nextId_++});
+}
+
+void BatchRunner::SetConversionsAtOnce(int count) {
+  conversionsAtOnce_ = std::clamp(count, 1, kMaxConversionsAtOnce);
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  jobEnded_.notify_all();
 }
 
 std::vector<ConversionJob> BatchRunner::Jobs() const {
@@ -71,12 +119,15 @@ std::vector<ConversionJob> BatchRunner::Jobs() const {
   return jobs;
 }
 
-int BatchRunner::EngineFd() const { return endpoint_ ? endpoint_->Fd() : -1; }
-
 bool BatchRunner::Start(std::string* error) {
   endpoint_ = CopyDataEndpoint::Open(error);
   if (!endpoint_) return false;
-  runner_ = std::make_unique<ConvertHelper>();
+  watchFd_ = epoll_create1(EPOLL_CLOEXEC);
+  if (watchFd_ < 0) {
+    if (error) *error = "cannot watch the engines' reports";
+    return false;
+  }
+  Watch(watchFd_, endpoint_->Fd());
   running_ = true;
   worker_ = std::thread([this] { ThreadProc_Convert(); });
   // The read-back library loads while the first job converts, not after it.
@@ -94,8 +145,10 @@ void BatchRunner::ThreadProc_Convert() {
   try {
     RunGuarded([this] { ConvertAll(); });
   } catch (const std::exception& error) {
-    // A machine fault or an error ends the worker at once: no completion notice.
-    timerActive_ = false;
+    // A machine fault or an error ends the batch at once: no completion notice.
+    cancelRequested_ = true;
+    StopEveryJob();
+    WaitForEveryJob();
     running_ = false;
     view_.WorkerFault(error.what());
   }
@@ -110,31 +163,24 @@ void BatchRunner::WakeDrivingThread() {
 
 void BatchRunner::ConvertAll() {
   BATCH_LOG("Enter: CDlgConverting::ThreadProc_Convert");
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    next_ = 0;
-  }
   while (!cancelRequested_) {
-    int index;
+    WaitForFreeSlot();
+    if (cancelRequested_) break;
+    Entry entry;
     {
       std::lock_guard<std::mutex> lock(jobsMutex_);
-      current_ = next_;
-      next_ = current_ + 1;
-      index = current_;
-      currentDeleted_ = false;
-      currentOutputOurs_ = false;
-      if (current_ >= static_cast<int>(jobs_.size())) break;
+      if (next_ >= static_cast<int>(jobs_.size())) break;
+      jobs_[next_].state = JobState::kPreparing;
+      entry = jobs_[next_];
+      next_ += 1;
     }
-    {
-      std::lock_guard<std::mutex> lock(progressMutex_);
-      elapsed_ = 0;
-      mediaTime_ = 0;  // a new job shows no time left over from the last one
-      lastLines_.clear();
-    }
-    timerActive_ = true;
-    if (!ConvertOne(index)) break;
+    bool replaceExisting = false;
+    auto began = std::chrono::steady_clock::now();
+    Prepared prepared = PrepareJob(entry, &replaceExisting);
+    if (prepared == Prepared::kStopBatch) break;
+    if (prepared == Prepared::kRun) StartJob(entry, replaceExisting, began);
   }
-  timerActive_ = false;
+  WaitForEveryJob();
 
   view_.ControlsEnabled(false);
   BatchSummary summary = Summary();
@@ -150,117 +196,149 @@ void BatchRunner::ConvertAll() {
   BATCH_LOG("Leave: CDlgConverting::ThreadProc_Convert");
 }
 
-bool BatchRunner::ConvertOne(int index) {
-  ConversionJob job;
-  size_t resultIndex;
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    job = jobs_[index].job;
-    resultIndex = jobs_[index].resultIndex;
-  }
+BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceExisting) {
+  const ConversionJob& job = entry.job;
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Current File: %s", job.sourcePath.c_str());
-  view_.JobStarted(index);
+  AtRow(entry.id, [&](int row) { view_.JobStarted(row); });
   JobResult result;
   {
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    result = results_[resultIndex];
+    result = results_[entry.resultIndex];
   }
 
   int64_t required = ParseByteSize(job.estimatedSize);
   if (required >= 0 && static_cast<uint64_t>(required) >= FreeSpace(job.outputPath) &&
       !view_.AskYesNo("There is not enough free space, do you want to continue?")) {
     stoppedForSpace_ = true;
-    timerActive_ = false;
-    return false;
+    return Prepared::kStopBatch;
   }
 
   CreateFolderTree(FolderOf(job.outputPath));
   if (SameFile(job.sourcePath, job.outputPath)) {
     result.outcome = JobOutcome::kFailed;
     result.reason = "The output file would replace its own source, so it was not converted.";
-    view_.RowDeleteEnabled(index, false);
-    FinishJob(resultIndex, result, index);
-    return true;
+    RecordResult(entry.id, entry.resultIndex, result, true);
+    return Prepared::kDone;
   }
-  bool replaceExisting = false;
   if (FileExists(job.outputPath)) {
-    timerActive_ = false;
     if (!view_.AskYesNo("The file '" + job.outputPath +
                         "' is exists. \nClick Yes to continue or No to skip? ")) {
-      view_.RowDeleteEnabled(index, false);
       result.outcome = JobOutcome::kSkipped;
       result.reason = "The output file exists and was kept.";
-      FinishJob(resultIndex, result, index);
-      return true;
+      RecordResult(entry.id, entry.resultIndex, result, true);
+      return Prepared::kDone;
     }
-    replaceExisting = true;
-    timerActive_ = true;
+    *replaceExisting = true;
   }
+  return Prepared::kRun;
+}
 
+void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
+                           std::chrono::steady_clock::time_point prepareBegan) {
+  auto job = std::make_shared<Running>();
+  job->id = entry.id;
+  job->resultIndex = entry.resultIndex;
+  job->job = entry.job;
+  job->replaceExisting = replaceExisting;
   // The engine writes beside the output; the file gets its name once it is whole.
-  std::string partial = PartialOutputPath(job.outputPath);
+  job->partial = PartialOutputPath(entry.job.outputPath);
+  std::string error;
+  job->endpoint = CopyDataEndpoint::Open(&error);
+  if (!job->endpoint) {
+    JobResult result = Summary().jobs[entry.resultIndex];
+    result.outcome = JobOutcome::kFailed;
+    result.reason = "The converter engine could not be given a channel to report on: " + error;
+    RecordResult(entry.id, entry.resultIndex, result, true);
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    if (currentDeleted_) {  // deleted while a question was open
-      currentDeleted_ = false;
-      next_ -= 1;
-      return true;
-    }
-    if (cancelRequested_) return true;
-    currentOutputOurs_ = true;
-    currentPartial_ = partial;
+    // Deleted while a question was open, or the batch was cancelled.
+    if (RowOf(entry.id) < 0 || cancelRequested_) return;
+    jobs_[RowOf(entry.id)].state = JobState::kRunning;
+    // From here a Stop holds for this job, however soon it comes.
+    job->engine.BeginRun();
+    job->timerActive = true;
+    Watch(watchFd_, job->endpoint->Fd());
+    runningJobs_.push_back(job);
   }
-  {
-    std::lock_guard<std::mutex> lock(progressMutex_);
-    debugLineDue_ = true;
+  job->prepareTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - prepareBegan);
+  try {
+    job->thread = std::thread([this, job] { WatchJob(job); });
+  } catch (const std::system_error&) {
+    WatchJob(job);  // no thread to be had: the job runs here, alone
   }
+}
 
-  runner_->SetNotify(endpoint_->Number(), kProgressNotice);
+void BatchRunner::WatchJob(const RunningPtr& job) {
+  job->engine.SetNotify(job->endpoint->Number(), kProgressNotice);
   int exitCode = 0;
-  bool started = runner_->ConvertStart(job.sourcePath, partial, endpoint_->Number(),
-                                       job.engineArgs, &exitCode);
+  bool started = job->engine.ConvertStart(job->job.sourcePath, job->partial,
+                                          job->endpoint->Number(), job->job.engineArgs,
+                                          &exitCode);
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Error: %s", started ? "No" : "Yes");
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, trancor.exe ExitCode: %d", exitCode);
-  timerActive_ = false;
-  DrainEngineText();  // the job's last reports
+  job->timerActive = false;
+  auto engineEnded = std::chrono::steady_clock::now();
+  DrainEngineText(*job);  // the job's last reports
+  CloseEndpoint(*job);
+  try {
+    RunGuarded([&] { FinishJob(*job, started, exitCode); });
+  } catch (const std::exception& fault) {
+    JobResult result = Summary().jobs[job->resultIndex];
+    result.outcome = JobOutcome::kFailed;
+    result.reason = std::string("The output check stopped after a fault: ") + fault.what();
+    RecordResult(job->id, job->resultIndex, result, true);
+  }
+  // The batch's own work around the engine, which the user waits for too.
+  auto finishTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - engineEnded);
+  BATCH_LOG("DebugInfo: Job steps besides the engine: prepare and start %lld ms, finish %lld ms",
+            static_cast<long long>(job->prepareTime.count()),
+            static_cast<long long>(finishTime.count()));
+  UninstallFaultTranslator();  // ConvertStart installed it on this thread
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  job->ended = true;
+  jobEnded_.notify_all();
+}
 
-  bool deleted;
+void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
+  JobResult result;
   {
+    // Once this decides, the row can no longer be deleted.
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    deleted = currentDeleted_;
-    if (deleted) {
-      next_ -= 1;  // the job that moved into the removed place runs next
-      currentDeleted_ = false;
+    int row = RowOf(job.id);
+    if (job.deleted || row < 0) {
+      std::remove(job.partial.c_str());
+      return;
     }
-    currentOutputOurs_ = false;
-    currentPartial_.clear();
+    jobs_[row].state = JobState::kDone;
+    result = results_[job.resultIndex];
   }
-  if (deleted) {
-    std::remove(partial.c_str());
-    return true;
-  }
-  if (cancelRequested_) {
+  const std::string& output = job.job.outputPath;
+  // A job whose engine ended by itself before the cancel reached it is
+  // finished, not unfinished: it is checked and kept like any other.
+  if (cancelRequested_ && job.engine.LastRunStopped()) {
     result.outcome = JobOutcome::kCancelled;
     result.reason = "The batch was cancelled while this file was converting.";
     // Kept unfinished files get the output's name, as the user chose.
-    if (deleteUnfinished_ || !FileExists(partial) ||
-        !PublishOutput(partial, job.outputPath, replaceExisting, nullptr))
-      std::remove(partial.c_str());
-    FinishJob(resultIndex, result, index);
-    return true;
+    if (deleteUnfinished_ || !FileExists(job.partial) ||
+        !PublishOutput(job.partial, output, job.replaceExisting, nullptr))
+      std::remove(job.partial.c_str());
+    RecordResult(job.id, job.resultIndex, result, false);
+    return;
   }
-  result = CheckOutput(result, partial, started, exitCode);
+  result = CheckOutput(result, job, started, exitCode);
   if (result.outcome == JobOutcome::kSucceeded &&
-      !PublishOutput(partial, job.outputPath, replaceExisting, &result.reason))
+      !PublishOutput(job.partial, output, job.replaceExisting, &result.reason))
     result.outcome = JobOutcome::kFailed;
-  if (result.outcome != JobOutcome::kSucceeded) std::remove(partial.c_str());
-  view_.RowDeleteEnabled(index, false);
-  view_.RowRemaining(index, "00:00:00");
-  FinishJob(resultIndex, result, index);
-  return true;
+  if (result.outcome != JobOutcome::kSucceeded) std::remove(job.partial.c_str());
+  AtRow(job.id, [&](int row) { view_.RowRemaining(row, "00:00:00"); });
+  RecordResult(job.id, job.resultIndex, result, true);
 }
 
-JobResult BatchRunner::CheckOutput(JobResult result, const std::string& written, bool started,
+JobResult BatchRunner::CheckOutput(JobResult result, const Running& job, bool started,
                                    int exitCode) {
   result.exitCode = exitCode;
   result.outcome = JobOutcome::kFailed;
@@ -268,78 +346,157 @@ JobResult BatchRunner::CheckOutput(JobResult result, const std::string& written,
     result.reason = "The converter engine could not be started.";
   } else if (exitCode != 0) {
     result.reason = "The converter engine ended with exit code " + std::to_string(exitCode) + ".";
-  } else if (FileSize(written) == 0) {
+  } else if (FileSize(job.partial) == 0) {
     result.reason = "The converter engine reported success but wrote no output.";
-  } else if (IsReadableMedia(written, &result.reason)) {
+  } else if (IsReadableMedia(job.partial, &result.reason)) {
     result.reason.clear();
     result.outcome = JobOutcome::kSucceeded;
     return result;
   }
-  std::lock_guard<std::mutex> lock(progressMutex_);
-  result.engineLines.assign(lastLines_.begin(), lastLines_.end());
+  // The endpoint is closed: nobody else touches the lines any more.
+  result.engineLines.assign(job.lastLines.begin(), job.lastLines.end());
   return result;
 }
 
-void BatchRunner::FinishJob(size_t resultIndex, JobResult result, int row) {
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    results_[resultIndex] = result;
-  }
+void BatchRunner::RecordResult(int id, size_t resultIndex, const JobResult& result,
+                               bool finishRow) {
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  int row = RowOf(id);
+  if (row < 0) return;  // deleted meanwhile: its result says so
+  results_[resultIndex] = result;
+  jobs_[row].state = JobState::kDone;
+  if (finishRow) view_.RowDeleteEnabled(row, false);
   view_.JobFinished(row, result);
 }
 
-void BatchRunner::DrainEngineText() {
-  if (!endpoint_) return;
-  std::lock_guard<std::mutex> lock(progressMutex_);
-  while (auto message = endpoint_->Receive(0))
-    if (message->dataWord == 0) HandleEngineText(message->payload);
+void BatchRunner::WaitForFreeSlot() {
+  std::unique_lock<std::mutex> lock(jobsMutex_);
+  jobEnded_.wait(lock, [this] {
+    ReapEndedJobs();
+    return cancelRequested_ || static_cast<int>(runningJobs_.size()) < conversionsAtOnce_;
+  });
 }
 
-void BatchRunner::OnEngineTextReady() { DrainEngineText(); }
+void BatchRunner::WaitForEveryJob() {
+  std::unique_lock<std::mutex> lock(jobsMutex_);
+  jobEnded_.wait(lock, [this] {
+    ReapEndedJobs();
+    return runningJobs_.empty();
+  });
+}
 
-void BatchRunner::HandleEngineText(const std::string& text) {
+void BatchRunner::ReapEndedJobs() {
+  // An ended job's thread takes no lock any more, so joining it here is safe.
+  for (auto it = runningJobs_.begin(); it != runningJobs_.end();) {
+    if (!(*it)->ended) {
+      ++it;
+      continue;
+    }
+    if ((*it)->thread.joinable()) (*it)->thread.join();
+    it = runningJobs_.erase(it);
+  }
+}
+
+void BatchRunner::StopEveryJob() {
+  std::vector<RunningPtr> jobs;
+  {
+    std::lock_guard<std::mutex> lock(jobsMutex_);
+    jobs = runningJobs_;
+    jobEnded_.notify_all();  // a worker waiting for a free slot sees the cancel
+  }
+  for (const RunningPtr& job : jobs) {
+    job->timerActive = false;
+    job->engine.Stop();
+  }
+}
+
+int BatchRunner::RowOf(int id) const {
+  for (size_t row = 0; row < jobs_.size(); ++row)
+    if (jobs_[row].id == id) return static_cast<int>(row);
+  return -1;
+}
+
+void BatchRunner::AtRow(int id, const std::function<void(int row)>& show) {
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  int row = RowOf(id);
+  if (row >= 0) show(row);
+}
+
+void BatchRunner::OnEngineTextReady() {
+  if (!endpoint_) return;
+  while (endpoint_->Receive(0)) {
+  }  // the worker's end notice only wakes the driving thread
+  std::vector<RunningPtr> jobs;
+  {
+    std::lock_guard<std::mutex> lock(jobsMutex_);
+    jobs = runningJobs_;
+  }
+  for (const RunningPtr& job : jobs) DrainEngineText(*job);
+}
+
+void BatchRunner::DrainEngineText(Running& job) {
+  std::lock_guard<std::mutex> lock(job.mutex);
+  if (!job.endpoint) return;
+  while (auto message = job.endpoint->Receive(0))
+    if (message->dataWord == 0) HandleEngineText(job, message->payload);
+}
+
+void BatchRunner::CloseEndpoint(Running& job) {
+  std::lock_guard<std::mutex> lock(job.mutex);
+  epoll_ctl(watchFd_, EPOLL_CTL_DEL, job.endpoint->Fd(), nullptr);
+  job.endpoint.reset();
+}
+
+void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
   BATCH_LOG("%s", text.c_str());
   std::string line = TrimLine(text);
   if (!line.empty()) {
-    lastLines_.push_back(line);
-    if (lastLines_.size() > kKeptEngineLines) lastLines_.pop_front();
+    job.lastLines.push_back(line);
+    if (job.lastLines.size() > kKeptEngineLines) job.lastLines.pop_front();
   }
-  int row, total;
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    row = current_;
-    bool valid = row >= 0 && row < static_cast<int>(jobs_.size());
-    total = valid ? jobs_[row].job.durationSeconds : 0;
-  }
+  int total = job.job.durationSeconds;
   float exact = 0.0f;
   if (auto media = MediaTimeOfReport(text)) {
-    mediaTime_ = *media;
-    if (total != 0) {
-      int percent = ProgressPercent(mediaTime_, total, &exact);
-      view_.RowProgress(row, percent);
-      TaskbarSetValue(0, static_cast<uint64_t>(percent), 100);
+    job.mediaTime = *media;
+    if (total != 0 && !job.deleted) {
+      int percent = ProgressPercent(job.mediaTime, total, &exact);
+      job.percent = percent;
+      AtRow(job.id, [&](int row) { view_.RowProgress(row, percent); });
+      TaskbarSetValue(0, static_cast<uint64_t>(LowestRunningPercent()), 100);
     }
   }
-  if (debugLineDue_) {
-    debugLineDue_ = false;
+  if (job.debugLineDue) {
+    job.debugLineDue = false;
     BATCH_LOG("DebugInfo: Video Total Duration: %d, Current Duration: %d, Pos: %.2f", total,
-              mediaTime_, static_cast<double>(exact));
+              job.mediaTime, static_cast<double>(exact));
   }
 }
 
+int BatchRunner::LowestRunningPercent() const {
+  std::lock_guard<std::mutex> lock(jobsMutex_);
+  int lowest = 100;
+  for (const RunningPtr& job : runningJobs_)
+    if (!job->deleted) lowest = std::min(lowest, job->percent.load());
+  return lowest;
+}
+
 void BatchRunner::OnSecondTimer() {
-  if (!timerActive_) return;
-  std::lock_guard<std::mutex> progress(progressMutex_);
-  int row, total;
+  std::vector<RunningPtr> jobs;
   {
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    row = current_;
-    if (row < 0 || row >= static_cast<int>(jobs_.size())) return;
-    total = jobs_[row].job.durationSeconds;
+    jobs = runningJobs_;
   }
-  elapsed_ += 1;
-  view_.RowElapsed(row, FormatClock(static_cast<uint32_t>(elapsed_)));
-  if (mediaTime_ != 0) view_.RowRemaining(row, RemainingTimeText(elapsed_, mediaTime_, total));
+  for (const RunningPtr& job : jobs) {
+    if (!job->timerActive) continue;
+    std::lock_guard<std::mutex> progress(job->mutex);
+    job->elapsed += 1;
+    AtRow(job->id, [&](int row) {
+      view_.RowElapsed(row, FormatClock(static_cast<uint32_t>(job->elapsed)));
+      if (job->mediaTime != 0)
+        view_.RowRemaining(row, RemainingTimeText(job->elapsed, job->mediaTime,
+                                                  job->job.durationSeconds));
+    });
+  }
 }
 
 void BatchRunner::DeleteJob(int row) {
@@ -348,44 +505,48 @@ void BatchRunner::DeleteJob(int row) {
     return;
   lastDelete_ = now;
 
-  std::lock_guard<std::mutex> lock(jobsMutex_);
-  if (row < 0 || row >= static_cast<int>(jobs_.size()) || row < current_) return;
-  if (row == current_ && !running_) return;
-  if (row == current_) {
-    timerActive_ = false;
-    currentDeleted_ = true;
-    if (runner_) runner_->Stop();
-    // Only the file this batch started writing is removed, never one the user had.
-    if (currentOutputOurs_) std::remove(currentPartial_.c_str());
+  RunningPtr stopping;
+  {
+    std::lock_guard<std::mutex> lock(jobsMutex_);
+    if (row < 0 || row >= static_cast<int>(jobs_.size())) return;
+    const Entry& entry = jobs_[row];
+    if (entry.state == JobState::kDone) return;
+    if (entry.state == JobState::kRunning) {
+      for (const RunningPtr& job : runningJobs_)
+        if (job->id == entry.id) stopping = job;
+      if (stopping) {
+        stopping->deleted = true;
+        stopping->timerActive = false;
+      }
+    }
+    results_[entry.resultIndex].outcome = JobOutcome::kDeleted;
+    results_[entry.resultIndex].reason = "Removed from the batch.";
+    if (row < next_) next_ -= 1;  // the rows after it move up
+    jobs_.erase(jobs_.begin() + row);
+    view_.RowRemoved(row);
   }
-  results_[jobs_[row].resultIndex].outcome = JobOutcome::kDeleted;
-  results_[jobs_[row].resultIndex].reason = "Removed from the batch.";
-  jobs_.erase(jobs_.begin() + row);
-  view_.RowRemoved(row);
+  // Its thread removes what the engine wrote once the engine has ended.
+  if (stopping) stopping->engine.Stop();
 }
 
 bool BatchRunner::Cancel(bool ask) {
-  if (!running_) {
-    timerActive_ = false;
-    return true;
-  }
+  if (!running_) return true;
   if (ask && !view_.AskYesNo("Are you sure you want to cancel the task and then close this window?"))
     return false;
-  timerActive_ = false;
   cancelRequested_ = true;
-  if (runner_) runner_->Stop();
+  StopEveryJob();
   while (running_) {
-    DrainEngineText();
+    OnEngineTextReady();
     std::this_thread::sleep_for(kCancelPoll);
   }
   if (deleteUnfinished_) {
     std::lock_guard<std::mutex> lock(jobsMutex_);
-    // Only the job that was converting when the batch was cancelled is
-    // unfinished; the worker has removed what it wrote.
-    if (current_ >= 0 && current_ < static_cast<int>(jobs_.size()) &&
-        results_[jobs_[current_].resultIndex].outcome == JobOutcome::kCancelled) {
-      jobs_.erase(jobs_.begin() + current_);
-      view_.RowRemoved(current_);
+    // The jobs that were converting when the batch was cancelled are
+    // unfinished; their threads have removed what they wrote.
+    for (int row = static_cast<int>(jobs_.size()) - 1; row >= 0; --row) {
+      if (results_[jobs_[row].resultIndex].outcome != JobOutcome::kCancelled) continue;
+      jobs_.erase(jobs_.begin() + row);
+      view_.RowRemoved(row);
     }
   }
   view_.ControlsEnabled(false);

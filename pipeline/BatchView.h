@@ -3,9 +3,11 @@
 // the command line's terminal view.
 //
 // Threads: AskYesNo is called on the batch worker and blocks it until the
-// user answers. Every other call may come from the worker or from the thread
-// that drives the runner (the user-interface thread); an implementation
-// hands them to its own thread as it needs to.
+// user answers; questions come one at a time. Every other call may come from
+// the worker, from a running job's thread or from the thread that drives the
+// runner (the user-interface thread); the calls about rows come one at a
+// time, in the order the rows changed. An implementation hands them to its
+// own thread as it needs to.
 
 #include <string>
 

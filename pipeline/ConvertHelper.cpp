@@ -7,6 +7,18 @@
 #include "platform/WindowsCommandLine.h"
 
 namespace mivora {
+namespace {
+
+std::function<void()>& RunStartHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+}  // namespace
+
+void ConvertHelper::SetRunStartHookForTests(std::function<void()> hook) {
+  RunStartHook() = std::move(hook);
+}
 
 ConvertHelper::ConvertHelper() {
   EnginePath();
@@ -39,11 +51,16 @@ std::vector<std::string> ConvertHelper::BuildArgumentVector(const std::string& s
 bool ConvertHelper::ConvertStart(std::string sourcePath, std::string outputPath,
                                  copydata::EndpointNumber window, std::string arguments,
                                  int* exitCode) {
+  if (RunStartHook()) RunStartHook()();
   {
+    // A run begun by BeginRun keeps the stop request made since.
     std::lock_guard<std::mutex> lock(mutex_);
-    running_ = true;
-    finished_ = false;
-    stopRequested_ = false;
+    if (!running_) {
+      running_ = true;
+      finished_ = false;
+      stopRequested_ = false;
+    }
+    lastRunStopped_ = false;
   }
   InstallFaultTranslator(faultSink_);
   bool result = false;
@@ -62,6 +79,15 @@ bool ConvertHelper::Run(const std::string& sourcePath, const std::string& output
                         copydata::EndpointNumber window, const std::string& arguments,
                         int* exitCode) {
   MLOG("Enter: ConvertHelper::ConvertStart");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopRequested_) {  // stopped before it started: ends like a stopped run
+      *exitCode = 0;
+      lastRunStopped_ = true;
+      MLOG("Leave: ConvertHelper::ConvertStart, stopped before the engine started");
+      return true;
+    }
+  }
   std::string commandLine = BuildCommandLine(sourcePath, outputPath, window, arguments);
   MLOG("ConvertHelper::ConvertStart, CmdLine: %s", commandLine.c_str());
 
@@ -84,6 +110,7 @@ bool ConvertHelper::Run(const std::string& sourcePath, const std::string& output
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped = stopRequested_ && process_->WasTerminated();
+    lastRunStopped_ = stopped;
   }
   // A stopped run ends like a normal one, with exit code 0.
   *exitCode = stopped ? 0 : status;
@@ -103,6 +130,18 @@ void ConvertHelper::EndRun() {
   running_ = false;
   finished_ = true;
   ended_.notify_all();
+}
+
+void ConvertHelper::BeginRun() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  running_ = true;
+  finished_ = false;
+  stopRequested_ = false;
+}
+
+bool ConvertHelper::LastRunStopped() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastRunStopped_;
 }
 
 void ConvertHelper::Stop() {

@@ -1,16 +1,19 @@
 #pragma once
 // Runs the converter engine for one file and blocks its caller until the
-// engine has ended. The batch worker makes one ConvertHelper per batch and
-// calls ConvertStart once per job; another thread (the user interface) may
-// end a running conversion with Stop at any time.
+// engine has ended. The batch makes one ConvertHelper per started job and
+// calls ConvertStart on that job's thread; another thread (the user
+// interface) may end the conversion with Stop at any time. One helper may
+// also run several jobs one after another.
 //
-// Threads: ConvertStart runs on the batch worker and blocks it for the whole
-// run; Stop runs on any other thread. Every field below `mutex_` is guarded
+// Threads: ConvertStart runs on the job's thread and blocks it for the whole
+// run; BeginRun and Stop run on any other thread. A stop request, once made, holds until
+// the run it was made for has ended. Every field below `mutex_` is guarded
 // by it: the worker writes `process_`, `running_` and `finished_`; Stop
 // writes `stopRequested_`.
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,9 +45,17 @@ class ConvertHelper {
   bool ConvertStart(std::string sourcePath, std::string outputPath,
                     copydata::EndpointNumber window, std::string arguments, int* exitCode);
 
+  // Marks a run as begun before the caller gets to ConvertStart: a Stop from
+  // now on holds for that run (the engine is then not started, or ended as
+  // soon as it is) and waits until the run has ended. Without it
+  // ConvertStart begins the run itself.
+  void BeginRun();
+
   // Ends the running engine and everything it started, and returns when the
-  // run has ended. Returns at once when no run is going.
+  // run has ended. Returns at once when no run is going (nor begun).
   void Stop();
+  // Whether the last run was ended by Stop (rather than ending by itself).
+  bool LastRunStopped();
 
   // The progress window and its notice number; set by the batch worker
   // before each run (kept for the caller, not used by the run itself).
@@ -55,6 +66,12 @@ class ConvertHelper {
   // Receives the crash report of a machine fault inside a run (on the
   // worker's thread). By default the report is logged.
   void SetFaultReportSink(FaultReportSink sink) { faultSink_ = std::move(sink); }
+
+  // Test seam: called on the calling thread at the start of every
+  // ConvertStart, before anything else. Tests widen the moment between a
+  // batch choosing a job and the engine starting on it. Set it while no run
+  // is going; an empty function removes it.
+  static void SetRunStartHookForTests(std::function<void()> hook);
 
   // The engine command line as text (what the log shows), and the argument
   // vector it stands for. Paths go into the vector whole, never through the
@@ -83,6 +100,7 @@ class ConvertHelper {
   bool running_ = false;
   bool finished_ = false;
   bool stopRequested_ = false;
+  bool lastRunStopped_ = false;
 };
 
 }  // namespace mivora

@@ -10,6 +10,12 @@
 #include "common/TextCodec.h"
 
 namespace mivora {
+namespace {
+
+// A larger number in the file is not a choice the program offers.
+constexpr int kMaxConversionsAtOnce = 16;
+
+}  // namespace
 
 std::string CConfigXml::DefaultPath() { return AppDataFolder("Mivora") + "/config.xml"; }
 
@@ -26,6 +32,7 @@ bool CConfigXml::LoadConfig(const std::string& path) {
 
   recentDirs_.clear();
   lastProfileId_.clear();
+  conversionsAtOnce_ = 0;
   // Depth first in document order, without recursion.
   std::vector<const tinyxml2::XMLElement*> pending;
   for (auto* child = root->LastChildElement(); child; child = child->PreviousSiblingElement())
@@ -34,6 +41,10 @@ bool CConfigXml::LoadConfig(const std::string& path) {
     const tinyxml2::XMLElement* element = pending.back();
     pending.pop_back();
     std::string_view name = element->Name();
+    if (name == "batch") {
+      int count = element->IntAttribute("conversionsAtOnce", 0);
+      conversionsAtOnce_ = count > 0 && count <= kMaxConversionsAtOnce ? count : 0;
+    }
     for (auto* attr = element->FirstAttribute(); attr; attr = attr->Next()) {
       if (std::string_view(attr->Name()) != "path") continue;
       if (name == "dir") recentDirs_.push_back(RepairUtf8(attr->Value()));
@@ -61,6 +72,11 @@ bool CConfigXml::SaveConfig(const std::string& path) const {
     tinyxml2::XMLElement* element = doc.NewElement("xml");
     element->SetAttribute("path", lastProfileId_.c_str());
     recent->InsertEndChild(element);
+  }
+  if (conversionsAtOnce_ > 0) {
+    tinyxml2::XMLElement* batch = doc.NewElement("batch");
+    batch->SetAttribute("conversionsAtOnce", conversionsAtOnce_);
+    config->InsertEndChild(batch);
   }
 
   std::string temporary = path + ".new";

@@ -1,6 +1,7 @@
 #include "app/progress/CDlgConverting.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QThread>
@@ -13,9 +14,11 @@
 #include "common/Log.h"
 #include "common/SystemQueries.h"
 #include "ui/CDlgMessageBox.h"
+#include "ui/CGPComboBox.h"
 #include "ui/CGPImageButton.h"
 #include "ui/CImageCheckBox.h"
 #include "ui/CProgressListCtrl.h"
+#include "ui/Skin.h"
 
 namespace mivora {
 namespace {
@@ -26,6 +29,9 @@ const QRect kCancelPlace(625, 429, 81, 31);
 // Option boxes: the box's top-left corner, the label 27 or 25 pixels further.
 const QPoint kAutoShutdownPlace(11, 440);
 const QPoint kDeleteUnfinishedPlace(365, 440);
+// "Conversions at once" in the title band, left of the caption buttons.
+const QRect kAtOnceLabelPlace(420, 11, 148, 22);
+const QRect kAtOncePlace(572, 11, 56, 22);
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -86,6 +92,23 @@ void CDlgConverting::BuildControls() {
   connect(deleteUnfinishedBox_, &QAbstractButton::toggled, this,
           [this](bool on) { runner_->SetDeleteUnfinished(on); });
 
+  auto* atOnceLabel = new QLabel("Conversions at once", this);
+  atOnceLabel->setFont(ui::Skin::Font(12));
+  atOnceLabel->setGeometry(kAtOnceLabelPlace);
+  atOnceLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  atOnceBox_ = new ui::CGPComboBox("How many files convert at the same time", this);
+  atOnceBox_->setGeometry(kAtOncePlace);
+  atOnceBox_->setFocusPolicy(Qt::NoFocus);
+  atOnceLabel->setBuddy(atOnceBox_);
+  for (int count = 1; count <= BatchRunner::kMaxConversionsAtOnce; ++count)
+    atOnceBox_->addItem(QString::number(count), count);
+  atOnceBox_->setCurrentIndex(runner_->ConversionsAtOnce() - 1);
+  connect(atOnceBox_, &QComboBox::activated, this, [this](int position) {
+    int count = atOnceBox_->itemData(position).toInt();
+    runner_->SetConversionsAtOnce(count);
+    emit conversionsAtOnceChosen(count);
+  });
+
   cancelButton_ = new ui::CGPImageButton(this);
   cancelButton_->setText("Cancel");
   cancelButton_->setGeometry(kCancelPlace);
@@ -100,6 +123,11 @@ void CDlgConverting::BuildControls() {
   connect(secondTimer_, &QTimer::timeout, this, [this] { runner_->OnSecondTimer(); });
 
   list_->setFocus();
+}
+
+void CDlgConverting::SetConversionsAtOnce(int count) {
+  runner_->SetConversionsAtOnce(count);
+  atOnceBox_->setCurrentIndex(runner_->ConversionsAtOnce() - 1);
 }
 
 bool CDlgConverting::AutoShutdown() const { return autoShutdownBox_->isChecked(); }

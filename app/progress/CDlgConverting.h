@@ -1,8 +1,9 @@
 #pragma once
 // The progress window of one batch run: a row per job with its progress,
-// elapsed and remaining time and a Delete button, the two options
-// (shut down when finished, delete unfinished files), Cancel, the caption
-// buttons, and the tray icon that animates while the batch runs.
+// elapsed and remaining time and a Delete button, "Conversions at once"
+// (how many rows convert side by side), the two options (shut down when
+// finished, delete unfinished files), Cancel, the caption buttons, and the
+// tray icon that animates while the batch runs.
 //
 // The batch itself (worker, progress arithmetic, deleting, cancelling) is
 // the core's BatchRunner; this window is its BatchView and drives it on the
@@ -37,6 +38,7 @@ class QTimer;
 namespace mivora {
 
 namespace ui {
+class CGPComboBox;
 class CGPImageButton;
 class CImageCheckBox;
 class CProgressListCtrl;
@@ -80,6 +82,12 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // The tray icon's click: the window comes back where it was.
   void RestoreFromTray();
 
+  // "Conversions at once": shown in the window and handed to the batch; may
+  // change while it runs. The user's choice is sent as
+  // conversionsAtOnceChosen.
+  void SetConversionsAtOnce(int count);
+  int ConversionsAtOnce() const { return runner_->ConversionsAtOnce(); }
+
   bool AutoShutdown() const;
   bool DeleteUnfinished() const;
 
@@ -87,6 +95,7 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   ui::CProgressListCtrl* JobList() const { return list_; }
   ui::CImageCheckBox* AutoShutdownBox() const { return autoShutdownBox_; }
   ui::CImageCheckBox* DeleteUnfinishedBox() const { return deleteUnfinishedBox_; }
+  ui::CGPComboBox* ConversionsAtOnceBox() const { return atOnceBox_; }
   ui::CGPImageButton* CancelButton() const { return cancelButton_; }
   ui::CGPImageButton* MinimizeButton() const { return minimizeButton_; }
   ui::CGPImageButton* CloseButton() const { return closeButton_; }
@@ -113,6 +122,8 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // The batch ended by itself; the main window drops every item's edit
   // settings and returns to its idle state.
   void batchCompleted();
+  // The user picked another number of conversions at once.
+  void conversionsAtOnceChosen(int count);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -131,6 +142,7 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   ui::CProgressListCtrl* list_ = nullptr;
   ui::CImageCheckBox* autoShutdownBox_ = nullptr;
   ui::CImageCheckBox* deleteUnfinishedBox_ = nullptr;
+  ui::CGPComboBox* atOnceBox_ = nullptr;
   ui::CGPImageButton* cancelButton_ = nullptr;
   ui::CGPImageButton* closeButton_ = nullptr;
   ui::CGPImageButton* minimizeButton_ = nullptr;

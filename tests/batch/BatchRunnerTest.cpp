@@ -3,12 +3,17 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "pipeline/BatchLoop.h"
 #include "pipeline/BatchRunner.h"
+#include "pipeline/ConvertHelper.h"
 #include "tests/batch/RecordingBatchView.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -201,6 +206,86 @@ TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {
   EXPECT_EQ(test::ProcessesMentioning(dir), 0);
 }
 
+// Whether the log shows an engine command line for `source`.
+bool EngineRanOn(const std::string& log, const std::string& source) {
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);)
+    if (line.find("ConvertStart, CmdLine: ") != std::string::npos &&
+        line.find(source) != std::string::npos)
+      return true;
+  return false;
+}
+
+// A stop made between the batch choosing a job and the engine starting on it
+// holds: a deleted row does not convert, and Cancel does not wait for the
+// whole job.
+TEST(BatchRunner, AStopJustBeforeTheEngineStartsHolds) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancel" : "delete");
+    ResetLogForNewRun();
+    std::string dir = test::MakeTempDir("out");
+    std::atomic<bool> inGap{false};
+    ConvertHelper::SetRunStartHookForTests([&] {
+      if (!inGap.exchange(true)) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    });
+    RecordingBatchView view;
+    BatchRunner runner(view);
+    runner.SetConversionsAtOnce(1);
+    runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
+    runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
+    bool stopped = false;
+    auto began = std::chrono::steady_clock::now();
+    RunToEnd(runner, {.cancelRequested = [&] {
+                   if (!inGap || (stopped && !cancel)) return false;
+                   stopped = true;
+                   if (!cancel) runner.DeleteJob(0);
+                   return cancel;
+                 }});
+    ConvertHelper::SetRunStartHookForTests({});
+    ASSERT_TRUE(stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(20));
+    EXPECT_FALSE(EngineRanOn(test::ReadFile(LogFilePath()), LongClip()));
+    EXPECT_FALSE(FileExists(dir + "/long.mp4"));
+    EXPECT_EQ(FileExists(dir + "/small.avi"), !cancel);
+    EXPECT_EQ(test::ProcessesMentioning(dir), 0);
+  }
+}
+
+// Reports the engine sent before its row was deleted never reach the row that
+// moves into its place.
+TEST(BatchRunner, ADeletedJobsLateReportsStayWithIt) {
+  std::string dir = test::MakeTempDir("out");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.SetConversionsAtOnce(1);
+  runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
+  // Counted as 10 s long, the one-second clip never gets past 20 %; the long
+  // job's media time of 3 s or more would show as 40 % or more.
+  runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs, 10));
+  std::atomic<bool> deleted{false};
+  std::mutex mutex;
+  std::vector<int> afterDelete;
+  view.onProgress = [&](int, int percent) {
+    if (!deleted) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    afterDelete.push_back(percent);
+  };
+  RunToEnd(runner, {.cancelRequested = [&] {
+                 std::vector<int> seen = view.Percents();
+                 if (!deleted && !seen.empty() && seen.back() >= 14) {
+                   // Reports queue up unread, as they do while the window is busy.
+                   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                   deleted = true;
+                   runner.DeleteJob(0);
+                 }
+                 return false;
+               }});
+  ASSERT_TRUE(deleted);
+  EXPECT_TRUE(FileExists(dir + "/small.avi"));
+  std::lock_guard<std::mutex> lock(mutex);
+  for (int percent : afterDelete) EXPECT_LE(percent, 20);
+}
+
 TEST(BatchRunner, QueuedJobsCanBeDeletedFinishedOnesCannot) {
   std::string dir = test::MakeTempDir("out");
   RecordingBatchView view;
@@ -222,6 +307,7 @@ TEST(BatchRunner, CancelRemovesOrKeepsTheUnfinishedFile) {
     BatchRunner runner(view);
     runner.SetDeleteUnfinished(deleteUnfinished);
     runner.SetAutoShutdown(true);
+    runner.SetConversionsAtOnce(1);  // the small job waits
     runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
     runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
     RunToEnd(runner, {.cancelRequested = [&] { return !view.Percents().empty(); }});

@@ -10,6 +10,7 @@
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "ui/CGPComboBox.h"
 #include "ui/CGPImageButton.h"
 #include "ui/CImageCheckBox.h"
 #include "ui/CProgressListCtrl.h"
@@ -165,11 +166,51 @@ TEST(ProgressWindow, RowsAdvanceAndDeletingTheRunningRowMovesOnToTheNext) {
   EXPECT_EQ(test::ProcessesMentioning(out), 0);
 }
 
+TEST(ProgressWindow, TwoRowsAdvanceSideBySideAndCancelRemovesBothFiles) {
+  std::string out = test::MakeTempDir("out");
+  MessageBoxAnswerer answers({1});  // Yes, cancel
+  Window w;
+  w.dialog->AddJob(Job(LongClip(), out + "/first.mp4", kSlowArgs, kLongSeconds));
+  w.dialog->AddJob(Job(LongClip(), out + "/second.mp4", kSlowArgs, kLongSeconds));
+  w.dialog->AddJob(Job(SmallClip(), out + "/third.avi", kSmallArgs));
+  // Picked as a user does; the choice goes out to be kept.
+  QSignalSpy chosen(w.dialog.data(), &CDlgConverting::conversionsAtOnceChosen);
+  ui::CGPComboBox* atOnce = w.dialog->ConversionsAtOnceBox();
+  atOnce->setCurrentIndex(1);
+  emit atOnce->activated(1);
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen[0][0].toInt(), 2);
+  EXPECT_EQ(w.dialog->ConversionsAtOnce(), 2);
+  ASSERT_TRUE(w.dialog->Start());
+
+  const QString zero = "00:00:00";
+  ASSERT_TRUE(WaitUntil([&] { return w.list().Progress(0) > 0 && w.list().Progress(1) > 0; }, 60000));
+  ASSERT_TRUE(WaitUntil([&] {
+    return w.list().CellText(0, CDlgConverting::kElapsed) != zero &&
+           w.list().CellText(1, CDlgConverting::kElapsed) != zero;
+  }));
+  const int first = w.list().Progress(0), second = w.list().Progress(1);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return w.list().Progress(0) > first && w.list().Progress(1) > second; }, 60000));
+  EXPECT_EQ(w.list().Progress(2), 0);  // waits for a free engine
+  EXPECT_EQ(w.list().CellText(2, CDlgConverting::kElapsed), zero);
+
+  Click(w.dialog->CancelButton());
+  ASSERT_TRUE(w.Closed());
+  EXPECT_EQ(answers.Texts().size(), 1);
+  EXPECT_EQ(w.completed.count(), 0);
+  EXPECT_FALSE(FileExists(out + "/first.mp4"));
+  EXPECT_FALSE(FileExists(out + "/second.mp4"));
+  EXPECT_FALSE(FileExists(out + "/third.avi"));
+  EXPECT_EQ(test::ProcessesMentioning(out), 0);
+}
+
 TEST(ProgressWindow, MinimizedToTheTrayAndBackThenCancelledAfterAsking) {
   CConvertingTray::AssumeAvailable(true);
   std::string out = test::MakeTempDir("out");
   MessageBoxAnswerer answers({2, 1});  // No to the first cancel question, Yes to the second
   Window w;
+  w.dialog->SetConversionsAtOnce(1);  // the small file waits, so it is never written
   w.dialog->AddJob(Job(LongClip(), out + "/long.mp4", kSlowArgs, kLongSeconds));
   w.dialog->AddJob(Job(SmallClip(), out + "/small.avi", kSmallArgs));
   ASSERT_TRUE(w.dialog->Start());

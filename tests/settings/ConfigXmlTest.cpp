@@ -52,6 +52,22 @@ TEST(CConfigXml, LoadHonoursElementsAtAnyDepthAndTheFirstProfileId) {
   EXPECT_EQ(config.GetLastProfileId(), "7");
 }
 
+TEST(CConfigXml, ConversionsAtOnceAreKeptAndNonsenseIsNotAChoice) {
+  std::string path = test::MakeTempDir("cfg") + "/config.xml";
+  CConfigXml config;
+  config.SetConversionsAtOnce(3);
+  ASSERT_TRUE(config.SaveConfig(path));
+  EXPECT_NE(test::ReadFile(path).find("<batch conversionsAtOnce=\"3\"/>"), std::string::npos);
+  CConfigXml reloaded;
+  ASSERT_TRUE(reloaded.LoadConfig(path));
+  EXPECT_EQ(reloaded.GetConversionsAtOnce(), 3);
+  for (const char* value : {"0", "-2", "17", "many"}) {
+    test::WriteFile(path, std::string("<config><batch conversionsAtOnce=\"") + value + "\"/></config>");
+    ASSERT_TRUE(reloaded.LoadConfig(path));
+    EXPECT_EQ(reloaded.GetConversionsAtOnce(), 0) << value;
+  }
+}
+
 TEST(CConfigXml, BadFilesLeaveTheFieldsAlone) {
   std::string dir = test::MakeTempDir("cfg");
   CConfigXml config;

@@ -10,11 +10,12 @@ namespace {
 constexpr const char* kSlowArgs = "-vcodec libx264 -acodec mp2 -s 1280x720 ";
 
 const SceneRegistrar kProgress(
-    "progress", "the progress window two seconds into a batch of three files",
+    "progress", "the progress window two seconds into a batch of three files, two converting at once",
     [](ShotContext& context) -> QWidget* {
       SetProgramFolder(MIVORA_PROGRAM_DIR);  // the engine lies in the build's program folder
       const std::string out = context.Folder() + "/out";
       auto* window = new CDlgConverting;
+      window->SetConversionsAtOnce(2);
       struct Source {
         const char* name;
         const char* size;

@@ -47,7 +47,9 @@ TEST(ConvertCli, ThreeClipsTwoProfilesWithEdits) {
   std::vector<std::string> clips = Clips(3);
   std::string out = test::MakeTempDir("out");
   test::CommandResult video =
-      Convert({"--profile", kAvi, "-o", out + "/video", "--trim", "0-1", "--flip", "h", "--text", "Hi"}, clips);
+      Convert({"--profile", kAvi, "-o", out + "/video", "--jobs", "3", "--trim", "0-1", "--flip", "h",
+               "--text", "Hi"},
+              clips);
   ASSERT_EQ(video.exitCode, 0) << video.output;
   EXPECT_NE(video.output.find("Converted successfully!"), std::string::npos);
   EXPECT_NE(video.output.find("100%"), std::string::npos);
@@ -109,6 +111,9 @@ TEST(ConvertCli, BadInvocationsSayWhy) {
       {{"--profile", kAvi, "-o", "/tmp", "--crop", "1,2,3"}, "not a valid value"},
       {{"--profile", kAvi, "-o", "/tmp", "--edit", "nosuchfield=1"}, "expected FIELD=VALUE"},
       {{"--profile", kAvi, "--frobnicate"}, "unknown option"},
+      {{"--profile", kAvi, "-o", "/tmp", "--jobs", "0"}, "--jobs takes a number from 1 to 16"},
+      {{"--profile", kAvi, "-o", "/tmp", "--jobs", "17"}, "--jobs takes a number from 1 to 16"},
+      {{"--profile", kAvi, "-o", "/tmp", "--jobs", "two"}, "--jobs takes a number from 1 to 16"},
   };
   for (const auto& row : rows) {
     test::CommandResult r = Convert(row.args, clips);
