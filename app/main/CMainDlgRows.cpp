@@ -61,6 +61,7 @@ void CMainDlg::OnClearList() {
       ui::kIdFirst) {
     return;
   }
+  ForgetPendingFiles();
   model_.ClearList();
   list_->setRowCount(0);
   UpdateControls();
