@@ -53,6 +53,7 @@ if [ "$mode" = fuzz ]; then
   for target in "$fuzz"/fuzz/*Fuzzer; do
     corpus="$fuzz/corpus/$(basename "$target")"
     mkdir -p "$corpus"
+    [ "$(basename "$target")" = InProcessProbeFuzzer ] && fuzz/seed_probe_corpus.sh "$corpus"
     log="$fuzz/$(basename "$target").log"
     echo "== $(basename "$target")"
     rc=0
