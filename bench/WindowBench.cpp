@@ -142,7 +142,7 @@ void AddAndConvert(const std::string& profiles, const std::string& root) {
   const std::string clip = MakeClip(root + "/source.mp4");
   CMainDlg window(test::MakeTempDir("user"), profiles);
   window.show();
-  QTest::qWaitForWindowExposed(&window);
+  if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window_bench: the window did not show\n");
   window.EnsureProfilesReady();
 
   LatenessProbe probe;
@@ -179,7 +179,7 @@ void Memory(const std::string& profiles, const std::string& root) {
   {
     CMainDlg window(test::MakeTempDir("user"), profiles);
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window_bench: the window did not show\n");
     window.AddPaths(paths, AddRoute::kDialog);
     WaitFor([&] { return window.PendingAdds() == 0; }, 600000);
     QTest::qWait(200);
