@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <mutex>
 #include <vector>
@@ -222,6 +223,27 @@ class SafeName {
   std::string url_;
 };
 
+// Opens `url` with the options the engine's "-i" run uses, under the
+// interrupt's limits. On failure `*context` is null.
+int OpenAsTheEngineDoes(const ProbeLibrary& av, const std::string& url, Interrupt* interrupt,
+                        AVFormatContext** context) {
+  *context = av.allocContext();
+  if (!*context) return AVERROR(ENOMEM);
+  interrupt->context = *context;
+  (*context)->interrupt_callback = {&Interrupt::Check, interrupt};
+  (*context)->flags |= AVFMT_FLAG_NONBLOCK;
+  AVDictionary* options = nullptr;
+  av.dictSet(&options, "scan_all_pmts", "1", 0);
+  av.dictSet(&options, "probesize", "5000000", 0);
+  av.dictSet(&options, "analyzeduration", "5000000", 0);
+  // A playlist or reference inside the file may name other sources: local
+  // files only, never the network.
+  av.dictSet(&options, "protocol_whitelist", "file,crypto,data", 0);
+  int rc = av.openInput(context, url.c_str(), nullptr, &options);  // frees the context on failure
+  av.dictFree(&options);
+  return rc;
+}
+
 DescribeOutcome Stopped(const Interrupt& interrupt, const std::string& path, const ProbeLimits& limits) {
   MLOG("DescribeSourceInProcess, %s stopped at its %s (%lld ms, %lld bytes)", path.c_str(), interrupt.why,
        static_cast<long long>(limits.time.count()), static_cast<long long>(limits.bytes));
@@ -238,31 +260,18 @@ DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimi
   const ProbeLibrary& av = Library();
   if (!av.loaded || !OpensWithoutBlocking(path)) return DescribeOutcome::kUnavailable;
   InstallLogRouteOnce(av);
-
-  LogCapture capture;
-  CaptureScope scope(&capture);
   SafeName name(path);
   if (!name.Ok()) return DescribeOutcome::kUnavailable;
   const std::string& url = name.Url();
+
+  LogCapture capture;
+  CaptureScope scope(&capture);
   Interrupt interrupt;
   interrupt.deadline = std::chrono::steady_clock::now() + limits.time;
   interrupt.maxBytes = limits.bytes;
   interrupt.cancel = limits.cancel;
-  AVFormatContext* context = av.allocContext();
-  if (!context) return DescribeOutcome::kUnavailable;
-  interrupt.context = context;
-  context->interrupt_callback = {&Interrupt::Check, &interrupt};
-  context->flags |= AVFMT_FLAG_NONBLOCK;
-
-  AVDictionary* options = nullptr;
-  av.dictSet(&options, "scan_all_pmts", "1", 0);
-  av.dictSet(&options, "probesize", "5000000", 0);
-  av.dictSet(&options, "analyzeduration", "5000000", 0);
-  // A playlist or reference inside the file may name other sources: local
-  // files only, never the network.
-  av.dictSet(&options, "protocol_whitelist", "file,crypto,data", 0);
-  int rc = av.openInput(&context, url.c_str(), nullptr, &options);  // frees `context` on failure
-  av.dictFree(&options);
+  AVFormatContext* context = nullptr;
+  int rc = OpenAsTheEngineDoes(av, url, &interrupt, &context);
   if (interrupt.why) {
     if (context) av.closeInput(&context);
     return Stopped(interrupt, path, limits);
@@ -271,24 +280,24 @@ DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimi
     *text = capture.text + url + ": " + ErrorText(av, rc) + "\n";
     return DescribeOutcome::kNotMedia;
   }
+  // As the engine: without the streams' facts the input is still described
+  // when it has streams at all.
   rc = av.findStreamInfo(context, nullptr);
   if (interrupt.why) {
     av.closeInput(&context);
     return Stopped(interrupt, path, limits);
   }
-  if (rc < 0) {
-    capture.text += url + ": could not find codec parameters\n";
-    if (context->nb_streams == 0) {
-      av.closeInput(&context);
-      *text = std::move(capture.text);
-      return DescribeOutcome::kNotMedia;
-    }
+  DescribeOutcome outcome = DescribeOutcome::kDescribed;
+  if (rc < 0) capture.text += url + ": could not find codec parameters\n";
+  if (rc < 0 && context->nb_streams == 0) {
+    outcome = DescribeOutcome::kNotMedia;
+  } else {
+    GuessChannelLayouts(av, context);
+    av.dumpFormat(context, 0, url.c_str(), 0);
   }
-  GuessChannelLayouts(av, context);
-  av.dumpFormat(context, 0, url.c_str(), 0);
   av.closeInput(&context);
   *text = std::move(capture.text);
-  return DescribeOutcome::kDescribed;
+  return outcome;
 }
 
 }  // namespace mivora

@@ -24,6 +24,9 @@ ProbeOutcome ProbeMedia(const std::string& path, MediaInfo* info, const ProbeLim
     case DescribeOutcome::kUnavailable:
       break;
   }
+  const std::string why = InProcessProbeError();
+  MLOG("ProbeMedia, %s: probed by the engine (%s)", path.c_str(),
+       why.empty() ? "not a file this process opens" : why.c_str());
   Trancor engine;
   engine.SetProbeTimeout(limits.time);
   engine.SetCancelFlag(limits.cancel);
