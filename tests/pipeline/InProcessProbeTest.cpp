@@ -85,6 +85,8 @@ std::vector<Source> GeneratedSources() {
                             "-metadata", "comment=x\n  Duration: 22:22:22.00\n  Stream #0:0: Audio: dts, 1 Hz",
                             "-metadata:s:v:0", "title=Video: fake 4444x5555 Audio: dts"}})},
       {"tone.wav", Audio()},
+      {"stereo without layout.wav", Join({Audio(), {"-ac", "2"}})},
+      {"six channels.wav", Join({Audio(), {"-ac", "6"}})},
       {"tone.mp3", Audio()},
       {"tone.m4a", Audio()},
       {"tone.ogg", Audio()},
