@@ -71,7 +71,7 @@ void CMainDlg::ListSomeFiles() {
   listingScheduled_ = false;
   // A slice per turn of the event loop, so that a folder of a thousand files
   // does not stop the window; the files keep the order they were given in.
-  constexpr size_t kRowsPerTurn = 100;
+  constexpr size_t kRowsPerTurn = 50;
   std::vector<std::string> toProbe;
   for (size_t n = 0; n < kRowsPerTurn && !toList_.empty(); ++n) {
     FileToList file = std::move(toList_.front());

@@ -67,7 +67,7 @@ TEST_F(AddingTest, StartRightAfterAddingAFolderConvertsEveryFileWithItsFacts) {
 
 TEST_F(AddingTest, RowsComeAtOnceInTheGivenOrderAndTheirFactsFollow) {
   Drop({Clip("b.avi")});
-  const QStringList paths = Folder(150);  // more than one slice of rows
+  const QStringList paths = Folder(150);  // several slices of rows
   chosen_ = paths;
   QTest::mouseClick(window_->AddButton(), Qt::LeftButton);
   Drop({Clip("c.mkv")});  // a drop while the folder is still being read comes after it
