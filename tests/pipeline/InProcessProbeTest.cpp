@@ -94,14 +94,16 @@ std::vector<Source> GeneratedSources() {
   };
 }
 
-// The lines the parser reads: the duration line and the stream lines.
+// The lines the parser reads: the duration line, the stream lines and the
+// display matrices (a stream's rotation).
 std::string ParsedLines(const std::string& text) {
   std::string lines;
   size_t start = 0;
   for (size_t end = text.find('\n'); end != std::string::npos; start = end + 1, end = text.find('\n', start)) {
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("  Duration: ", 0) == 0 || line.rfind("  Stream #", 0) == 0 || line.rfind("    Stream #", 0) == 0)
+    if (line.rfind("  Duration: ", 0) == 0 || line.rfind("  Stream #", 0) == 0 || line.rfind("    Stream #", 0) == 0 ||
+        line.find("displaymatrix: rotation") != std::string::npos)
       lines += line + "\n";
   }
   return lines;
@@ -133,6 +135,13 @@ TEST(InProcessProbe, AgreesWithTheEngineOnEveryGeneratedSource) {
     Make(path, source.ffmpegArgs);
     ExpectSameFacts(path, source.name);
   }
+  // A phone's upright clip: the same picture with a display matrix.
+  const std::string rotated = folder + "/rotated.mp4";
+  Make(rotated, {"-i", "file:" + folder + "/h264 aac.mp4", "-c", "copy", "-metadata:s:v:0", "rotate=90"});
+  std::string description;
+  DescribeSourceInProcess(rotated, {}, &description);
+  EXPECT_NE(description.find("displaymatrix: rotation of"), std::string::npos) << description;
+  ExpectSameFacts(rotated, "rotated.mp4");
 }
 
 TEST(InProcessProbe, AgreesWithTheEngineOnBrokenFilesAndAwkwardNames) {
