@@ -237,7 +237,8 @@ int OpenAsTheEngineDoes(const ProbeLibrary& av, const std::string& url, Interrup
   av.dictSet(&options, "probesize", "5000000", 0);
   av.dictSet(&options, "analyzeduration", "5000000", 0);
   // A playlist or reference inside the file may name other sources: local
-  // files only, never the network.
+  // files only, never the network (libavformat's own default for a local
+  // file, stated here so that it holds whatever the library's default).
   av.dictSet(&options, "protocol_whitelist", "file,crypto,data", 0);
   int rc = av.openInput(context, url.c_str(), nullptr, &options);  // frees the context on failure
   av.dictFree(&options);

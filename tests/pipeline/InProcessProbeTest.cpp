@@ -18,6 +18,7 @@
 #include "pipeline/MediaProbe.h"
 #include "pipeline/Trancor.h"
 #include "tests/pipeline/PipelineTestSupport.h"
+#include "tests/support/LocalHttpServer.h"
 #include "tests/support/TestMedia.h"
 
 namespace mivora {
@@ -227,6 +228,19 @@ TEST(InProcessProbe, APipeGoesToTheEngineWithinTheTimeLimit) {
   EXPECT_FALSE(outcome.found);
   EXPECT_LT(seconds, 5.0);
   EXPECT_TRUE(test::LeftoverProcesses().empty()) << test::Describe(test::LeftoverProcesses());
+}
+
+TEST(InProcessProbe, APlaylistInAFileCannotMakeTheProbeReachTheNetwork) {
+  test::LocalHttpServer server;
+  server.Serve("/segment.ts", test::HttpReply::Ok("not really a segment"));
+  const std::string playlist = test::MakeTempDir("playlist") + "/list.m3u8";
+  test::WriteFile(playlist, "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + server.Url("/segment.ts") +
+                                "\n#EXT-X-ENDLIST\n");
+  MediaInfo info;
+  ProbeOutcome outcome = ProbeMedia(playlist, &info);
+  EXPECT_FALSE(outcome.byEngine);
+  EXPECT_FALSE(outcome.found);
+  EXPECT_TRUE(server.RequestHeads().empty()) << server.RequestHeads().front();
 }
 
 TEST(InProcessProbe, ProbesAtOnceEachReadTheirOwnSource) {
