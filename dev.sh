@@ -9,7 +9,9 @@
 #                   ./dev.sh bench jobs: the per-job cost of mivora-cli convert
 #                   over bare ffmpeg (bench/job_overhead.sh);
 #                   ./dev.sh bench batch: a batch one conversion at a time
-#                   against several at once (bench/batch_side_by_side.sh)
+#                   against several at once (bench/batch_side_by_side.sh);
+#                   ./dev.sh bench probe: mivora-cli probe on 40 clips against
+#                   40 ffmpeg runs (bench/probe_bench.sh)
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -36,6 +38,10 @@ if [ "$mode" = bench ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files
     exec bench/batch_side_by_side.sh "$bench/bin"
   fi
+  if [ "${2:-}" = probe ]; then
+    cmake --build "$bench" -j "$jobs" --target mivora-cli trancor
+    exec bench/probe_bench.sh "$bench/bin"
+  fi
   cmake --build "$bench" -j "$jobs" --target frame_bench window_bench player_bench
   "$bench/bin/frame_bench" ${BENCH_ARGS:-}
   "$bench/bin/window_bench"
@@ -48,11 +54,12 @@ if [ "$mode" = fuzz ]; then
   fuzz=${FUZZ_DIR:-build-fuzz}
   CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMIVORA_BUILD_FUZZERS=ON -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
-  cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer \
+  cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer InProcessProbeFuzzer \
     ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer
   for target in "$fuzz"/fuzz/*Fuzzer; do
     corpus="$fuzz/corpus/$(basename "$target")"
     mkdir -p "$corpus"
+    [ "$(basename "$target")" = InProcessProbeFuzzer ] && fuzz/seed_probe_corpus.sh "$corpus"
     log="$fuzz/$(basename "$target").log"
     echo "== $(basename "$target")"
     rc=0

@@ -9,7 +9,7 @@ namespace mivora::cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"gpu", "gpu                      report whether the GPU H.264 encoder can be used", RunGpu},
-      {"probe", "probe FILE               print the facts the engine reports about FILE", RunProbe},
+      {"probe", "probe FILE...            print the facts read from each FILE, a block per file", RunProbe},
       {"demo", "demo [-o FOLDER]         convert a generated 2-second clip, showing progress (keeping it in FOLDER)", RunDemo},
       {"profiles", "profiles                 list the profiles: identifier, group, name, path", RunProfiles},
       {"args", "args PROFILE             print the engine arguments of a profile (path or identifier)", RunArgs},

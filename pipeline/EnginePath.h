@@ -9,4 +9,9 @@ namespace mivora {
 
 const std::string& EnginePath();
 
+// Why the engine cannot run at all ("" when it can): the engine is missing
+// or not executable, or no ffmpeg is on the search path for it to start.
+// Looked up on the spot, without starting anything.
+std::string EngineProblem();
+
 }  // namespace mivora

@@ -18,6 +18,14 @@ bool SourceList::Contains(const std::string& sourcePath) const {
                      [&](const SourceItem& item) { return item.sourcePath == sourcePath; });
 }
 
+std::optional<size_t> SourceList::IndexOf(const std::string& sourcePath) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].sourcePath == sourcePath) return i;
+  }
+  return std::nullopt;
+}
+
 size_t SourceList::Count() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return items_.size();

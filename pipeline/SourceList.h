@@ -18,6 +18,8 @@ class SourceList {
   // Appends unless an item with the same path is already listed; false then.
   bool Append(SourceItem item);
   bool Contains(const std::string& sourcePath) const;
+  // The position of the item with that path, if listed.
+  std::optional<size_t> IndexOf(const std::string& sourcePath) const;
   size_t Count() const;
   std::optional<SourceItem> At(size_t index) const;  // a copy
   std::vector<SourceItem> Items() const;             // copies, in order

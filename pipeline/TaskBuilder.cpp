@@ -12,7 +12,8 @@
 #include "common/Folders.h"
 #include "common/Format.h"
 #include "common/TextCodec.h"
-#include "pipeline/Trancor.h"
+#include "pipeline/EnginePath.h"
+#include "pipeline/MediaProbe.h"
 #include "profiles/EngineArguments.h"
 #include "profiles/ParameterLists.h"
 #include "profiles/Profile.h"
@@ -65,14 +66,17 @@ bool HasVideoFileExtension(std::string_view path) {
   return std::find(std::begin(kExtensions), std::end(kExtensions), extension) != std::end(kExtensions);
 }
 
-bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
-                     std::string* error, std::string* engineError) {
-  *item = SourceItem{};
-  item->sourcePath = path;
-  Trancor probe;
-  probe.Probe(path, &item->mediaInfo.video, &item->mediaInfo.audio);
-  if (engineError) *engineError = probe.EngineError();
+std::string WhyNotAdded(const std::string& path, AddRoute route, const SourceList& list) {
+  if (!FileExists(path)) return "no such file";
+  if (IsDirectory(path)) return "a folder";
+  if (route == AddRoute::kDialog && !HasVideoFileExtension(path)) return "not a video file extension";
+  if (::access(path.c_str(), R_OK) != 0) return "not readable";
+  if (list.Contains(path)) return "already in the list";
+  return "";
+}
 
+bool BuildItemFromProfile(const TargetProfile& target, SourceItem* item, std::string* error) {
+  *item = SourceItem{};
   Profile profile;
   if (!profile.Load(target.path)) {
     if (error) *error = "The profile file \"" + target.path + "\" cannot be read.";
@@ -85,8 +89,27 @@ bool BuildSourceItem(const std::string& path, const TargetProfile& target, Sourc
   item->profilePath = target.path;
   item->profileId = target.id;
   item->videoBitrateBps = SelectedVideoBitrateBps(target.path);
-  item->durationSeconds = ParseClock(item->mediaInfo.video.duration);
+  return true;
+}
+
+void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item) {
+  item->mediaInfo = facts;
+  item->durationSeconds = ParseClock(facts.video.duration);
   item->estimatedSize = EstimatedSize(item->videoBitrateBps, item->durationSeconds);
+}
+
+bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
+                     std::string* error, std::string* engineError) {
+  MediaInfo facts;
+  ProbeOutcome probe = ProbeMedia(path, &facts);
+  if (engineError) *engineError = probe.engineError;
+  if (!BuildItemFromProfile(target, item, error)) {
+    item->sourcePath = path;
+    item->mediaInfo = facts;
+    return false;
+  }
+  item->sourcePath = path;
+  ApplyProbedFacts(facts, item);
   return true;
 }
 
@@ -95,18 +118,13 @@ AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
                         const std::function<void(const SourceItem&)>& onAdded,
                         std::chrono::milliseconds pauseAfterEach) {
   AddFilesResult result;
-  auto skip = [&](const std::string& path, const char* why) {
+  auto skip = [&](const std::string& path, std::string why) {
     result.skipped.push_back(path);
-    result.skipReasons.push_back(why);
+    result.skipReasons.push_back(std::move(why));
   };
   for (const std::string& path : paths) {
-    const char* why = nullptr;
-    if (!FileExists(path)) why = "no such file";
-    else if (IsDirectory(path)) why = "a folder";
-    else if (route == AddRoute::kDialog && !HasVideoFileExtension(path)) why = "not a video file extension";
-    else if (::access(path.c_str(), R_OK) != 0) why = "not readable";
-    else if (list.Contains(path)) why = "already in the list";
-    if (why) {
+    std::string why = WhyNotAdded(path, route, list);
+    if (!why.empty()) {
       skip(path, why);
       continue;
     }
@@ -125,6 +143,8 @@ AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
     if (onAdded) onAdded(item);
     if (pauseAfterEach.count() > 0) std::this_thread::sleep_for(pauseAfterEach);
   }
+  // Probes no longer need the engine; the conversions will.
+  if (result.engineError.empty() && !result.added.empty()) result.engineError = EngineProblem();
   return result;
 }
 

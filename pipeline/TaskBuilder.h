@@ -29,10 +29,23 @@ enum class AddRoute { kDialog, kDrop };
 // MPG, MP4, MOV, FLV, AVI, WMV, ASF, RMVB, MKV, VOB, TS, RM, M4V, any case.
 bool HasVideoFileExtension(std::string_view path);
 
+// Why `path` is not added by `route`, as a short phrase ("" when it is):
+// missing, a folder, not a video file extension (dialog route), not readable,
+// already in `list`.
+std::string WhyNotAdded(const std::string& path, AddRoute route, const SourceList& list);
+
+// What every new item gets from the target profile: target extension, engine
+// arguments, list positions, video bit rate. No path and no facts yet. False
+// (with `error`) when the profile cannot be read.
+bool BuildItemFromProfile(const TargetProfile& target, SourceItem* item, std::string* error);
+// Stores a file's probed facts in its item, with its duration in seconds and
+// the estimated size they give at the item's video bit rate.
+void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item);
+
 // Probes the file and fills the item from the target profile. False (with
 // `error`) when the profile cannot be read; a failed probe still gives an
 // item, with empty facts. `engineError` (optional) learns why the probe could
-// not run the engine at all ("" when it ran).
+// not run the engine at all ("" when it ran or was not needed).
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
                      std::string* error, std::string* engineError = nullptr);
 
@@ -42,7 +55,7 @@ struct AddFilesResult {
   std::vector<std::string> skipReasons;  // one per skipped file: why, as a short phrase
   bool profileFailed = false;            // adding stopped at a file
   std::string error;
-  std::string engineError;  // the engine could not probe (missing, no ffmpeg); files were still added
+  std::string engineError;  // the engine cannot run (missing, no ffmpeg); files were still added
 };
 // Adds the files in order, as the route says. `onAdded` (optional) sees each
 // new item after it is in the list; `pauseAfterEach` lets a window redraw.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/Log.h"
@@ -114,6 +115,24 @@ void Trancor::EndRun() {
   process_.reset();
 }
 
+bool Trancor::WaitForEngine() {
+  constexpr std::chrono::milliseconds kCancelCheck{100};
+  const auto deadline = std::chrono::steady_clock::now() + timeout_;
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    if (done_.WaitFor(cancel_ ? std::min(left, kCancelCheck) : left)) return true;
+    if (cancel_ && cancel_->load()) {
+      MLOG("Trancor::Probe, Cancelled");
+      return false;
+    }
+  }
+  // An engine that hangs (a pipe or a device as the source, a broken file)
+  // must not hold up adding files for ever.
+  MLOG("Trancor::Probe, Timeout: %lld ms", static_cast<long long>(timeout_.count()));
+  return false;
+}
+
 bool Trancor::Probe(const std::string& sourcePath, MediaVideoFacts* video,
                     MediaAudioFacts* audio) {
   *video = {};
@@ -136,11 +155,7 @@ bool Trancor::Probe(const std::string& sourcePath, MediaVideoFacts* video,
     CloseFd(&writeFd_);
     return false;
   }
-  bool inTime = done_.WaitFor(timeout_);
-  if (!inTime) {
-    // An engine that hangs (a pipe or a device as the source, a broken
-    // file) must not hold up adding files for ever.
-    MLOG("Trancor::Probe, Timeout: %lld ms", static_cast<long long>(timeout_.count()));
+  if (!WaitForEngine()) {
     EndRun();
     return false;
   }

@@ -10,6 +10,7 @@
 // it calls) and read by the caller only after the done event; the event is
 // the only hand-over.
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ class Trancor {
   bool Probe(const std::string& sourcePath, MediaVideoFacts* video, MediaAudioFacts* audio);
 
   void SetProbeTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+  // Optional: once set (by any thread), a running probe ends the engine and
+  // fails within a tenth of a second.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Why the last probe could not run the engine at all ("" when it ran): the
   // engine is missing or not executable, or it found no ffmpeg to start.
   const std::string& EngineError() const { return engineError_; }
@@ -63,7 +67,12 @@ class Trancor {
   // Ends the engine if it still runs and waits for the reader thread.
   void EndRun();
 
+  // Waits for the reader thread within the time limit; false when the limit
+  // or a cancel came first.
+  bool WaitForEngine();
+
   std::chrono::milliseconds timeout_ = kDefaultProbeTimeout;  // caller's thread
+  const std::atomic<bool>* cancel_ = nullptr;                 // set by another thread
   int readFd_ = -1;   // read by the reader thread; closed by it
   int writeFd_ = -1;  // the engine's copy; closed by the reader thread
   std::unique_ptr<ChildProcess> process_;  // started by the caller, reaped by the reader

@@ -55,6 +55,9 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
         return OpenProgressWindow(owner, std::move(jobs), about_);
       }) {
   MLOG("Enter: CMainDlg::OnInitDialog");
+  probes_ = std::make_unique<ProbePool>([this] {
+    QMetaObject::invokeMethod(this, [this] { ScheduleProbeAnswers(); }, Qt::QueuedConnection);
+  });
   setAcceptDrops(true);
   BuildControls();
   model_.LoadSettings();
@@ -66,10 +69,7 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
 }
 
 CMainDlg::~CMainDlg() {
-  stopWorkers_->store(true);
-  for (AddWorker& worker : workers_) {
-    if (worker.thread.joinable()) worker.thread.join();
-  }
+  probes_.reset();  // running probes end at their next read
   model_.Menu().Release();
 }
 

@@ -5,19 +5,19 @@
 // turns the user's events into its calls and shows its state.
 //
 // Threads: everything runs on the user-interface thread except the probing
-// of added files, which runs on one worker per add; each worker hands its
-// finished items back to this thread.
+// of added files, which runs on a few workers (ProbePool); their answers come
+// back to this thread in batches.
 
 #include <QPointer>
-#include <atomic>
+#include <deque>
 #include <functional>
-#include <list>
+#include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pipeline/ConversionJob.h"
+#include "pipeline/ProbePool.h"
 #include "pipeline/TaskBuilder.h"
 #include "ui/CImgDialogBase.h"
 #include "windowmodels/MainWindowModel.h"
@@ -73,10 +73,14 @@ class CMainDlg : public ui::CImgDialogBase {
   // The selected rows of the source list, in order.
   std::vector<size_t> SelectedRows() const;
 
-  // Adds files as the open-file dialog or a drop does, on a worker.
+  // Adds files as the open-file dialog or a drop does: each file's row comes
+  // at once (its "Info" empty), its facts when its probe answers.
   void AddPaths(const QStringList& paths, AddRoute route);
-  // File-adding workers still running.
-  int PendingAdds() const { return pendingAdds_; }
+  // Files given whose rows or facts have not come yet.
+  int PendingAdds() const;
+  // Waits, with the busy cursor, until every file given has its row and its
+  // facts (the window keeps drawing; the user's input waits).
+  void FinishAdding();
   // Prepares the profile menu now when the start-up tick has not come yet.
   void EnsureProfilesReady();
 
@@ -106,7 +110,7 @@ class CMainDlg : public ui::CImgDialogBase {
   void SourceClicked(int row);
   // The profile controls' enabled state may have changed.
   void ProfileControlsChanged(bool enabled);
-  // A file-adding worker has ended.
+  // Every file given has its row and its facts.
   void AddingFinished();
 
  protected:
@@ -115,17 +119,22 @@ class CMainDlg : public ui::CImgDialogBase {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  struct AddWorker {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done;
+  // A file given whose row is not made yet, with the item it is to get.
+  struct FileToList {
+    std::string path;
+    AddRoute route;
+    std::shared_ptr<const SourceItem> blank;
   };
 
   void BuildControls();
   // The profile, bit-rate and output-folder rows (after the settings are loaded).
   void BuildProfileControls();
-  void OnItemBuilt(SourceItem item);
-  void OnWorkerEnded();
-  void ReapWorkers();
+  void ListSomeFiles();
+  void ScheduleProbeAnswers();
+  void TakeProbeAnswers();
+  // "Clear List": the files not listed yet and their probes are dropped.
+  void ForgetPendingFiles();
+  void CheckAddingFinished();
   void UpdateControls();
   void RefreshTips();
   // The user changed the selection (ignored while rows are being deleted or moved).
@@ -158,9 +167,10 @@ class CMainDlg : public ui::CImgDialogBase {
   CProfileBar* profileBar_ = nullptr;
   COutputFolderBar* outputBar_ = nullptr;
 
-  std::list<AddWorker> workers_;
-  std::shared_ptr<std::atomic<bool>> stopWorkers_ = std::make_shared<std::atomic<bool>>(false);
-  int pendingAdds_ = 0;
+  std::deque<FileToList> toList_;
+  bool listingScheduled_ = false;
+  bool answersScheduled_ = false;
+  std::unique_ptr<ProbePool> probes_;  // made with the window, ends first
 };
 
 }  // namespace mivora

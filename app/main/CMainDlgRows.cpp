@@ -99,6 +99,7 @@ void CMainDlg::OnClearList() {
       ui::kIdFirst) {
     return;
   }
+  ForgetPendingFiles();
   model_.ClearList();
   QScopedValueRollback<bool> changing(rowsChanging_, true);
   list_->setRowCount(0);

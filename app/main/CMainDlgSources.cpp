@@ -1,7 +1,12 @@
-// Adding files to the main window: the open-file dialog and dropping.
+// Adding files to the main window: the open-file dialog and dropping. Rows
+// come at once; the files are probed on the probe pool's workers and their
+// facts fill the rows as the answers come.
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/main/CMainDlg.h"
@@ -51,62 +56,91 @@ void CMainDlg::AddPaths(const QStringList& paths, AddRoute route) {
     MLOG("CMainDlg::AddPaths, no profile to add files with");
     return;
   }
-  ReapWorkers();
-  std::vector<std::string> files;
-  for (const QString& path : paths) files.push_back(path.toStdString());
-
-  // Probing takes a while per file, so it runs on a worker; the finished
-  // items come back to this thread, which alone changes the list and rows.
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  auto stop = stopWorkers_;
-  const SourceList* listed = &model_.Sources();
-  ++pendingAdds_;
-  workers_.push_back({std::thread([this, files, target, route, done, stop, listed] {
-                        for (const std::string& file : files) {
-                          if (stop->load()) break;
-                          if (listed->Contains(file)) continue;  // saves a probe; the append checks again
-                          SourceList built;
-                          AddFilesResult result = AddFiles(built, {file}, target, route);
-                          if (result.profileFailed) {
-                            MLOG("CMainDlg::AddPaths, adding stops at %s: %s", file.c_str(),
-                                 result.error.c_str());
-                            break;
-                          }
-                          std::optional<SourceItem> item = built.At(0);
-                          if (!item || stop->load()) continue;
-                          QMetaObject::invokeMethod(
-                              this, [this, item = std::move(*item)]() mutable { OnItemBuilt(std::move(item)); },
-                              Qt::QueuedConnection);
-                        }
-                        done->store(true);
-                        if (!stop->load()) QMetaObject::invokeMethod(this, [this] { OnWorkerEnded(); }, Qt::QueuedConnection);
-                      }),
-                      done});
-}
-
-void CMainDlg::OnItemBuilt(SourceItem item) {
-  if (!model_.AppendItem(std::move(item))) return;
-  const size_t row = model_.Sources().Count() - 1;
-  list_->AppendRow(RowTexts(row));
-  UpdateControls();
-  emit SourcesChanged();
-}
-
-void CMainDlg::OnWorkerEnded() {
-  --pendingAdds_;
-  ReapWorkers();
-  emit AddingFinished();
-}
-
-void CMainDlg::ReapWorkers() {
-  for (auto it = workers_.begin(); it != workers_.end();) {
-    if (it->done->load()) {
-      it->thread.join();
-      it = workers_.erase(it);
-    } else {
-      ++it;
-    }
+  // Every file of one add gets the same profile: read it once.
+  auto blank = std::make_shared<SourceItem>();
+  std::string error;
+  if (!BuildItemFromProfile(target, blank.get(), &error)) {
+    MLOG("CMainDlg::AddPaths, adding stops: %s", error.c_str());
+    return;
   }
+  for (const QString& path : paths) toList_.push_back({path.toStdString(), route, blank});
+  ListSomeFiles();
+}
+
+void CMainDlg::ListSomeFiles() {
+  listingScheduled_ = false;
+  // A slice per turn of the event loop, so that a folder of a thousand files
+  // does not stop the window; the files keep the order they were given in.
+  constexpr size_t kRowsPerTurn = 50;
+  std::vector<std::string> toProbe;
+  for (size_t n = 0; n < kRowsPerTurn && !toList_.empty(); ++n) {
+    FileToList file = std::move(toList_.front());
+    toList_.pop_front();
+    if (!WhyNotAdded(file.path, file.route, model_.Sources()).empty()) continue;
+    SourceItem item = *file.blank;
+    item.sourcePath = file.path;
+    if (!model_.AppendItem(std::move(item))) continue;
+    list_->AppendRow(RowTexts(model_.Sources().Count() - 1));
+    toProbe.push_back(file.path);
+  }
+  probes_->Add(toProbe);
+  if (!toProbe.empty()) {
+    UpdateControls();
+    emit SourcesChanged();
+  }
+  if (!toList_.empty() && !listingScheduled_) {
+    listingScheduled_ = true;
+    QTimer::singleShot(0, this, [this] { ListSomeFiles(); });
+  }
+  CheckAddingFinished();
+}
+
+void CMainDlg::ScheduleProbeAnswers() {
+  // Answers are taken in batches: one visit shows every answer that came
+  // meanwhile, so many quick probes cost the window a few redraws.
+  constexpr int kAnswerBatchMs = 40;
+  if (answersScheduled_) return;
+  answersScheduled_ = true;
+  QTimer::singleShot(kAnswerBatchMs, this, [this] { TakeProbeAnswers(); });
+}
+
+void CMainDlg::TakeProbeAnswers() {
+  answersScheduled_ = false;
+  bool changed = false;
+  for (ProbePool::Answer& answer : probes_->TakeAnswers()) {
+    // The row may have moved, or gone (deleted, cleared) meanwhile.
+    std::optional<size_t> row = model_.Sources().IndexOf(answer.path);
+    if (!row) continue;
+    model_.Sources().Update(*row, [&](SourceItem& item) { ApplyProbedFacts(answer.facts, &item); });
+    list_->SetRowTexts(static_cast<int>(*row), RowTexts(*row));
+    changed = true;
+  }
+  if (changed) emit SourcesChanged();
+  CheckAddingFinished();
+}
+
+int CMainDlg::PendingAdds() const {
+  return static_cast<int>(toList_.size() + (probes_ ? probes_->Outstanding() : 0));
+}
+
+void CMainDlg::CheckAddingFinished() {
+  if (PendingAdds() == 0) emit AddingFinished();
+}
+
+void CMainDlg::FinishAdding() {
+  if (PendingAdds() == 0) return;
+  MLOG("CMainDlg::FinishAdding, waiting for %d files", PendingAdds());
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QEventLoop wait;
+  connect(this, &CMainDlg::AddingFinished, &wait, &QEventLoop::quit);
+  // Rows, answers and drawing go on; clicks and keys wait until it is done.
+  wait.exec(QEventLoop::ExcludeUserInputEvents);
+  QApplication::restoreOverrideCursor();
+}
+
+void CMainDlg::ForgetPendingFiles() {
+  toList_.clear();
+  probes_->DropQueued();
 }
 
 QStringList CMainDlg::RowTexts(size_t row) const {

@@ -16,6 +16,8 @@ void CMainDlg::OnStart() {
     ui::CDlgMessageBox::Show(QString::fromLatin1(kNoOutputFolder), ui::kMbOk | ui::kMbIconInformation, this);
     return;
   }
+  // Files still being read are part of the batch: their facts are waited for.
+  FinishAdding();
   if (progress_) {
     progress_->close();
     progress_->deleteLater();

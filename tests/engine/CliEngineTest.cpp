@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -31,7 +33,7 @@ bool MatchesWithDigits(const std::string& text, const std::string& expected) {
   return t == text.size();
 }
 
-TEST(CliProbe, PrintsTheTenFieldsInOrder) {
+TEST(CliProbe, PrintsABlockPerFileInTheGivenOrder) {
   std::string folder = test::MakeTempDir("cli");
   std::string clip = folder + "/-clip with 'odd' name.avi";
   test::ClipSpec shape;
@@ -39,22 +41,37 @@ TEST(CliProbe, PrintsTheTenFieldsInOrder) {
   shape.width = 160;
   shape.height = 120;
   test::GenerateClip(clip, shape);
+  std::string other = folder + "/other.mkv";
+  shape.width = 176;
+  shape.height = 144;
+  shape.audio = false;
+  test::GenerateClip(other, shape);
   test::WriteFile(folder + "/notes.txt", "not a video\n");
+  const std::string clipBlock =
+      "file=" + clip + "\nduration=00:00:01\nvideoCodec=mpeg4 \nbitrate=#\nwidth=160\nheight=120\n"
+      "displayAspect=4:3\nframeRate=\naudioCodec=mp3\nsampleRate=44100\naudioBitrate=#\n";
+  const std::string otherBlock =
+      "file=" + other + "\nduration=00:00:01\nvideoCodec=h264 \nbitrate=#\nwidth=176\nheight=144\n"
+      "displayAspect=11:9\nframeRate=\naudioCodec=\nsampleRate=\naudioBitrate=\n";
+  const std::string notesBlock =
+      "file=" + folder + "/notes.txt\nduration=\nvideoCodec=\nbitrate=\nwidth=\nheight=\ndisplayAspect=\n"
+      "frameRate=\naudioCodec=\nsampleRate=\naudioBitrate=\n";
   struct Case {
-    std::string path;
+    std::vector<std::string> paths;
     int exitCode;
     std::string pattern;
   };
   const Case cases[] = {
-      {clip, 0,
-       "duration=00:00:01\nvideoCodec=mpeg4 \nbitrate=#\nwidth=160\nheight=120\n"
-       "displayAspect=4:3\nframeRate=\naudioCodec=mp3\nsampleRate=44100\naudioBitrate=#\n"},
-      {folder + "/notes.txt", 1,
-       "duration=\nvideoCodec=\nbitrate=\nwidth=\nheight=\ndisplayAspect=\nframeRate=\n"
-       "audioCodec=\nsampleRate=\naudioBitrate=\n"},
+      {{clip}, 0, clipBlock},
+      {{folder + "/notes.txt"}, 1, notesBlock},
+      // Many files in one call; one without facts makes the whole call fail.
+      {{other, clip, other}, 0, otherBlock + "\n" + clipBlock + "\n" + otherBlock},
+      {{clip, folder + "/notes.txt", other}, 1, clipBlock + "\n" + notesBlock + "\n" + otherBlock},
   };
   for (const Case& c : cases) {
-    test::CommandResult r = test::RunCommand({kCli, "probe", c.path});
+    std::vector<std::string> command = {kCli, "probe"};
+    command.insert(command.end(), c.paths.begin(), c.paths.end());
+    test::CommandResult r = test::RunCommand(command);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
     EXPECT_TRUE(MatchesWithDigits(r.output, c.pattern))
         << "got:\n" << r.output;

@@ -1,0 +1,44 @@
+#pragma once
+// Describing a source in this process, through libavformat: the text the
+// engine's "-i" run prints about its input (the "Input #0" block with its
+// duration and stream lines), without starting a process. The probe parser
+// reads that text exactly as it reads the engine's.
+//
+// libavformat is loaded on first use. Its log messages are captured per
+// call: a thread that describes a source collects the messages of its own
+// calls, every other thread's messages go where they went before.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace mivora {
+
+// What one probe may spend. A source that needs more (a broken file whose
+// demuxer walks for ever, a file on a stalled disk) counts as not probed.
+struct ProbeLimits {
+  std::chrono::milliseconds time{30000};
+  // Bytes read from the source in all. The engine's own limits on what it
+  // reads to find the streams (5 MB, 5 s of media) apply as well; this one
+  // bounds what a demuxer reads beyond them (indexes, the file's end).
+  int64_t bytes = int64_t{512} << 20;
+  // Optional: once set, the probe ends at its next read.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+enum class DescribeOutcome {
+  kDescribed,    // `text` holds the input's description
+  kNotMedia,     // libavformat cannot read it; `text` says why, as the engine would
+  kStopped,      // a limit or the cancel flag ended it
+  kUnavailable,  // libavformat is missing, or the source is a pipe or a device
+};
+
+// Describes `path` (a local file name, never a protocol address).
+DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimits& limits,
+                                        std::string* text);
+
+// Why libavformat could not be loaded ("" when it was, or was never asked).
+std::string InProcessProbeError();
+
+}  // namespace mivora
