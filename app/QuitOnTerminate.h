@@ -1,0 +1,12 @@
+#pragma once
+// SIGTERM, SIGINT and SIGHUP (the session ending, a terminal's Ctrl+C or
+// hang-up) end the program through its event loop without asking: the
+// windows are destroyed, a running batch is stopped with its unfinished file
+// removed, and the door for later starts is taken down.
+
+namespace mivora {
+
+// Call once, with the application object made.
+void QuitOnTerminate();
+
+}  // namespace mivora
