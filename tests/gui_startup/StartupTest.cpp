@@ -33,6 +33,12 @@ bool LockHeld() {
   return held;
 }
 
+// The running program's log holds `text` (it logs each change of its list).
+bool LogSays(const QString& text) {
+  QFile log(QString::fromStdString(LogFilePath()));
+  return log.open(QIODevice::ReadOnly) && QString::fromUtf8(log.readAll()).contains(text);
+}
+
 class Program {
  public:
   explicit Program(const QStringList& arguments = {}) {
@@ -73,6 +79,9 @@ TEST(Startup, ASecondStartIsRefusedAndTheLockEndsWithTheFirst) {
     Program second;
     EXPECT_TRUE(second.Says(kAlreadyRunning));
     EXPECT_TRUE(LockHeld());
+    // The first one was asked to come to the front, and its log is still whole.
+    EXPECT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("a second start handed over 0 paths")); }, 10000));
+    EXPECT_TRUE(LogSays(QStringLiteral("InstanceChannel, listening")));
   }
 
   // Killed without any chance to clean up: the kernel drops the lock.
@@ -83,12 +92,6 @@ TEST(Startup, ASecondStartIsRefusedAndTheLockEndsWithTheFirst) {
   ASSERT_TRUE(WaitUntil(LockHeld, 20000));
   EXPECT_FALSE(third.Says(kAlreadyRunning, 500));
   EXPECT_EQ(third.process().state(), QProcess::Running);
-}
-
-// The running program's log holds `text` (it logs each change of its list).
-bool LogSays(const QString& text) {
-  QFile log(QString::fromStdString(LogFilePath()));
-  return log.open(QIODevice::ReadOnly) && QString::fromUtf8(log.readAll()).contains(text);
 }
 
 TEST(Startup, ASecondStartWithFilesHandsThemToTheFirstAndEnds) {
