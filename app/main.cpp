@@ -9,6 +9,7 @@
 
 #include "app/about/AboutBox.h"
 #include "app/main/CMainDlg.h"
+#include "app/main/SourceListKeeper.h"
 #include "app/CSplashWnd.h"
 #include "app/progress/LauncherEntryProgress.h"
 #include "app/InstanceChannel.h"
@@ -109,6 +110,10 @@ int main(int argc, char** argv) {
   // The program lives as long as the main window, which hides during a run
   // (a modal loop would end at that) and leaves only through its own close.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The list is kept on disk while the program runs; only the exit the user
+  // chose ("x", then Yes) means it need not come back.
+  mivora::SourceListKeeper keeper(window, mivora::SourceListKeeper::PathIn(userFolder));
+  QObject::connect(&window, &QDialog::finished, &keeper, &mivora::SourceListKeeper::MarkCleanExit);
   QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
   window.installEventFilter(new MappedLogger(&window));
   window.show();
@@ -123,6 +128,8 @@ int main(int argc, char** argv) {
     const std::optional<mivora::SourceItem> last = sources.Count() ? sources.At(sources.Count() - 1) : std::nullopt;
     MLOG("main, source list: %zu files, last: %s", sources.Count(), last ? last->sourcePath.c_str() : "");
   });
+  keeper.OfferRestore();
+  keeper.StartSaving();
   mivora::QuitOnTerminate();
   const int code = app.exec();
   MLOG("Leave: main");

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "pipeline/TaskBuilder.h"
+
 namespace mivora {
 
 namespace {
@@ -94,6 +96,11 @@ bool SameEdits(const EditSettings* a, const EditSettings* b) {
 SavedSourceEntry::SavedSourceEntry(const SavedSourceEntry& other)
     : sourcePath(other.sourcePath),
       profilePath(other.profilePath),
+      profileId(other.profileId),
+      targetExtension(other.targetExtension),
+      engineArgs(other.engineArgs),
+      videoBitrateBps(other.videoBitrateBps),
+      estimatedSize(other.estimatedSize),
       listIndices(other.listIndices),
       editSettings(other.editSettings ? std::make_unique<EditSettings>(*other.editSettings) : nullptr) {}
 
@@ -103,7 +110,9 @@ SavedSourceEntry& SavedSourceEntry::operator=(const SavedSourceEntry& other) {
 }
 
 bool SavedSourceEntry::operator==(const SavedSourceEntry& other) const {
-  return sourcePath == other.sourcePath && profilePath == other.profilePath && listIndices == other.listIndices &&
+  return sourcePath == other.sourcePath && profilePath == other.profilePath && profileId == other.profileId &&
+         targetExtension == other.targetExtension && engineArgs == other.engineArgs &&
+         videoBitrateBps == other.videoBitrateBps && estimatedSize == other.estimatedSize && listIndices == other.listIndices &&
          SameEdits(editSettings.get(), other.editSettings.get());
 }
 
@@ -111,6 +120,11 @@ SavedSourceEntry SavedSourceEntry::Of(const SourceItem& item) {
   SavedSourceEntry entry;
   entry.sourcePath = item.sourcePath;
   entry.profilePath = item.profilePath;
+  entry.profileId = item.profileId;
+  entry.targetExtension = item.targetExtension;
+  entry.engineArgs = item.engineArgs;
+  entry.videoBitrateBps = item.videoBitrateBps;
+  entry.estimatedSize = item.estimatedSize;
   entry.listIndices = item.listIndices;
   if (item.editSettings) entry.editSettings = std::make_unique<EditSettings>(*item.editSettings);
   return entry;
@@ -123,6 +137,11 @@ std::string WriteSavedSourceList(const SavedSourceList& list) {
     out += "item\n";
     out += "path " + Escape(entry.sourcePath) + "\n";
     out += "profile " + Escape(entry.profilePath) + "\n";
+    out += "profileId " + std::to_string(entry.profileId) + "\n";
+    out += "ext " + Escape(entry.targetExtension) + "\n";
+    out += "args " + Escape(entry.engineArgs) + "\n";
+    out += "bitrate " + std::to_string(entry.videoBitrateBps) + "\n";
+    out += "size " + Escape(entry.estimatedSize) + "\n";
     out += "indices";
     for (int32_t index : entry.listIndices) out += " " + std::to_string(index);
     out += "\n";
@@ -189,6 +208,15 @@ SavedListReading ReadSavedSourceList(std::string_view text) {
       if (!unescaped || unescaped->empty()) return refuse("broken " + std::string(key) + where);
       (key == "path" ? entry->sourcePath : entry->profilePath) = std::move(*unescaped);
       (key == "path" ? sawPath : sawProfile) = true;
+    } else if (key == "ext" || key == "args" || key == "size") {
+      std::optional<std::string> unescaped = Unescape(value);
+      if (!unescaped) return refuse("broken " + std::string(key) + where);
+      (key == "ext" ? entry->targetExtension : key == "args" ? entry->engineArgs : entry->estimatedSize) =
+          std::move(*unescaped);
+    } else if (key == "profileId" || key == "bitrate") {
+      const std::optional<int32_t> number = Number<int32_t>(value);
+      if (!number) return refuse("broken " + std::string(key) + where);
+      (key == "profileId" ? entry->profileId : entry->videoBitrateBps) = *number;
     } else if (key == "indices") {
       std::string_view rest = value;
       for (int32_t& index : entry->listIndices) {
@@ -250,6 +278,19 @@ bool SaveSourceListFile(const std::string& path, const SavedSourceList& list) {
     std::remove(temporary.c_str());
     return false;
   }
+  return true;
+}
+
+bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error) {
+  if (!BuildSourceItem(entry.sourcePath, TargetProfile{entry.profilePath, entry.profileId}, item, error))
+    return false;
+  // What the probe found stays; the user's choices come back as they were.
+  item->targetExtension = entry.targetExtension;
+  item->engineArgs = entry.engineArgs;
+  item->videoBitrateBps = entry.videoBitrateBps;
+  item->listIndices = entry.listIndices;
+  item->editSettings = entry.editSettings ? std::make_unique<EditSettings>(*entry.editSettings) : nullptr;
+  if (!entry.estimatedSize.empty()) item->estimatedSize = entry.estimatedSize;
   return true;
 }
 

@@ -32,6 +32,11 @@ inline constexpr size_t kSavedListMaxBytes = 64u << 20;
 struct SavedSourceEntry {
   std::string sourcePath;
   std::string profilePath;
+  int32_t profileId = 0;
+  std::string targetExtension;
+  std::string engineArgs;
+  int32_t videoBitrateBps = 0;
+  std::string estimatedSize;
   std::array<int32_t, kParameterCount> listIndices{};
   std::unique_ptr<EditSettings> editSettings;  // none: the item had no edits
 
@@ -62,5 +67,9 @@ SavedListReading ReadSavedSourceList(std::string_view text);
 // finds the old list or the new one, never a part. False on any failure
 // (the old file then stays).
 bool SaveSourceListFile(const std::string& path, const SavedSourceList& list);
+
+// Rebuilds an item: probes its file again and gives it its saved profile,
+// choices and edits. False (with `error`) when its profile cannot be read.
+bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error);
 
 }  // namespace mivora

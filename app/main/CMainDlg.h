@@ -75,6 +75,8 @@ class CMainDlg : public ui::CImgDialogBase {
 
   // Adds files as the open-file dialog or a drop does, on a worker.
   void AddPaths(const QStringList& paths, AddRoute route);
+  // Appends an item rebuilt from the saved list (see SourceListKeeper).
+  void AddRestoredItem(SourceItem item);
   // File-adding workers still running.
   int PendingAdds() const { return pendingAdds_; }
   // Prepares the profile menu now when the start-up tick has not come yet.

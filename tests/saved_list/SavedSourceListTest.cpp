@@ -24,6 +24,11 @@ SavedSourceList TwoItems() {
   SavedSourceEntry edited;
   edited.sourcePath = "/videos/line\nbreak \\ back\rslash \xff.mkv";
   edited.profilePath = "/profiles/MP4.xml";
+  edited.profileId = 7;
+  edited.targetExtension = "mp4";
+  edited.engineArgs = "-vcodec libx264 -b 1200k \\ \n ";
+  edited.videoBitrateBps = 1228800;
+  edited.estimatedSize = "3.2 MB";
   edited.editSettings = std::make_unique<EditSettings>();
   edited.editSettings->trimEnabled = 1;
   edited.editSettings->trimStart = 5;
