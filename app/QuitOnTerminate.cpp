@@ -16,6 +16,7 @@ namespace {
 
 // Written by the signal handler, read on the event loop's thread.
 int g_signalPipe[2] = {-1, -1};
+bool g_terminateRequested = false;  // the event loop's thread only
 
 void OnSignal(int number) {
   const int saved = errno;
@@ -36,6 +37,7 @@ void QuitOnTerminate() {
   QObject::connect(notifier, &QSocketNotifier::activated, [] {
     char byte = 0;
     while (read(g_signalPipe[0], &byte, 1) == 1) MLOG("QuitOnTerminate, signal %d: ending", byte);
+    g_terminateRequested = true;
     // Not quit(): that asks each window to close, and the main window asks
     // the user, who may not be there any more.
     QCoreApplication::exit(0);
@@ -46,5 +48,7 @@ void QuitOnTerminate() {
   action.sa_flags = SA_RESTART;
   for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaction(number, &action, nullptr);
 }
+
+bool TerminateRequested() { return g_terminateRequested; }
 
 }  // namespace mivora

@@ -8,5 +8,8 @@ namespace mivora {
 
 // Call once, with the application object made.
 void QuitOnTerminate();
+// A signal came: an event loop started after it (the main one after a modal
+// question at start-up) must not run.
+bool TerminateRequested();
 
 }  // namespace mivora

@@ -1,8 +1,8 @@
 // The desktop program: one instance per user session, the splash while the
 // main window builds, then the main window until it is closed.
 #include <QApplication>
-#include <QWindow>
 #include <QStringList>
+#include <QWindow>
 #include <clocale>
 #include <cstdio>
 #include <optional>
@@ -128,9 +128,14 @@ int main(int argc, char** argv) {
     const std::optional<mivora::SourceItem> last = sources.Count() ? sources.At(sources.Count() - 1) : std::nullopt;
     MLOG("main, source list: %zu files, last: %s", sources.Count(), last ? last->sourcePath.c_str() : "");
   });
-  keeper.OfferRestore();
-  keeper.StartSaving();
   mivora::QuitOnTerminate();
+  keeper.OfferRestore();
+  // Ended while the question was open: the saved list stays for next time.
+  if (mivora::TerminateRequested()) {
+    MLOG("Leave: main, ended at start-up");
+    return 0;
+  }
+  keeper.StartSaving();
   const int code = app.exec();
   MLOG("Leave: main");
   return code;

@@ -60,6 +60,15 @@ TEST(ListRecovery, AKilledProgramsListIsOfferedBackAndRestoredOnYes) {
   program.kill();  // no chance to say anything
   ASSERT_TRUE(program.waitForFinished(10000));
 
+  // Started again, it asks; the session ending meanwhile keeps the list for later.
+  QProcess asking;
+  asking.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {});
+  ASSERT_TRUE(WaitUntil([] { return FileSays(LogFilePath(), "ended abnormally with 2 files"); }, 30000));
+  asking.terminate();
+  ASSERT_TRUE(asking.waitForFinished(10000));
+  EXPECT_EQ(asking.exitCode(), 0);
+  EXPECT_TRUE(FileSays(saved, "count 2\n"));
+
   MessageBoxAnswerer answers({1});  // Yes
   Session next(userFolder);
   next.keeper.OfferRestore();
