@@ -66,6 +66,7 @@ void SourceListKeeper::SaveIfChanged() {
     return;
   }
   written_ = std::move(text);
+  ++saves_;
 }
 
 void SourceListKeeper::MarkCleanExit() {

@@ -47,6 +47,8 @@ class SourceListKeeper : public QObject {
   // The program ends by the user's choice: nothing will be offered back.
   void MarkCleanExit();
   bool Restoring() const { return restoring_; }
+  // Files written since this keeper began.
+  int Saves() const { return saves_; }
 
  signals:
   void restoreFinished();
@@ -61,6 +63,7 @@ class SourceListKeeper : public QObject {
   std::string written_;  // what the file holds now, as far as this process knows
   bool saving_ = false;
   bool restoring_ = false;
+  int saves_ = 0;
   QTimer* debounce_ = nullptr;
   QTimer* poll_ = nullptr;
   std::thread worker_;

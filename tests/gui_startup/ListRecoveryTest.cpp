@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -144,6 +145,29 @@ TEST(ListRecovery, RowsComeBackInOrderWithProfilesAndEditsAndTheGoneAreNamed) {
   QTest::qWait(200);
   EXPECT_TRUE(none.Texts().isEmpty());
   EXPECT_EQ(third.window.Model().Sources().Count(), 0u);
+}
+
+TEST(ListRecovery, AThousandFilesAddedQuicklyAreWrittenAFewTimesNotAThousand) {
+  const std::string userFolder = MakeTempDir("user");
+  Session session(userFolder);
+  session.keeper.StartSaving();
+  const int before = session.keeper.Saves();
+  QElapsedTimer clock;
+  clock.start();
+  // A thousand items arriving over about a second, as probing workers hand them in.
+  for (int i = 0; i < 1000; ++i) {
+    SourceItem item;
+    item.sourcePath = "/videos/clip " + std::to_string(i) + ".mp4";
+    item.profilePath = "/profiles/p.xml";
+    session.window.AddRestoredItem(std::move(item));
+    if (i % 10 == 0) QTest::qWait(10);
+  }
+  const qint64 addingMs = clock.elapsed();
+  ASSERT_TRUE(WaitUntil([&] { return FileSays(SourceListKeeper::PathIn(userFolder), "count 1000\n"); }, 10000));
+  const int writes = session.keeper.Saves() - before;
+  EXPECT_GE(writes, 1);
+  // About two a second while files arrive, and the last one after.
+  EXPECT_LE(writes, 3 + static_cast<int>(addingMs / 500)) << addingMs << " ms of adding";
 }
 
 TEST(ListRecovery, ABrokenOrNewerSavedListIsIgnoredWithALogLine) {
