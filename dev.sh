@@ -55,7 +55,8 @@ if [ "$mode" = fuzz ]; then
   CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMIVORA_BUILD_FUZZERS=ON -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
   cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer InProcessProbeFuzzer \
-    ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer
+    ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer HandOverFuzzer \
+    SavedListFuzzer
   for target in "$fuzz"/fuzz/*Fuzzer; do
     corpus="$fuzz/corpus/$(basename "$target")"
     mkdir -p "$corpus"

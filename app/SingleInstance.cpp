@@ -32,6 +32,7 @@ SingleInstance::SingleInstance() {
     outcome_ = Outcome::kFirst;
   } else if (errno == EWOULDBLOCK) {
     outcome_ = Outcome::kAlreadyRunning;
+    KeepExistingLog();  // the log belongs to the running program
   } else {
     MLOG("SingleInstance, cannot lock %s: %s", path.c_str(), std::strerror(errno));
   }

@@ -22,6 +22,8 @@ std::string LogFilePath() { return AppDataFolder("Mivora") + "/Log.txt"; }
 
 void ResetLogForNewRun() { g_firstWrite.store(true); }
 
+void KeepExistingLog() { g_firstWrite.store(false); }
+
 bool LogV(std::string_view module, int position, const char* format, va_list args) {
   size_t slash = module.find_last_of("/\\");
   if (slash != std::string_view::npos) module.remove_prefix(slash + 1);

@@ -35,6 +35,10 @@ std::string LogFilePath();
 // For tests that simulate a second program run.
 void ResetLogForNewRun();
 
+// Appends from the first call on instead of truncating: for a process that
+// writes into the log of another one still running (a second start).
+void KeepExistingLog();
+
 }  // namespace mivora
 
 // Supplies the calling source unit's name and line.

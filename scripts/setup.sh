@@ -15,6 +15,7 @@ packages=(
   locales procps
   xvfb x11-utils imagemagick
   dbus-daemon
+  qt6-wayland weston
   desktop-file-utils appstream xdg-utils dpkg-dev file
 )
 

@@ -1,5 +1,6 @@
 #include "ui/CImgDialogBase.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -67,20 +68,33 @@ void CImgDialogBase::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
     return;
   }
-  // The desktop moves the window when it can (and snaps it as it likes);
-  // otherwise the window follows the cursor itself.
-  if (windowHandle() && windowHandle()->startSystemMove()) {
-    event->accept();
-    return;
-  }
-  dragging_ = true;
-  dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+  // A press alone moves nothing: the move begins once the cursor has gone
+  // a few pixels, so a click stays a click.
+  pressed_ = true;
+  pressAt_ = event->globalPosition().toPoint();
+  dragOffset_ = pressAt_ - frameGeometry().topLeft();
   event->accept();
 }
 
 void CImgDialogBase::mouseMoveEvent(QMouseEvent* event) {
-  if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-    move(event->globalPosition().toPoint() - dragOffset_);
+  if (!(event->buttons() & Qt::LeftButton)) {
+    pressed_ = dragging_ = false;
+    QDialog::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint at = event->globalPosition().toPoint();
+  if (pressed_ && (at - pressAt_).manhattanLength() >= QApplication::startDragDistance()) {
+    pressed_ = false;
+    // The desktop moves the window when it can (the only way on Wayland,
+    // where a window cannot place itself); otherwise it follows the cursor.
+    if (windowHandle() && windowHandle()->startSystemMove()) {
+      event->accept();
+      return;
+    }
+    dragging_ = true;
+  }
+  if (dragging_) {
+    move(at - dragOffset_);
     event->accept();
     return;
   }
@@ -88,7 +102,7 @@ void CImgDialogBase::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CImgDialogBase::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) dragging_ = false;
+  if (event->button() == Qt::LeftButton) pressed_ = dragging_ = false;
   QDialog::mouseReleaseEvent(event);
 }
 

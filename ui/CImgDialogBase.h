@@ -44,8 +44,10 @@ class CImgDialogBase : public QDialog {
 
  private:
   QString title_;
-  bool dragging_ = false;
-  QPoint dragOffset_;  // cursor position inside the window when the drag began
+  bool pressed_ = false;   // the left button is down on the background, not yet moved far
+  bool dragging_ = false;  // the window follows the cursor itself
+  QPoint pressAt_;         // where the press was, on the screen
+  QPoint dragOffset_;      // cursor position inside the window at the press
 };
 
 }  // namespace mivora::ui

@@ -81,6 +81,8 @@ class CMainDlg : public ui::CImgDialogBase {
   // Waits, with the busy cursor, until every file given has its row and its
   // facts (the window keeps drawing; the user's input waits).
   void FinishAdding();
+  // Appends an item rebuilt from the saved list (see SourceListKeeper).
+  void AddRestoredItem(SourceItem item);
   // Prepares the profile menu now when the start-up tick has not come yet.
   void EnsureProfilesReady();
 

@@ -11,6 +11,8 @@
 #include <future>
 
 #include "app/progress/CConvertingTray.h"
+#include "app/progress/DoneNotification.h"
+#include "app/progress/SleepInhibitor.h"
 #include "common/Log.h"
 #include "common/SystemQueries.h"
 #include "ui/CDlgMessageBox.h"
@@ -164,6 +166,7 @@ bool CDlgConverting::Start() {
     Finish();
     return false;
   }
+  awake_ = std::make_unique<SleepInhibitor>(SleepInhibitor::ReasonFor(list_->rowCount()));
   engineText_ = new QSocketNotifier(runner_->EngineFd(), QSocketNotifier::Read, this);
   connect(engineText_, &QSocketNotifier::activated, this, [this] { runner_->OnEngineTextReady(); });
   secondTimer_->start();
@@ -267,6 +270,9 @@ void CDlgConverting::OnBatchCompleted(const BatchSummary& summary) {
   if (finishing_) return;
   secondTimer_->stop();
   tray_->StopAnimation();
+  awake_.reset();
+  // Nobody watches a window in the tray or minimised: the desktop says it.
+  if ((isHidden() || isMinimized()) && !summary.shuttingDown) NotifyBatchDone(summary.Text());
   RestoreFromTray();
   TaskbarSetValue(0, 0, 100);
   // With the computer shutting down nobody is there to answer a notice.
@@ -306,6 +312,7 @@ void CDlgConverting::Finish() {
   cancelButton_->setEnabled(false);
   autoShutdownBox_->setEnabled(false);
   secondTimer_->stop();
+  awake_.reset();
   tray_->Remove();
   // The main window comes back however the batch ended, so the program is
   // never left without a visible window.

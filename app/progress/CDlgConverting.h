@@ -44,6 +44,7 @@ class CImageCheckBox;
 class CProgressListCtrl;
 }  // namespace ui
 class CConvertingTray;
+class SleepInhibitor;
 
 class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   Q_OBJECT
@@ -152,6 +153,8 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   QSocketNotifier* engineText_ = nullptr;
   QTimer* secondTimer_ = nullptr;
   std::function<void(QWidget*)> aboutHandler_;
+  // Held from the start of the batch to its end; keeps the computer awake.
+  std::unique_ptr<SleepInhibitor> awake_;
 
   // Window's thread only.
   QPoint placeBeforeTray_;

@@ -9,9 +9,16 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
+#include "app/InstanceChannel.h"
 #include "app/SingleInstance.h"
+#include "common/Log.h"
+#include "tests/support/TestMedia.h"
 #include "tests/support/GuiTestSupport.h"
 
 namespace mivora::test {
@@ -26,10 +33,17 @@ bool LockHeld() {
   return held;
 }
 
+// The running program's log holds `text` (it logs each change of its list).
+bool LogSays(const QString& text) {
+  QFile log(QString::fromStdString(LogFilePath()));
+  return log.open(QIODevice::ReadOnly) && QString::fromUtf8(log.readAll()).contains(text);
+}
+
 class Program {
  public:
-  Program() {
+  explicit Program(const QStringList& arguments = {}) {
     process_.setProgram(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"));
+    process_.setArguments(arguments);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();
   }
@@ -65,6 +79,9 @@ TEST(Startup, ASecondStartIsRefusedAndTheLockEndsWithTheFirst) {
     Program second;
     EXPECT_TRUE(second.Says(kAlreadyRunning));
     EXPECT_TRUE(LockHeld());
+    // The first one was asked to come to the front, and its log is still whole.
+    EXPECT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("a second start handed over 0 paths")); }, 10000));
+    EXPECT_TRUE(LogSays(QStringLiteral("InstanceChannel, listening")));
   }
 
   // Killed without any chance to clean up: the kernel drops the lock.
@@ -75,6 +92,78 @@ TEST(Startup, ASecondStartIsRefusedAndTheLockEndsWithTheFirst) {
   ASSERT_TRUE(WaitUntil(LockHeld, 20000));
   EXPECT_FALSE(third.Says(kAlreadyRunning, 500));
   EXPECT_EQ(third.process().state(), QProcess::Running);
+}
+
+TEST(Startup, ASecondStartWithFilesHandsThemToTheFirstAndEnds) {
+  QTemporaryDir dir;
+  const QString clip = dir.filePath(QStringLiteral("handed over.mp4"));
+  GenerateClip(clip.toStdString());
+  Program first;
+  ASSERT_TRUE(WaitUntil(LockHeld, 20000)) << "the first start never took the lock";
+  ASSERT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("InstanceChannel, listening")); }, 20000));
+
+  // Started elsewhere with a relative name, as a file manager may do.
+  QProcess second;
+  second.setWorkingDirectory(dir.path());
+  second.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"),
+               {QStringLiteral("handed over.mp4"), QStringLiteral("missing.mp4")});
+  ASSERT_TRUE(WaitUntil([&] { return second.state() == QProcess::NotRunning; }, 20000))
+      << "the second start did not end";
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_FALSE(second.readAllStandardError().contains(kAlreadyRunning));
+
+  EXPECT_TRUE(WaitUntil([&] { return LogSays(QStringLiteral("source list: 1 files, last: ") + clip); }, 30000))
+      << "the first program's list never got the file";
+  EXPECT_EQ(first.process().state(), QProcess::Running);
+  EXPECT_TRUE(LockHeld());
+
+  // The session's end (SIGTERM) closes the program as its own exit does:
+  // status 0, the door taken down, the lock free.
+  first.process().terminate();
+  ASSERT_TRUE(first.process().waitForFinished(20000));
+  EXPECT_EQ(first.process().exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.process().exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(InstanceChannel::SocketPath())));
+  EXPECT_FALSE(LockHeld());
+}
+
+TEST(Startup, OnWaylandTheMainWindowIsMappedAndTheProgramEndsCleanly) {
+  if (QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty())
+    GTEST_SKIP() << "needs weston (Debian package weston)";
+  if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqwayland-generic.so")))
+    GTEST_SKIP() << "needs Qt's Wayland platform (Debian package qt6-wayland)";
+  const QString socket = QStringLiteral("mivora-test-%1").arg(QCoreApplication::applicationPid());
+  QProcess weston;
+  weston.setProcessChannelMode(QProcess::MergedChannels);
+  weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--socket=") + socket,
+                                          QStringLiteral("--idle-time=0"), QStringLiteral("--no-config")});
+  const QString socketPath = qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + socket;
+  if (!WaitUntil([&] { return QFile::exists(socketPath) || weston.state() == QProcess::NotRunning; }, 15000) ||
+      weston.state() == QProcess::NotRunning) {
+    const QByteArray said = weston.readAll();
+    weston.kill();
+    weston.waitForFinished(5000);
+    GTEST_SKIP() << "weston did not start here: " << said.right(600).toStdString();
+  }
+
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+  env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+  env.remove(QStringLiteral("DISPLAY"));
+  program.setProcessEnvironment(env);
+  program.setProcessChannelMode(QProcess::MergedChannels);
+  program.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {});
+  EXPECT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("main window mapped (wayland)")); }, 30000))
+      << program.readAll().right(2000).toStdString();
+  program.terminate();
+  EXPECT_TRUE(program.waitForFinished(20000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0) << program.readAll().right(2000).toStdString();
+  weston.terminate();
+  if (!weston.waitForFinished(5000)) weston.kill();
+  weston.waitForFinished(5000);
 }
 
 }  // namespace

@@ -89,6 +89,14 @@ TEST(Skin, DialogBaseIgnoresEnterAndEscapeAndMovesByItsBackground) {
   EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
 
   const QPoint before = dialog.pos();
+  // A press with a wobble of a pixel is a click: the window stays.
+  QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(100, 100));
+  QMouseEvent wobble(QEvent::MouseMove, QPointF(101, 100), dialog.mapToGlobal(QPointF(101, 100)), Qt::NoButton,
+                     Qt::LeftButton, {});
+  QApplication::sendEvent(&dialog, &wobble);
+  QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(101, 100));
+  EXPECT_EQ(dialog.pos(), before);
+
   QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(100, 100));
   QMouseEvent move(QEvent::MouseMove, QPointF(140, 130), dialog.mapToGlobal(QPointF(140, 130)), Qt::NoButton,
                    Qt::LeftButton, {});

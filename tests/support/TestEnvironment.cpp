@@ -86,6 +86,10 @@ void SetUpTestEnvironment() {
   setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root + "/runtime").c_str(), 1);
   setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
+  // No test talks to the machine's login manager or the user's desktop: the
+  // buses are the ones a test starts itself, or none.
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + g_root + "/runtime/no-system-bus").c_str(), 1);
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
   SetProgramFolder(MIVORA_PROGRAM_DIR);
   SetShutdownAction([](int mode) {
     std::lock_guard<std::mutex> lock(g_shutdownMutex);

@@ -1,0 +1,17 @@
+// Items that come back from the saved list after an abnormal end.
+#include "app/main/CMainDlg.h"
+
+namespace mivora {
+
+void CMainDlg::AddRestoredItem(SourceItem item) {
+  const std::string path = item.sourcePath;
+  OnItemBuilt(std::move(item));
+  // An edited item's tooltip is its edit summary.
+  const SourceList& sources = model_.Sources();
+  for (size_t row = 0; row < sources.Count(); ++row) {
+    if (sources.At(row)->sourcePath == path) model_.RefreshEditSummary(row);
+  }
+  RefreshTips();
+}
+
+}  // namespace mivora

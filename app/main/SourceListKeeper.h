@@ -1,0 +1,73 @@
+#pragma once
+// Keeps the main window's source list in the per-user folder while the
+// program runs, so that it survives a crash, a kill or a power cut:
+// "SourceList.txt" (windowmodels/SavedSourceList.h), replaced atomically,
+// written at most twice a second however fast the list changes, and checked
+// every two seconds for changes no signal announces (edits, profiles).
+// The "x" button's exit marks it clean; any other end leaves it unclean, and
+// the next start offers its files back.
+//
+// Threads: the window's thread, except the restoring worker, which probes
+// the files and hands each rebuilt item to the window's thread.
+
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "windowmodels/SavedSourceList.h"
+
+class QTimer;
+
+namespace mivora {
+
+class CMainDlg;
+
+inline constexpr const char* kRestoreQuestion = "Mivora did not close normally. Restore the %1 files of its list?";
+
+class SourceListKeeper : public QObject {
+  Q_OBJECT
+
+ public:
+  SourceListKeeper(CMainDlg& window, std::string path);
+  ~SourceListKeeper() override;
+
+  static std::string PathIn(const std::string& userFolder) { return userFolder + "/SourceList.txt"; }
+
+  // After an abnormal end: asks whether to restore the saved files and, on
+  // Yes, rebuilds them on a worker. Saving starts once that is settled.
+  void OfferRestore();
+  // The list is written from now on as it changes.
+  void StartSaving();
+  // Writes now if the list changed (the window's thread).
+  void SaveIfChanged();
+  // The program ends by the user's choice: nothing will be offered back.
+  void MarkCleanExit();
+  bool Restoring() const { return restoring_; }
+  // Files written since this keeper began.
+  int Saves() const { return saves_; }
+
+ signals:
+  void restoreFinished();
+
+ private:
+  void RestoreOnWorker(std::vector<SavedSourceEntry> entries);
+  void OnRestoreEnded(const QStringList& missing);
+  SavedSourceList CurrentList() const;
+
+  CMainDlg& window_;
+  std::string path_;
+  std::string written_;  // what the file holds now, as far as this process knows
+  bool saving_ = false;
+  bool restoring_ = false;
+  int saves_ = 0;
+  QTimer* debounce_ = nullptr;
+  QTimer* poll_ = nullptr;
+  std::thread worker_;
+  std::atomic<bool> stop_{false};
+};
+
+}  // namespace mivora

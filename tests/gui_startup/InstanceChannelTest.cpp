@@ -1,0 +1,139 @@
+// The door a second start knocks at: the message it sends, who may send it,
+// which paths get through, and a running door that drops what it must.
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+
+#include "app/HandOverMessage.h"
+#include "app/InstanceChannel.h"
+#include "tests/support/GuiTestSupport.h"
+
+namespace mivora::test {
+namespace {
+
+TEST(HandOverMessage, ReadsWholeMessagesWaitsForCutOnesAndRefusesTheRest) {
+  const std::vector<std::string> paths = {"/a b/c.mp4", "/x\ny/\xff\xfe.mkv", "/"};
+  const std::string message = EncodeHandOver(paths);
+  std::vector<std::string> read;
+  ASSERT_EQ(ParseHandOver(message, &read), HandOverParse::kComplete);
+  EXPECT_EQ(read, paths);
+  // Every cut of a good message asks for more.
+  for (size_t cut = 0; cut < message.size(); ++cut) {
+    EXPECT_EQ(ParseHandOver(std::string_view(message).substr(0, cut), &read), HandOverParse::kIncomplete) << cut;
+    EXPECT_TRUE(read.empty());
+  }
+  ASSERT_EQ(ParseHandOver(EncodeHandOver({}), &read), HandOverParse::kComplete);
+  EXPECT_TRUE(read.empty());
+
+  const std::string longPath = "/" + std::string(PATH_MAX, 'a');
+  std::string tooMany(kHandOverHeader);
+  for (size_t i = 0; i <= kHandOverMaxPaths; ++i) tooMany += std::string("/f") + '\0';
+  tooMany += '\0';
+  const struct {
+    std::string bytes;
+    const char* why;
+  } refused[] = {
+      {"GET / HTTP/1.1\r\n", "another protocol"},
+      {"MVR-OPEN 2\n", "another version"},
+      {message + "x", "bytes after the end"},
+      {EncodeHandOver({longPath}), "a path longer than any path"},
+      {std::string(kHandOverHeader) + longPath, "a path still arriving that is already too long"},
+      {tooMany, "more paths than allowed"},
+      {std::string(kHandOverHeader) + std::string(kHandOverMaxBytes, '/'), "more bytes than allowed"},
+  };
+  for (const auto& row : refused) {
+    EXPECT_EQ(ParseHandOver(row.bytes, &read), HandOverParse::kInvalid) << row.why;
+    EXPECT_TRUE(read.empty()) << row.why;
+  }
+}
+
+TEST(InstanceChannel, OnlyAPeerOfTheGivenUserPasses) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+  EXPECT_TRUE(PeerHasUid(pair[0], getuid()));
+  EXPECT_FALSE(PeerHasUid(pair[0], getuid() + 1));
+  close(pair[0]);
+  close(pair[1]);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  EXPECT_FALSE(PeerHasUid(pipeEnds[0], getuid())) << "a pipe has no peer to vouch for";
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+}
+
+TEST(InstanceChannel, OnlyAbsolutePathsOfExistingFilesAndFoldersGetThrough) {
+  QTemporaryDir dir;
+  const std::string folder = QFile::encodeName(dir.path()).toStdString();
+  const std::string file = folder + "/clip; rm -rf ~.mp4";
+  QFile(QString::fromStdString(file)).open(QIODevice::WriteOnly);
+  const std::string fifo = folder + "/pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const QStringList usable = UsableHandedOverPaths(
+      {file, "relative.mp4", folder + "/missing.mp4", fifo, folder, "", "/dev/null"});
+  EXPECT_EQ(usable, (QStringList{QString::fromStdString(file), dir.path()}));
+}
+
+TEST(InstanceChannel, DeliversAMessageAndDropsMalformedOrEndlessSenders) {
+  QTemporaryDir dir;
+  const std::string path = QFile::encodeName(dir.path()).toStdString() + "/door";
+  InstanceChannel channel;
+  ASSERT_TRUE(channel.Listen(path));
+  std::vector<QStringList> received;
+  channel.SetReceiver([&](const QStringList& paths) { received.push_back(paths); });
+
+  // A malformed sender is cut off and nothing is delivered.
+  QLocalSocket bad;
+  bad.connectToServer(QString::fromStdString(path));
+  ASSERT_TRUE(WaitUntil([&] { return bad.state() == QLocalSocket::ConnectedState; }, 5000));
+  bad.write("GET / HTTP/1.1\r\n\r\n");
+  EXPECT_TRUE(WaitUntil([&] { return bad.state() == QLocalSocket::UnconnectedState; }, 5000));
+
+  // A sender pouring bytes without end is cut off at the limit.
+  QLocalSocket endless;
+  endless.connectToServer(QString::fromStdString(path));
+  ASSERT_TRUE(WaitUntil([&] { return endless.state() == QLocalSocket::ConnectedState; }, 5000));
+  endless.write(kHandOverHeader.data(), kHandOverHeader.size());
+  const QByteArray chunk(64 * 1024, '/');
+  EXPECT_TRUE(WaitUntil([&] {
+    if (endless.bytesToWrite() < chunk.size()) endless.write(chunk);
+    return endless.state() == QLocalSocket::UnconnectedState;
+  }, 20000));
+  EXPECT_TRUE(received.empty());
+
+  // A real second start (the blocking sender, on its own thread) gets through.
+  std::atomic<bool> taken{false};
+  std::thread sender([&] { taken = InstanceChannel::HandOver(path, {dir.path(), QStringLiteral("/no/such")}, 10000); });
+  EXPECT_TRUE(WaitUntil([&] { return !received.empty(); }, 10000));
+  sender.join();
+  EXPECT_TRUE(taken);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], QStringList{dir.path()});
+}
+
+TEST(InstanceChannel, MessagesBeforeTheReceiverWaitForIt) {
+  QTemporaryDir dir;
+  const std::string path = QFile::encodeName(dir.path()).toStdString() + "/door";
+  InstanceChannel channel;
+  ASSERT_TRUE(channel.Listen(path));
+  std::atomic<bool> taken{false};
+  std::thread sender([&] { taken = InstanceChannel::HandOver(path, {}, 10000); });
+  EXPECT_TRUE(WaitUntil([&] { return taken.load(); }, 10000));
+  sender.join();
+  int delivered = 0;
+  channel.SetReceiver([&](const QStringList& paths) { delivered += paths.isEmpty() ? 1 : 100; });
+  EXPECT_EQ(delivered, 1);
+  EXPECT_FALSE(InstanceChannel::HandOver(QFile::encodeName(dir.path()).toStdString() + "/nobody", {}, 300));
+}
+
+}  // namespace
+}  // namespace mivora::test
