@@ -15,6 +15,7 @@
 #include "platform/ParentDeath.h"
 #include "tools/trancor/FfmpegArguments.h"
 #include "tools/trancor/RecordSplitter.h"
+#include "tools/trancor/SourceFacts.h"
 #include "tools/trancor/TrancorExitCodes.h"
 
 namespace mivora::trancor {
@@ -154,7 +155,7 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path());
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), ReadSourceFacts(alias.Path()));
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;
