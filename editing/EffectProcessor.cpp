@@ -1,6 +1,7 @@
 #include "editing/EffectProcessor.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,7 +13,6 @@ namespace mivora {
 namespace {
 
 
-inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(v <= 0 ? 0 : (v >= 255 ? 255 : v)); }
 
 // Bytes of a chroma plane beyond its (width / 2) x (height / 2) grid (odd
 // sizes only) pass through unchanged.
@@ -53,17 +53,6 @@ void ShiftRow(const uint8_t* src, uint8_t* dst, int width, int shift, int blankL
   std::memset(dst, fill, static_cast<size_t>(first));
   std::memcpy(dst + first, src + first + shift, static_cast<size_t>(end - first));
   std::memset(dst + end, fill, static_cast<size_t>(width - end));
-}
-
-// value' = (value - center) * multiplier / divisor + offset, truncated, then
-// clamped; the caller keeps every product inside 32 bits.
-template <int kCenter, int kDivisor>
-MIVORA_VECTOR_KERNEL void ScaleAround(const uint8_t* __restrict in, uint8_t* __restrict out, size_t count,
-                                      int multiplier, int offset) {
-  for (size_t i = 0; i < count; ++i) {
-    const int value = (in[i] - kCenter) * multiplier / kDivisor + offset;
-    out[i] = static_cast<uint8_t>(value <= 0 ? 0 : (value >= 255 ? 255 : value));
-  }
 }
 
 // Output columns x of one half (count of them: `columns`) take source column
@@ -171,32 +160,61 @@ const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int 
   return out;
 }
 
+namespace {
+
+// The engine's "negval" of 8-bit limited-range YUV: a sample clipped to its
+// range (luma 16..235, chroma 16..240) and mirrored inside it.
+const uint8_t* NegatedLuma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(235 + 16 - std::clamp(i, 16, 235));
+    return t;
+  }();
+  return table.data();
+}
+const uint8_t* NegatedChroma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(240 + 16 - std::clamp(i, 16, 240));
+    return t;
+  }();
+  return table.data();
+}
+
+// Luma that a lutyuv table leaves alone is still clipped to 16..235.
+const uint8_t* ClippedLuma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(std::clamp(i, 16, 235));
+    return t;
+  }();
+  return table.data();
+}
+
+}  // namespace
+
+// Effect 3: all three planes negated, as the engine does.
 const YuvFrame& EffectProcessor::Invert(const YuvFrame& in) {
   YuvFrame& out = Output(kInvert, in);
   if (in.lumaBytes() == 0) return out;
-  const uint8_t* __restrict src = in.Y();
-  uint8_t* __restrict dst = out.Y();
-  const size_t count = in.lumaBytes();
-  for (size_t i = 0; i < count; ++i) dst[i] = static_cast<uint8_t>(255 - src[i]);
-  std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), NegatedLuma());
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), NegatedChroma());
   return out;
 }
 
+// Effect 4: luma kept (clipped), both chroma planes negated, as the engine does.
 const YuvFrame& EffectProcessor::FlipColor(const YuvFrame& in) {
   YuvFrame& out = Output(kFlipColor, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
-  const size_t grid = static_cast<size_t>(in.chromaWidth()) * in.chromaRows();
-  std::memcpy(out.U(), in.V(), grid);
-  std::memcpy(out.V(), in.U(), grid);
-  CopyChromaTail(in, out);
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), NegatedChroma());
   return out;
 }
 
 const YuvFrame& EffectProcessor::Gray(const YuvFrame& in) {
   YuvFrame& out = Output(kGray, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
   std::memset(out.U(), 128, 2 * in.chromaBytes());
   return out;
 }
@@ -204,37 +222,30 @@ const YuvFrame& EffectProcessor::Gray(const YuvFrame& in) {
 const YuvFrame& EffectProcessor::AgedFilm(const YuvFrame& in) {
   YuvFrame& out = Output(kAged, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
   std::memset(out.U(), 116, in.chromaBytes());
   std::memset(out.V(), 134, in.chromaBytes());
   return out;
 }
 
-// Y' = (Y - 16) k / 100 + b + 16; chroma (C - 128) k s / 10000 + 128 unless s
-// is 100; divisions truncate, results clamp to 0..255. Values that keep the
-// products within 32 bits (any sensible setting) are computed directly, the
-// rest through a table per call.
+// The engine's colour table: Y' = (Y - 16) k / 100 + b + 16 and C' = (C - 128)
+// k s / 10000 + 128 for both chroma planes (saturation 100 included),
+// evaluated in double precision, truncated toward zero and clamped to 0..255.
 const YuvFrame& EffectProcessor::Colour(const YuvFrame& in, int brightness, int contrast,
                                         int saturation) {
   YuvFrame& out = Output(kColour, in);
   if (in.lumaBytes() == 0) return out;
-  const int64_t chromaFactor = int64_t{contrast} * saturation;
-  const bool direct = std::abs(contrast) <= (1 << 20) && std::abs(brightness) <= (1 << 20) &&
-                      chromaFactor >= -(1 << 24) && chromaFactor <= (1 << 24);
-  if (direct) {
-    ScaleAround<16, 100>(in.Y(), out.Y(), in.lumaBytes(), contrast, brightness + 16);
-    if (saturation != 100)
-      ScaleAround<128, 10000>(in.U(), out.U(), 2 * in.chromaBytes(), static_cast<int>(chromaFactor), 128);
-  } else {
-    uint8_t luma[256], chroma[256];
-    for (int i = 0; i < 256; ++i) {
-      luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
-      chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
-    }
-    MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
-    if (saturation != 100) MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
+  auto clamped = [](double value) {
+    if (!(value > 0)) return uint8_t{0};  // NaN too
+    return value >= 255 ? uint8_t{255} : static_cast<uint8_t>(static_cast<int>(value));
+  };
+  uint8_t luma[256], chroma[256];
+  for (int i = 0; i < 256; ++i) {
+    luma[i] = clamped((i - 16.0) * contrast / 100 + brightness + 16);
+    chroma[i] = clamped((i - 128.0) * contrast * saturation / 10000 + 128);
   }
-  if (saturation == 100) std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
   return out;
 }
 

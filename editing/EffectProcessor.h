@@ -4,6 +4,9 @@
 // operation. Output frames live until the next call and are re-created only
 // when the incoming frame's size changes; the processor owns them, and the
 // scratch buffers too, so a frame of unchanged size allocates nothing.
+//
+// The colour table, invert and flip colour do exactly what the engine's
+// lutyuv filters do to the output, so that the pane shows the file.
 
 #include <array>
 #include <cstdint>
@@ -25,7 +28,8 @@ class EffectProcessor {
   const YuvFrame& Gray(const YuvFrame& in);     // effect 5
   const YuvFrame& AgedFilm(const YuvFrame& in);  // effect 6
   // Brightness, contrast and saturation as the edit settings store them
-  // (contrast and saturation in percent).
+  // (contrast and saturation in percent); chroma is scaled by contrast x
+  // saturation, as the engine does.
   const YuvFrame& Colour(const YuvFrame& in, int brightness, int contrast, int saturation);
   // Modes 0-3 anaglyphs, 4 interleaved, 5 side by side; any other mode
   // returns a copy of the frame.

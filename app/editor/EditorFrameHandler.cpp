@@ -62,6 +62,11 @@ void EditorFrameHandler::PrepareContext(const EditSettings& e, const Region& reg
 const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
   const YuvFrame* frame = &scaled_;
   if (e.effectsEnabled) {
+    // In the engine's order: the colour values first, and only with effects
+    // 0 to 2 (the colour effects are tables of their own and replace them).
+    const bool neutral = e.brightness == 0 && e.contrast == 100 && e.saturation == 100;
+    if (!neutral && e.effect < kEffectInvert)
+      frame = &effects_.Colour(*frame, e.brightness, e.contrast, e.saturation);
     if (e.flipVertical) frame = &effects_.FlipVertical(*frame);
     if (e.flipHorizontal) frame = &effects_.FlipHorizontal(*frame);
     switch (e.effect) {
@@ -73,8 +78,6 @@ const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
       case kEffectAgedFilm: frame = &effects_.AgedFilm(*frame); break;
       default: break;
     }
-    if (e.brightness != 0 || e.contrast != 100 || e.saturation != 100)
-      frame = &effects_.Colour(*frame, e.brightness, e.contrast, e.saturation);
   }
   if (e.stereoEnabled) frame = &effects_.Stereo(*frame, e.stereoMode, e.stereoDepth);
   return *frame;

@@ -104,23 +104,35 @@ Picture RefUnsharp(const Picture& in, int amount) {
   return out;
 }
 
+// The engine's negval: limited-range samples (luma 16..235, chroma 16..240)
+// clipped and mirrored inside their range.
+uint8_t NegLuma(uint8_t s) { return static_cast<uint8_t>(251 - std::clamp<int>(s, 16, 235)); }
+uint8_t NegChroma(uint8_t s) { return static_cast<uint8_t>(256 - std::clamp<int>(s, 16, 240)); }
+
 Picture RefInvert(const Picture& in) {
   Picture out = in;
-  for (auto& s : out.y) s = static_cast<uint8_t>(255 - s);
+  for (auto& s : out.y) s = NegLuma(s);
+  for (auto& s : out.u) s = NegChroma(s);
+  for (auto& s : out.v) s = NegChroma(s);
   return out;
+}
+
+// Luma a lutyuv table leaves alone is still clipped to 16..235.
+void ClipLuma(Picture& p) {
+  for (auto& s : p.y) s = static_cast<uint8_t>(std::clamp<int>(s, 16, 235));
 }
 
 Picture RefFlipColor(const Picture& in) {
   Picture out = in;
-  ForChroma(in, out, [&](int, int, int k) {
-    out.u[k] = in.v[k];
-    out.v[k] = in.u[k];
-  });
+  ClipLuma(out);
+  for (auto& s : out.u) s = NegChroma(s);
+  for (auto& s : out.v) s = NegChroma(s);
   return out;
 }
 
 Picture RefGray(const Picture& in) {
   Picture out = in;
+  ClipLuma(out);
   std::fill(out.u.begin(), out.u.end(), 128);
   std::fill(out.v.begin(), out.v.end(), 128);
   return out;
@@ -128,18 +140,19 @@ Picture RefGray(const Picture& in) {
 
 Picture RefAgedFilm(const Picture& in) {
   Picture out = in;
+  ClipLuma(out);
   std::fill(out.u.begin(), out.u.end(), 116);
   std::fill(out.v.begin(), out.v.end(), 134);
   return out;
 }
 
+// Computed as the engine's expression evaluator does: in doubles, truncated.
 Picture RefColour(const Picture& in, int b, int k, int s) {
+  auto clamp = [](double v) { return static_cast<uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v)); };
   Picture out = in;
-  for (auto& y : out.y) y = static_cast<uint8_t>(Clamp((long(y) - 16) * k / 100 + b + 16));
-  if (s != 100) {
-    for (auto& u : out.u) u = static_cast<uint8_t>(Clamp((long(u) - 128) * k * s / 10000 + 128));
-    for (auto& v : out.v) v = static_cast<uint8_t>(Clamp((long(v) - 128) * k * s / 10000 + 128));
-  }
+  for (auto& y : out.y) y = clamp((y - 16.0) * k / 100 + b + 16);
+  for (auto& u : out.u) u = clamp((u - 128.0) * k * s / 10000 + 128);
+  for (auto& v : out.v) v = clamp((v - 128.0) * k * s / 10000 + 128);
   return out;
 }
 
