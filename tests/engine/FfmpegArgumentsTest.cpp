@@ -102,6 +102,13 @@ TEST(FfmpegArguments, HighDynamicRangeSourcesAreToneMappedToBt709) {
     EXPECT_EQ(ValueOf(f.argv, "-color_trc"), "bt709");
     EXPECT_EQ(ValueOf(f.argv, "-colorspace"), "bt709");
   }
+  // A file that names neither primaries nor matrix is taken as BT.2020.
+  SourceFacts untagged;
+  untagged.transfer = Transfer::kPq;
+  untagged.primariesUnknown = untagged.matrixUnknown = true;
+  EXPECT_EQ(ValueOf(BuildConversionCommand(c, c.input, untagged).argv, "-vf"),
+            std::string("[in]setparams=color_primaries=bt2020:colorspace=bt2020nc,") + kToneMapToSdr +
+                ",hflip[out]");
   for (Transfer transfer : {Transfer::kUnknown, Transfer::kStandard}) {
     SourceFacts sdr;
     sdr.transfer = transfer;

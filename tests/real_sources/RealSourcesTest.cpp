@@ -65,6 +65,18 @@ TEST(RealSources, HdrSourcesAreToneMappedToSdr) {
   }
 }
 
+// A PQ file that names only its transfer (no primaries, no matrix) is taken
+// as BT.2020 and tone-mapped like a fully tagged one.
+TEST(RealSources, HdrSourceWithoutColourNamesIsConverted) {
+  std::string dir = test::MakeTempDir("hdr");
+  test::GenerateHdrClip(dir + "/tagged.mp4", test::HdrTransfer::kPq);
+  test::GenerateHdrClip(dir + "/untagged.mp4", test::HdrTransfer::kPq, 1.0, false);
+  ASSERT_EQ(test::VideoStreamField(dir + "/untagged.mp4", "color_primaries"), "unknown");
+  std::string out = Convert(dir + "/untagged.mp4", kH264Mp4);
+  EXPECT_EQ(test::VideoStreamField(out, "color_transfer"), "bt709");
+  EXPECT_NEAR(test::MeanLumaAt(out, 0.5), test::MeanLumaAt(dir + "/tagged.mp4", 0.5, kReferenceToneMap), 6);
+}
+
 // Of two audio tracks, the one marked default is converted, not the first.
 TEST(RealSources, TheDefaultAudioTrackIsUsed) {
   for (const char* name : {"/two.mp4", "/two.mkv"}) {

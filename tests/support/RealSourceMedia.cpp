@@ -53,12 +53,16 @@ std::vector<double> Rises(const std::vector<std::pair<double, std::string>>& val
 
 }  // namespace
 
-void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds) {
-  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25,format=yuv420p10le", "-f", "lavfi", "-i",
-          "sine=frequency=440:sample_rate=44100", "-t", Seconds(seconds), "-c:v", "libx264", "-profile:v",
-          "high10", "-pix_fmt", "yuv420p10le", "-color_primaries", "bt2020", "-color_trc",
-          transfer == HdrTransfer::kPq ? "smpte2084" : "arib-std-b67", "-colorspace", "bt2020nc",
-          "-color_range", "tv", "-c:a", "aac", "file:" + path});
+void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds, bool namesColours) {
+  std::vector<std::string> args = {
+      "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25,format=yuv420p10le", "-f", "lavfi", "-i",
+      "sine=frequency=440:sample_rate=44100", "-t", Seconds(seconds), "-c:v", "libx264", "-profile:v",
+      "high10", "-pix_fmt", "yuv420p10le", "-color_trc",
+      transfer == HdrTransfer::kPq ? "smpte2084" : "arib-std-b67", "-color_range", "tv"};
+  if (namesColours)
+    args.insert(args.end(), {"-color_primaries", "bt2020", "-colorspace", "bt2020nc"});
+  args.insert(args.end(), {"-c:a", "aac", "file:" + path});
+  Ffmpeg(args);
 }
 
 void GenerateTwoAudioTrackClip(const std::string& path, double seconds) {

@@ -11,8 +11,10 @@ namespace mivora::test {
 
 enum class HdrTransfer { kPq, kHlg };
 // A 320x240, 10-bit 4:2:0 H.264 (High 10) clip tagged BT.2020 with the
-// transfer, of a moving test picture, with sound.
-void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds = 1.0);
+// transfer, of a moving test picture, with sound. Without `namesColours` only
+// the transfer is tagged (primaries and matrix left unspecified).
+void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds = 1.0,
+                     bool namesColours = true);
 
 // A clip with two audio tracks: the first stereo and silent, the second mono,
 // a loud tone, marked as the default track. The extension picks the container.

@@ -55,6 +55,15 @@ std::string PixelFormatFor(const EngineCommand& command, const std::string& enco
   return "";  // msvideo1 (RGB only), stream copy, or an encoder not of the profiles
 }
 
+// The tone mapping cannot convert from colours the file leaves unnamed; PQ
+// and HLG come with BT.2020, so that is what such a file is taken to hold.
+std::string ToneMapping(const SourceFacts& source) {
+  std::string assumed;
+  if (source.primariesUnknown) assumed += "color_primaries=bt2020";
+  if (source.matrixUnknown) assumed += std::string(assumed.empty() ? "" : ":") + "colorspace=bt2020nc";
+  return (assumed.empty() ? "" : "setparams=" + assumed + ",") + kToneMapToSdr;
+}
+
 }  // namespace
 
 FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
@@ -84,7 +93,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   }
   const bool toneMap = source.HighDynamicRange() && !command.noVideo;
   VideoFilterGraph filters = BuildVideoFilterGraph(
-      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? kToneMapToSdr : ""});
+      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : ""});
   if (!filters.ok) {
     result.error = filters.error;
     return result;

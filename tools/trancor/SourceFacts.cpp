@@ -26,6 +26,8 @@ SourceFacts ReadSourceFacts(const std::string& path) {
         case AVCOL_TRC_UNSPECIFIED: facts.transfer = Transfer::kUnknown; break;
         default: facts.transfer = Transfer::kStandard; break;
       }
+      facts.primariesUnknown = video->color_primaries == AVCOL_PRI_UNSPECIFIED;
+      facts.matrixUnknown = video->color_space == AVCOL_SPC_UNSPECIFIED;
       const AVPixFmtDescriptor* pixels = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(video->format));
       if (pixels) facts.bitsPerSample = pixels->comp[0].depth;
     }

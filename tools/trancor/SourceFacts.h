@@ -12,6 +12,9 @@ struct SourceFacts {
   bool readable = false;  // libavformat opened the file and found a video stream
   Transfer transfer = Transfer::kUnknown;
   int bitsPerSample = 0;  // of the video stream's pixel format; 0 when unknown
+  // The file does not say its primaries or its matrix (an HDR source is then
+  // taken as BT.2020, the only primaries PQ and HLG are used with).
+  bool primariesUnknown = false, matrixUnknown = false;
 
   bool HighDynamicRange() const { return transfer == Transfer::kPq || transfer == Transfer::kHlg; }
 };
