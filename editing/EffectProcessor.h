@@ -31,12 +31,13 @@ class EffectProcessor {
   // (contrast and saturation in percent); chroma is scaled by contrast x
   // saturation, as the engine does.
   const YuvFrame& Colour(const YuvFrame& in, int brightness, int contrast, int saturation);
-  // Modes 0-3 anaglyphs, 4 interleaved, 5 side by side; any other mode
-  // returns a copy of the frame.
+  // Modes 0-3 anaglyphs, 4 interleaved, 5 side by side, as the engine makes
+  // them (colours through full-range RGB, black where a view has no
+  // picture); any other mode returns a copy of the frame.
   const YuvFrame& Stereo(const YuvFrame& in, int mode, int depth);
 
  private:
-  enum Slot { kFlipV, kFlipH, kSharpen, kBlur, kColour, kInvert, kGray, kAged, kFlipColor, k3D, kSlots };
+  enum Slot { kFlipV, kFlipH, kSharpen, kBlur, kColour, kInvert, kGray, kAged, kFlipColor, k3D, kFullRange, kSlots };
   YuvFrame& Output(Slot slot, const YuvFrame& in);
   const YuvFrame& UnsharpMask(Slot slot, const YuvFrame& in, int factor);
   void Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out);

@@ -224,5 +224,19 @@ TEST(EditGraph, FlipAndCropKeepTheBandsRegion) {
   }
 }
 
+// Side by side with depth 10 on a white picture: each half moves its picture
+// 5 columns apart, so exactly columns 155..164 are black (the way back from
+// planar RGB must not move them).
+TEST(EditGraph, SideBySideBlackColumnsStayInPlace) {
+  EditGraph g = BuildEditGraph("", StereoOptions{5, 10});
+  ASSERT_TRUE(g.ok) << g.error;
+  auto f = RenderFrame("color=white:size=320x16,format=yuv420p", g.graph, 320, 16);
+  for (int x = 150; x < 170; ++x) {
+    bool black = x >= 155 && x <= 164;
+    if (black) EXPECT_LT(At(f, 320, x, 8).g, 40) << x;
+    else EXPECT_GT(At(f, 320, x, 8).g, 215) << x;
+  }
+}
+
 }  // namespace
 }  // namespace mivora::trancor

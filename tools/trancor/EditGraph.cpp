@@ -201,6 +201,11 @@ std::string Window(int k, int d) {
          ":ih:" + std::to_string(d) + ":0:black";
 }
 
+// From the planar RGB the 3D modes work in back to 8-bit 4:2:0. Debian's
+// ffmpeg converts planar RGB straight to 4:2:0 with columns out of place
+// (a black band at columns 155..164 lands at 154..161), through 4:4:4 exactly.
+constexpr const char* kBackToYuv = "format=yuv444p,format=yuv420p";
+
 std::string StereoGraph(const std::string& in, const StereoOptions& s, const std::string& out) {
   int depth = s.depth;
   if (s.mode >= 0 && s.mode <= 3) {
@@ -211,17 +216,17 @@ std::string StereoGraph(const std::string& in, const StereoOptions& s, const std
     static const char* const kFarKeeps[] = {"r=0", "r=0:b=0", "r=0:g=0", "b=0"};
     return in + "format=gbrp,split[near][far];[near]" + Window(nearShift, d) + ",lutrgb=" +
            kNearKeeps[s.mode] + "[n];[far]" + Window(-nearShift, d) + ",lutrgb=" + kFarKeeps[s.mode] +
-           "[f];[n][f]blend=all_mode=addition,format=yuv420p" + out;
+           "[f];[n][f]blend=all_mode=addition," + kBackToYuv + out;
   }
   if (s.mode == 4) {
     // Interleaved rows: even rows from the view moved by +depth, odd rows by -depth.
     return in + "format=gbrp,split[even][odd];[even]" + Shift(depth) + "[e];[odd]" + Shift(-depth) +
-           "[o];[e][o]blend=all_expr='if(mod(Y\\,2)\\,B\\,A)',format=yuv420p" + out;
+           "[o];[e][o]blend=all_expr='if(mod(Y\\,2)\\,B\\,A)'," + kBackToYuv + out;
   }
   // Side by side: both halves at half width, moved apart by depth / 2 each.
   int half = depth / 2;
   return in + "format=gbrp,scale=trunc(iw/2):ih:flags=neighbor,split[left][right];[left]" +
-         Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack,format=yuv420p" + out;
+         Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack," + kBackToYuv + out;
 }
 
 // The editor shows the region its crop band covers, flipped and edited, with
