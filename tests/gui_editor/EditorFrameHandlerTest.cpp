@@ -126,6 +126,7 @@ TEST(EditorFrameHandlerTest, TextIsScaledWithThePane) {
   edits.fontFace = "DejaVu Sans";
   edits.fontSize = 216;  // a fifth of the frame's height
   edits.textColor = 0x0000FF;  // red
+  edits.textAlpha = 255;       // opaque (0 draws nothing, as in the output)
   edits.textLeft = 960, edits.textTop = 540;
   Render(handler, edits, frame, QSize(320, 200));
   const QImage& pane = handler.Picture();
