@@ -1,6 +1,26 @@
 #include "pipeline/MediaInfo.h"
 
+#include <cmath>
+#include <cstdlib>
+
 namespace mivora {
+
+int ClockwiseRotation(const MediaVideoFacts& video) {
+  if (video.rotation.empty()) return 0;
+  double counterClockwise = std::strtod(video.rotation.c_str(), nullptr);
+  if (!std::isfinite(counterClockwise)) return 0;
+  // The nearest quarter turn, as the engine rounds it.
+  long quarters = std::lround(-counterClockwise / 90.0) % 4;
+  return static_cast<int>((quarters + 4) % 4) * 90;
+}
+
+DisplayedSize DisplayedFrameSize(const MediaVideoFacts& video) {
+  int width = std::atoi(video.width.c_str()), height = std::atoi(video.height.c_str());
+  if (width <= 0 || height <= 0) return {};
+  int turn = ClockwiseRotation(video);
+  if (turn == 90 || turn == 270) return {height, width};
+  return {width, height};
+}
 
 std::vector<std::pair<std::string_view, std::string_view>> MediaInfoFields(const MediaInfo& info) {
   const MediaVideoFacts& v = info.video;

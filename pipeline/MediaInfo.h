@@ -19,6 +19,10 @@ struct MediaVideoFacts {
   std::string height;         // pixels, digits
   std::string displayAspect;  // "4:3"
   std::string frameRate;      // "29.97"; empty for a whole-number rate
+  // The display matrix's turn from the stream's side data, counter-clockwise
+  // degrees as the engine prints them ("-90.00" for a portrait phone clip);
+  // empty when the stream has none. Not one of the ten listed fields.
+  std::string rotation;
 };
 
 // The audio group: the facts of the (last listed) audio stream.
@@ -32,6 +36,18 @@ struct MediaInfo {
   MediaVideoFacts video;
   MediaAudioFacts audio;
 };
+
+// How the picture is turned for display, clockwise: 0, 90, 180 or 270 (the
+// engine turns its output the same way).
+int ClockwiseRotation(const MediaVideoFacts& video);
+
+// The size of the frame as shown, in pixels: the probed width and height,
+// exchanged for a quarter turn; 0 x 0 when the probe found no size.
+struct DisplayedSize {
+  int width = 0;
+  int height = 0;
+};
+DisplayedSize DisplayedFrameSize(const MediaVideoFacts& video);
 
 // The ten fields as (name, value) pairs in their fixed order: duration,
 // videoCodec, bitrate, width, height, displayAspect, frameRate, audioCodec,

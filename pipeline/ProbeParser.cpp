@@ -8,7 +8,7 @@
 namespace mivora {
 namespace {
 
-enum class LineKind { kOther, kDuration, kVideo, kAudio };
+enum class LineKind { kOther, kDuration, kVideo, kAudio, kDisplayMatrix };
 
 size_t IndentOf(std::string_view line) {
   size_t n = 0;
@@ -34,7 +34,9 @@ LineKind StreamKind(std::string_view rest) {
 }
 
 // Sorts the lines and skips every metadata block ("Metadata:" and the lines
-// indented deeper than it), whose values are free text from the file.
+// indented deeper than it), whose values are free text from the file. A
+// stream's "Side data:" block is the engine's own; its display matrix line
+// counts.
 class LineClassifier {
  public:
   LineKind Classify(std::string_view line) {
@@ -44,8 +46,17 @@ class LineClassifier {
       if (indent > metadataIndent_) return LineKind::kOther;
       metadataIndent_ = kNone;
     }
+    if (sideDataIndent_ != kNone) {
+      if (indent > sideDataIndent_)
+        return StartsWith(rest, "displaymatrix: rotation of ") ? LineKind::kDisplayMatrix : LineKind::kOther;
+      sideDataIndent_ = kNone;
+    }
     if (rest == "Metadata:") {
       metadataIndent_ = indent;
+      return LineKind::kOther;
+    }
+    if (rest == "Side data:" && (indent == 4 || indent == 6)) {
+      sideDataIndent_ = indent;
       return LineKind::kOther;
     }
     if (indent == 2 && StartsWith(rest, "Duration: ")) return LineKind::kDuration;
@@ -56,6 +67,7 @@ class LineClassifier {
  private:
   static constexpr size_t kNone = static_cast<size_t>(-1);
   size_t metadataIndent_ = kNone;
+  size_t sideDataIndent_ = kNone;
 };
 
 void StoreMatch(const Pattern& pattern, std::string_view line, std::string* field) {
@@ -96,6 +108,15 @@ void ParseVideoLine(std::string_view line, MediaVideoFacts* video) {
   StoreMatch(kRate, line, &video->frameRate);
 }
 
+// "displaymatrix: rotation of -90.00 degrees" -> "-90.00".
+void ParseDisplayMatrixLine(std::string_view line, MediaVideoFacts* video) {
+  static const Pattern kRotation("rotation of -?\\d+(\\.\\d+)? degrees");
+  std::string_view found = kRotation.FindText(line);
+  if (found.empty()) return;
+  found.remove_prefix(std::string_view("rotation of ").size());
+  video->rotation.assign(found.substr(0, found.find(' ')));
+}
+
 void ParseAudioLine(std::string_view line, MediaAudioFacts* audio) {
   static const Pattern kCodec("Audio: [a-zA-Z\\d]+");
   static const Pattern kSampleRate("\\d+ Hz");
@@ -121,6 +142,7 @@ void RemoveLabels(MediaVideoFacts* video, MediaAudioFacts* audio) {
 
 bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudioFacts* audio) {
   bool durationSeen = false;
+  bool inVideoStream = false;  // side data belongs to the stream listed last
   LineClassifier classifier;
   size_t start = 0;
   // Only complete lines: the text after the last "\n" is not examined.
@@ -134,10 +156,16 @@ bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudi
         ParseDurationLine(line, video);
         break;
       case LineKind::kVideo:
+        inVideoStream = true;
+        video->rotation.clear();  // a later video stream brings its own turn, or none
         ParseVideoLine(line, video);
         break;
       case LineKind::kAudio:
+        inVideoStream = false;
         ParseAudioLine(line, audio);
+        break;
+      case LineKind::kDisplayMatrix:
+        if (inVideoStream) ParseDisplayMatrixLine(line, video);
         break;
       case LineKind::kOther:
         break;

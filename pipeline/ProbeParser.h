@@ -6,7 +6,9 @@
 // lines count:
 //   - the input's duration line, "  Duration: ..." (two blanks of indent);
 //   - its stream lines, "    Stream #I:S...: Video: ..." and "...: Audio: ..."
-//     (four blanks of indent).
+//     (four blanks of indent);
+//   - in a video stream's "Side data:" block, its display matrix line,
+//     "displaymatrix: rotation of -90.00 degrees" (the rotation field).
 // Lines of the input's metadata block ("  Metadata:" and the entries below
 // it) and anything else (a title, a comment or a file name that merely holds
 // "Duration:" or "Video:") are ignored. A later matching line replaces the

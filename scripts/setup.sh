@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libgl-dev
   libtinyxml2-dev libre2-dev libfontconfig-dev libcurl4-openssl-dev libzip-dev
-  ffmpeg libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  ffmpeg libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libavfilter-dev
   libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2 fontconfig

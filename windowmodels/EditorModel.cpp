@@ -45,6 +45,7 @@ EditorModel::EditorModel(const EditSettings* existing, int frameWidth, int frame
   if (frameWidth > 0 && frameHeight > 0) {
     frameWidth_ = frameWidth;
     frameHeight_ = frameHeight;
+    frameSizeKnown_ = true;
   }
   if (working_.cropEnabled)
     crop_ = {working_.cropLeft, working_.cropTop, working_.cropRight, working_.cropBottom};
@@ -62,6 +63,7 @@ void EditorModel::SetFrameSize(int width, int height) {
   if (width <= 0 || height <= 0) return;
   frameWidth_ = width;
   frameHeight_ = height;
+  frameSizeKnown_ = true;
   if (!working_.cropEnabled) crop_ = {0, 0, width, height};
 }
 

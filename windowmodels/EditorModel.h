@@ -37,15 +37,22 @@ class EditorModel {
   static constexpr int kMaxStereoDepth = 50;
 
   // `existing`: the source's record, copied into the working record (none:
-  // all groups off). The frame size is the probed one; 0 means unknown.
+  // all groups off). The frame size is the source's frame as shown: the
+  // probed size, sides exchanged for a track turned a quarter; 0 means
+  // unknown. Every position, limit and crop edge is in its pixels, whatever
+  // size the player's frames reach the window at.
   EditorModel(const EditSettings* existing, int frameWidth, int frameHeight);
 
   const EditSettings& Working() const { return working_; }
   bool Changed() const { return changed_; }
   int FrameWidth() const { return frameWidth_; }
   int FrameHeight() const { return frameHeight_; }
-  // Every frame tells its real size; the crop page follows it while the
-  // crop group is off.
+  // False while the frame size is the default one (the probe gave none).
+  bool FrameSizeKnown() const { return frameSizeKnown_; }
+  // The source's frame as shown, when the player tells it (a source the
+  // probe could not measure, or measured differently); the crop page follows
+  // it while the crop group is off. Frames scaled down to fit the player's
+  // block never come here.
   void SetFrameSize(int width, int height);
 
   // Saving (a page's "OK", or "Yes" to the close question): clears the
@@ -137,6 +144,7 @@ class EditorModel {
   bool changed_ = false;
   int frameWidth_ = kDefaultFrameWidth;
   int frameHeight_ = kDefaultFrameHeight;
+  bool frameSizeKnown_ = false;
   CropEdges crop_;
 };
 

@@ -1,10 +1,12 @@
 #include "app/editor/EditorFrameHandler.h"
 
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "common/Log.h"
@@ -36,8 +38,20 @@ EditorFrameHandler::Region EditorFrameHandler::CropRegion(const EditSettings& e,
   return {0, 0, width, height};
 }
 
-void EditorFrameHandler::PrepareContext(const EditSettings& e, const Region& region, QSize pane) {
-  CropKey key{e.cropEnabled, e.cropLeft, e.cropTop, e.cropRight, e.cropBottom};
+EditorFrameHandler::Region EditorFrameHandler::InFrame(const Region& r) const {
+  // Edges beyond the frame (a record made for another size) are kept inside it.
+  const QSize source = SourceSize();
+  auto scale = [](int value, int to, int from) {
+    return std::clamp(static_cast<int>(std::lround(double(value) * to / from)), 0, to);
+  };
+  const int left = scale(r.left, frameWidth_, source.width()), top = scale(r.top, frameHeight_, source.height());
+  const int right = scale(r.left + r.width, frameWidth_, source.width());
+  const int bottom = scale(r.top + r.height, frameHeight_, source.height());
+  return {left, top, right - left, bottom - top};
+}
+
+void EditorFrameHandler::PrepareContext(const Region& region, QSize pane) {
+  CropKey key{1, region.left, region.top, region.left + region.width, region.top + region.height};
   if (!(key == cropKey_)) {
     cropKey_ = key;
     madeOnce_ = false;
@@ -120,9 +134,16 @@ void EditorFrameHandler::DrawText(const EditSettings& e, const Region& region) {
 }
 
 void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region) {
-  if (watermarkPath_ != e.picturePath || watermark_.isNull()) {
+  // Loaded once per path, and again only when the file changes: a picture
+  // that has gone or cannot be read is not tried on every frame, and is
+  // reported once.
+  const QFileInfo file(QString::fromStdString(e.picturePath));
+  const qint64 stamp = file.exists() ? file.lastModified().toMSecsSinceEpoch() : 0;
+  if (watermarkPath_ != e.picturePath || watermarkStamp_ != stamp) {
     watermarkPath_ = e.picturePath;
-    if (!watermark_.load(QString::fromStdString(e.picturePath)))
+    watermarkStamp_ = stamp;
+    watermark_ = QImage();
+    if (!watermark_.load(file.filePath()) && unreadable_.insert(e.picturePath).second)
       MLOG("EditorFrameHandler::DrawPicture, cannot load: %s", e.picturePath.c_str());
   }
   if (watermark_.isNull()) return;
@@ -139,8 +160,9 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
 }
 
 void EditorFrameHandler::Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height,
-                                QSize paneSize) {
+                                QSize sourceSize, QSize paneSize) {
   if (width <= 0 || height <= 0) return;
+  sourceSize_ = sourceSize;
   if (source_.width() != width || source_.height() != height) source_ = YuvFrame(width, height);
   std::memcpy(source_.Y(), planes.y, source_.lumaBytes());
   std::memcpy(source_.U(), planes.u, source_.chromaBytes());
@@ -154,9 +176,12 @@ void EditorFrameHandler::Rerender(const EditSettings& edits, QSize paneSize) {
   if (pane.isEmpty() || width <= 0 || height <= 0) return;
   frameWidth_ = width;
   frameHeight_ = height;
-  const Region region = CropRegion(edits, width, height);
+  // The crop edges and the positions are source pixels; the scaler reads
+  // the handed-over frame, which may be the source scaled down.
+  const QSize source = SourceSize();
+  const Region region = CropRegion(edits, source.width(), source.height());
 
-  PrepareContext(edits, region, pane);
+  PrepareContext(InFrame(region), pane);
   if (scaled_.width() != pane.width() || scaled_.height() != pane.height())
     scaled_ = YuvFrame(pane.width(), pane.height());
   YuvPlanes destination{scaled_.Y(), scaled_.U(), scaled_.V()};

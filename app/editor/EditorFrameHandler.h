@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <set>
+#include <string>
 
 #include "editing/EditSettings.h"
 #include "editing/EffectProcessor.h"
@@ -26,19 +28,28 @@ class EditorFrameHandler {
   EditorFrameHandler& operator=(const EditorFrameHandler&) = delete;
 
   // Renders one `width` x `height` frame with `edits` for a pane of
-  // `paneSize`, whose sides are cut down to multiples of 8. A pane or frame
-  // without area renders nothing. The frame is kept (the planes need to
-  // live only during the call).
-  void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize paneSize);
+  // `paneSize`, whose sides are cut down to multiples of 8. The edits'
+  // crop edges and positions are in pixels of the source frame of
+  // `sourceSize`, which the frame shows (scaled down when the player had to
+  // shrink it); an empty `sourceSize` means the frame's own size. A pane or
+  // frame without area renders nothing. The frame is kept (the planes need
+  // to live only during the call).
+  void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize sourceSize,
+              QSize paneSize);
+  void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize paneSize) {
+    Render(edits, planes, width, height, QSize(), paneSize);
+  }
   // Renders the kept frame again, for edits made while the player is paused
   // or stopped; nothing before the first frame.
   void Rerender(const EditSettings& edits, QSize paneSize);
 
   // The last rendered picture, pane-sized; null before the first frame.
   const QImage& Picture() const { return picture_; }
-  // The last frame's size; 0 before the first frame.
+  // The last frame's size as handed over; 0 before the first frame.
   int FrameWidth() const { return frameWidth_; }
   int FrameHeight() const { return frameHeight_; }
+  // The source frame the edits' pixels refer to.
+  QSize SourceSize() const { return sourceSize_.isEmpty() ? QSize(frameWidth_, frameHeight_) : sourceSize_; }
   // How many scaling contexts were made so far.
   int ContextsMade() const { return contextsMade_; }
 
@@ -51,7 +62,9 @@ class EditorFrameHandler {
     int left, top, width, height;
   };
   static Region CropRegion(const EditSettings& edits, int width, int height);
-  void PrepareContext(const EditSettings& edits, const Region& region, QSize pane);
+  // `region` (source pixels) in the pixels of the handed-over frame, inside it.
+  Region InFrame(const Region& region) const;
+  void PrepareContext(const Region& frameRegion, QSize pane);
   const YuvFrame& ApplyEffects(const EditSettings& edits);
   void DrawText(const EditSettings& edits, const Region& region);
   void DrawPicture(const EditSettings& edits, const Region& region);
@@ -63,12 +76,15 @@ class EditorFrameHandler {
   int contextsMade_ = 0;
 
   int frameWidth_ = 0, frameHeight_ = 0;
+  QSize sourceSize_;  // empty: the frame's own size
   YuvFrame source_;  // the last frame from the player
   YuvFrame scaled_;  // the pane-sized frame
   EffectProcessor effects_;
   QImage picture_;
-  QImage watermark_;         // the loaded picture watermark
+  QImage watermark_;           // the loaded picture watermark
   std::string watermarkPath_;  // the path it was loaded from
+  qint64 watermarkStamp_ = 0;  // that file's modification time then (0: none)
+  std::set<std::string> unreadable_;  // pictures already reported as unreadable
 };
 
 }  // namespace mivora

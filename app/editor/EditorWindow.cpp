@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/editor/EditorPages.h"
 #include "app/editor/EditorPanes.h"
 #include "app/editor/TransportControls.h"
 #include "common/Log.h"
+#include "platform/PlayerSharedBlock.h"
 #include "preview/PlayStatic.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"
@@ -26,7 +28,19 @@ constexpr QRect kRightPane(349, 36, 322, 204);
 constexpr QRect kPageArea(14, 314, 657, 172);
 const char* const kTabCaptions[EditorWindow::kPageCount] = {"Trim", "Crop", "Effects", "Text", "Picture", "3D"};
 
-int ToInt(const std::string& digits) { return std::atoi(digits.c_str()); }
+// The size of the source frame as shown, from the player's status text
+// ("<width>x<height>"); empty when it does not tell.
+QSize StatusFrameSize(const char* status) {
+  if (status == nullptr) return {};
+  const std::string text(status, strnlen(status, playerblock::kStatusBytes));
+  const size_t open = text.find('<');
+  const size_t cross = open == std::string::npos ? open : text.find('x', open);
+  if (cross == std::string::npos || text.find('>', cross) == std::string::npos) return {};
+  const long width = std::strtol(text.c_str() + open + 1, nullptr, 10);
+  const long height = std::strtol(text.c_str() + cross + 1, nullptr, 10);
+  if (width <= 0 || height <= 0 || width > 65535 || height > 65535) return {};
+  return QSize(static_cast<int>(width), static_cast<int>(height));
+}
 
 }  // namespace
 
@@ -36,8 +50,10 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
   std::string path;
   list_.Update(row_, [&](SourceItem& item) {
     path = item.sourcePath;
-    model_ = std::make_unique<EditorModel>(item.editSettings.get(), ToInt(item.mediaInfo.video.width),
-                                           ToInt(item.mediaInfo.video.height));
+    // The editor works in the source frame as shown: a track turned a
+    // quarter shows its frame with the sides exchanged.
+    const DisplayedSize shown = DisplayedFrameSize(item.mediaInfo.video);
+    model_ = std::make_unique<EditorModel>(item.editSettings.get(), shown.width, shown.height);
   });
   if (!model_) model_ = std::make_unique<EditorModel>(nullptr, 0, 0);
   MLOG("EditorWindow::EditorWindow, File: %s", path.c_str());
@@ -165,13 +181,22 @@ int EditorWindow::ForwardFrame(int, YuvPlanes* planes, int width, int height) {
 
 void EditorWindow::OnFrame(const YuvPlanes& planes, int width, int height) {
   if (width <= 0 || height <= 0) return;
-  handler_.Render(model_->Working(), planes, width, height, rightPane_->size());
-  rightPane_->SetPicture(handler_.Picture());
-  if (model_->FrameWidth() != width || model_->FrameHeight() != height) {
-    model_->SetFrameSize(width, height);
+  // Frames too large for the player's block arrive scaled down, so their
+  // size is not the source's. The player's status tells the source frame as
+  // shown; it replaces the model's size only where the probe gave none or
+  // another one (the frame's own size is the last resort).
+  QSize shown = StatusFrameSize(player_->m_pszStatus);
+  if (shown.isEmpty() && !model_->FrameSizeKnown()) shown = QSize(width, height);
+  if (!shown.isEmpty() && shown != QSize(model_->FrameWidth(), model_->FrameHeight())) {
+    MLOG("EditorWindow::OnFrame, the source frame is %dx%d, not %dx%d", shown.width(), shown.height(),
+         model_->FrameWidth(), model_->FrameHeight());
+    model_->SetFrameSize(shown.width(), shown.height());
     pages_[currentPage_]->Refresh();
     if (currentPage_ == kCropPage) band_->SetBand(model_->CropBand(player_->width(), player_->height()));
   }
+  handler_.Render(model_->Working(), planes, width, height, QSize(model_->FrameWidth(), model_->FrameHeight()),
+                  rightPane_->size());
+  rightPane_->SetPicture(handler_.Picture());
   emit frameRendered(++framesRendered_);
 }
 

@@ -40,7 +40,9 @@ TEST(EditorModelTest, OpensOnACopyOfTheSourcesRecordAndTheProbedSize) {
   EXPECT_EQ(fresh.Crop().right, 720);
   EXPECT_EQ(fresh.TrimStartText(), "00:00:00");
   EXPECT_EQ(fresh.BrightnessLabel(), "Brightness: 0");
-  fresh.SetFrameSize(320, 240);  // the first frame tells the real size
+  EXPECT_FALSE(fresh.FrameSizeKnown());
+  fresh.SetFrameSize(320, 240);  // the player tells the real size
+  EXPECT_TRUE(fresh.FrameSizeKnown());
   EXPECT_EQ(fresh.Crop().right, 320);
   EXPECT_EQ(fresh.Crop().bottom, 240);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/editor/EditorFrameHandler.h"
+#include "common/Log.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace mivora {
@@ -171,6 +172,65 @@ TEST(EditorFrameHandlerTest, PictureIsScaledPlacedAndKeptInsideThePane) {
   Render(handler, edits, frame, QSize(320, 200));
   EXPECT_EQ(handler.Picture().pixelColor(60, 30), QColor(0, 255, 0));
   EXPECT_NE(handler.Picture().pixelColor(66, 34), QColor(0, 255, 0));
+}
+
+// A frame that reaches the pane scaled down (a 4K source through the
+// player's block) shows the same as the full-size one: the crop edges and
+// the positions are in source pixels, mapped onto the smaller frame.
+TEST(EditorFrameHandlerTest, ScaledDownFramesShowTheSourcesCrop) {
+  EditSettings edits;
+  edits.cropEnabled = 1;
+  edits.cropLeft = 320, edits.cropTop = 0, edits.cropRight = 640, edits.cropBottom = 240;  // top right quarter
+  edits.textEnabled = 1;
+  edits.watermarkText = "X";
+  edits.fontSize = 40;
+  edits.textColor = 0x0000FF;  // red
+  edits.textLeft = 480, edits.textTop = 120;
+  YuvFrame full = Bands(640, 480, 240, 480), half = Bands(320, 240, 120, 240);
+  EditorFrameHandler atSource, scaled;
+  Render(atSource, edits, full, QSize(320, 240));
+  YuvPlanes planes{half.Y(), half.U(), half.V()};
+  scaled.Render(edits, planes, 320, 240, QSize(640, 480), QSize(320, 240));
+  EXPECT_EQ(scaled.FrameWidth(), 320);
+  EXPECT_EQ(scaled.SourceSize(), QSize(640, 480));
+  const QImage& a = atSource.Picture();
+  const QImage& b = scaled.Picture();
+  ASSERT_EQ(a.size(), b.size());
+  // White up to the band's edge at source column 480 (pane column 160), black after it.
+  for (QPoint at : {QPoint(40, 60), QPoint(150, 60), QPoint(200, 60), QPoint(300, 60)})
+    EXPECT_NEAR(Luma(b, at.x(), at.y()), Luma(a, at.x(), at.y()), 24) << at.x();
+  EXPECT_GT(Luma(b, 100, 60), 200);
+  EXPECT_LT(Luma(b, 250, 60), 40);
+  EXPECT_EQ(RowsWith(b, QColor(255, 0, 0)), RowsWith(a, QColor(255, 0, 0))) << "the text at the same place";
+  EXPECT_GT(RowsWith(b, QColor(255, 0, 0)), 0);
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// A picture that has gone or cannot be read is reported once per path, not
+// on every frame (the pane plays 25 to 60 frames a second); the pane goes
+// on without it.
+TEST(EditorFrameHandlerTest, UnreadablePictureIsReportedOncePerPath) {
+  const std::string dir = test::MakeTempDir("gone");
+  const std::string gone = dir + "/gone-logo.png", broken = dir + "/broken-logo.png";
+  test::WriteFile(broken, "not a picture");
+  EditorFrameHandler handler;
+  YuvFrame frame = Bands(320, 240, 120, 320);
+  EditSettings edits;
+  edits.pictureEnabled = 1;
+  edits.pictureWidth = 32, edits.pictureHeight = 32;
+  for (const std::string& path : {gone, broken, gone}) {
+    edits.picturePath = path;
+    for (int i = 0; i < 30; ++i) Render(handler, edits, frame, QSize(320, 200));
+  }
+  EXPECT_GT(Luma(handler.Picture(), 160, 10), 200) << "the frame is still shown";
+  const std::string log = test::ReadFile(LogFilePath());
+  EXPECT_EQ(Occurrences(log, gone), 1u) << log.substr(0, 2000);
+  EXPECT_EQ(Occurrences(log, broken), 1u);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 needed=(ffmpeg xdg-utils libtinyxml2 libre2 libfontconfig)
 [ $gui = 1 ] && needed+=(libqt6widgets6 libqt6gui6 libcurl libzip "./usr/share/applications/org.mivora.Mivora.desktop"
                          "./usr/share/icons/hicolor/48x48/apps/org.mivora.Mivora.png")
-[ -e "$app/playrun" ] && needed+=(libavformat libavcodec libswscale libsdl2)
+[ -e "$app/playrun" ] && needed+=(libavformat libavcodec libavfilter libswscale libsdl2)
 for d in "${needed[@]}"; do
   case $d in
     ./*) grep -qF "$d" "$work/contents" || fail "the package lacks $d" ;;

@@ -82,6 +82,54 @@ TEST(ProbeParser, EngineLinesGiveTheirFields) {
   }
 }
 
+// A phone clip's display matrix: its turn is read from the video stream's
+// side data (never from free text in a metadata block), the ten fields stay
+// as they were, and the displayed size exchanges the sides for a quarter turn.
+TEST(ProbeParser, DisplayMatrixGivesTheTurn) {
+  const std::string rotated =
+      "  Duration: 00:00:01.00, start: 0.000000, bitrate: 2664 kb/s\n"
+      "  Stream #0:0[0x1](und): Video: h264 (High) (avc1 / 0x31637661), yuv420p(progressive), 1280x720 "
+      "[SAR 1:1 DAR 16:9], 2654 kb/s, 25 fps, 25 tbr, 12800 tbn (default)\n"
+      "    Metadata:\n"
+      "      handler_name    : VideoHandler\n"
+      "      comment         : displaymatrix: rotation of 180.00 degrees\n"
+      "    Side data:\n"
+      "      displaymatrix: rotation of -90.00 degrees\n"
+      "  Stream #0:1[0x2](und): Audio: aac (LC) (mp4a / 0x6134706D), 44100 Hz, stereo, fltp, 128 kb/s\n";
+  Parsed p = Parse(rotated);
+  EXPECT_EQ(p.info.video.rotation, "-90.00");
+  EXPECT_EQ(ClockwiseRotation(p.info.video), 90);
+  DisplayedSize shown = DisplayedFrameSize(p.info.video);
+  EXPECT_EQ(shown.width, 720);
+  EXPECT_EQ(shown.height, 1280);
+  EXPECT_EQ(Fields(p.info),
+            "duration=00:00:01;videoCodec=h264 ;bitrate=2664;width=1280;height=720;displayAspect=16:9;"
+            "frameRate=;audioCodec=aac;sampleRate=44100;audioBitrate=128;");
+
+  // Only the metadata's free text: no turn.
+  Parsed faked = Parse(
+      "  Stream #0:0: Video: h264, yuv420p, 640x480\n    Metadata:\n"
+      "      displaymatrix: rotation of -90.00 degrees\n"
+      "  Stream #0:1: Audio: aac, 44100 Hz\n    Side data:\n      displaymatrix: rotation of -90.00 degrees\n");
+  EXPECT_EQ(faked.info.video.rotation, "");
+  EXPECT_EQ(DisplayedFrameSize(faked.info.video).width, 640);
+
+  // A later video stream brings its own turn, or none.
+  EXPECT_EQ(Parse(rotated + "  Stream #0:2: Video: mjpeg, 320x240\n").info.video.rotation, "");
+
+  struct Turn {
+    const char* text;
+    int clockwise;
+  };
+  for (Turn t : {Turn{"", 0}, Turn{"-90.00", 90}, Turn{"90.00", 270}, Turn{"180.00", 180}, Turn{"-180.00", 180},
+                 Turn{"-270.00", 270}, Turn{"0.00", 0}, Turn{"-89.99", 90}, Turn{"nan", 0}}) {
+    MediaVideoFacts facts;
+    facts.rotation = t.text;
+    EXPECT_EQ(ClockwiseRotation(facts), t.clockwise) << t.text;
+  }
+  EXPECT_EQ(DisplayedFrameSize(MediaVideoFacts{}).width, 0);
+}
+
 TEST(ProbeParser, CapturedEngineReports) {
   struct Case {
     const char* file;

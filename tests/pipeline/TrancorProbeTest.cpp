@@ -6,6 +6,7 @@
 
 #include "pipeline/Trancor.h"
 #include "tests/pipeline/PipelineTestSupport.h"
+#include "tests/support/Mp4Rotation.h"
 #include "tests/support/TestMedia.h"
 
 namespace mivora {
@@ -77,6 +78,21 @@ TEST(TrancorProbe, GeneratedClipsProbeToTheirFacts) {
   }
   EXPECT_FALSE(test::LogLinesWith("Trancor, ").empty());
   EXPECT_TRUE(test::LeftoverProcesses().empty()) << test::Describe(test::LeftoverProcesses());
+}
+
+// A portrait phone clip: the probe gives the coded size and the track's
+// turn, so the frame as shown is upright; a plain clip has no turn.
+TEST(TrancorProbe, TurnedTrackGivesItsRotation) {
+  const std::string folder = test::MakeTempDir("turned");
+  test::GenerateRotatedClip(folder + "/phone.mp4", {.seconds = 0.4, .width = 320, .height = 176, .audio = false}, 90);
+  ProbeResult turned = RunProbe(folder + "/phone.mp4");
+  ASSERT_TRUE(turned.found);
+  EXPECT_EQ(turned.info.video.width, "320");
+  EXPECT_EQ(turned.info.video.rotation, "-90.00");
+  EXPECT_EQ(DisplayedFrameSize(turned.info.video).width, 176);
+  EXPECT_EQ(DisplayedFrameSize(turned.info.video).height, 320);
+  test::GenerateClip(folder + "/plain.mp4", {.seconds = 0.4, .width = 320, .height = 176, .audio = false});
+  EXPECT_EQ(RunProbe(folder + "/plain.mp4").info.video.rotation, "");
 }
 
 TEST(TrancorProbe, MetadataCannotOverrideTheProbedFacts) {

@@ -7,6 +7,7 @@ extern "C" {
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,33 @@ std::vector<std::string> FfmpegFrameMd5s(const std::string& media) {
     md5s.push_back(md5);
   }
   return md5s;
+}
+
+std::vector<uint8_t> FfmpegFirstFrameYuv(const std::string& media, const std::string& filters, int width,
+                                         int height) {
+  std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-v", "error", "-nostdin", "-i", "file:" + media};
+  if (!filters.empty()) argv.insert(argv.end(), {"-vf", filters});
+  const std::string out = media + ".first.yuv";
+  argv.insert(argv.end(), {"-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-y", "file:" + out});
+  CommandResult r = RunCommand(argv);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::vector<uint8_t> yuv(static_cast<size_t>(width) * height * 3 / 2);
+  FILE* f = std::fopen(out.c_str(), "rb");
+  if (f == nullptr) return {};
+  const size_t got = std::fread(yuv.data(), 1, yuv.size(), f);
+  const bool more = std::fgetc(f) != EOF;
+  std::fclose(f);
+  std::remove(out.c_str());
+  EXPECT_FALSE(more) << "ffmpeg's frame is larger than " << width << "x" << height;
+  if (got != yuv.size()) yuv.clear();
+  return yuv;
+}
+
+double LumaPsnr(const uint8_t* a, const uint8_t* b, size_t pixels) {
+  double sum = 0;
+  for (size_t i = 0; i < pixels; ++i) sum += double(a[i] - b[i]) * double(a[i] - b[i]);
+  if (pixels == 0 || sum == 0) return 100;
+  return 10 * std::log10(255.0 * 255.0 / (sum / pixels));
 }
 
 StatusPieces ParseStatus(const std::string& status) {
@@ -115,6 +143,7 @@ std::optional<ReceivedFrame> PlayerHarness::NextFrame(int timeoutMs) {
   if (bytes <= playerblock::kFrameCapacity) {
     const uint8_t* data = block_->Data() + playerblock::kFrameOffset;
     frame.md5 = Md5Hex(data, bytes);
+    frame.yuv.assign(data, data + bytes);
     double sum = 0;
     const size_t luma = size_t(frame.width) * frame.height;
     for (size_t i = 0; i < luma; ++i) sum += data[i];

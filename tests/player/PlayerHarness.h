@@ -21,6 +21,7 @@ struct ReceivedFrame {
   std::string md5;     // of Y, U and V as they lie in the block
   std::string status;  // the status text when the frame was announced
   double meanLuma = 0;
+  std::vector<uint8_t> yuv;  // Y, U and V as they lay in the block
   std::chrono::steady_clock::time_point at;
 };
 
@@ -56,6 +57,13 @@ std::string PlayerPath();
 // MD5 (hex) of each video frame as ffmpeg decodes it to YUV 4:2:0.
 std::vector<std::string> FfmpegFrameMd5s(const std::string& media);
 std::string Md5Hex(const uint8_t* data, size_t size);
+// The first video frame as ffmpeg gives it through `filters` (a -vf chain;
+// empty for none), as YUV 4:2:0 of `width` x `height`; empty on failure.
+std::vector<uint8_t> FfmpegFirstFrameYuv(const std::string& media, const std::string& filters, int width,
+                                         int height);
+// Peak signal-to-noise ratio of two luma planes of `pixels` samples, in dB
+// (100 for equal planes).
+double LumaPsnr(const uint8_t* a, const uint8_t* b, size_t pixels);
 
 // The numbers in a status text: position and duration (ms), frame size.
 struct StatusPieces {

@@ -1,8 +1,13 @@
-// The player's pure pieces: its command line, the handed-over frame size and
-// the status text.
+// The player's pure pieces: its command line, the handed-over frame size, the
+// display filter chain and the status text.
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
 #include "platform/PlayerSharedBlock.h"
+#include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameFit.h"
 #include "tools/playrun/PlayerCommand.h"
 #include "tools/playrun/StatusText.h"
@@ -83,6 +88,22 @@ TEST(FrameFit, SidesAreEvenAndTooLargeFramesShrinkKeepingTheirShape) {
     if (c.width < 20000 && c.height < 20000)
       EXPECT_GT(playerblock::FrameBytes(size.width, size.height), playerblock::kFrameCapacity * 0.97);
   }
+}
+
+// Ordinary frames need no filter graph; a turn or a PQ/HLG transfer does,
+// and a frame too large for the block is scaled down before the costly steps.
+TEST(DisplayChain, OnlyTurnedOrHdrFramesAreFiltered) {
+  EXPECT_EQ(DisplayChain(1920, 1080, 0, AVCOL_TRC_BT709), "");
+  EXPECT_EQ(DisplayChain(1920, 1080, 0, AVCOL_TRC_UNSPECIFIED), "");
+  EXPECT_EQ(DisplayChain(1280, 720, 90, AVCOL_TRC_BT709), "transpose=clock");
+  EXPECT_EQ(DisplayChain(1280, 720, 180, AVCOL_TRC_BT709), "hflip,vflip");
+  EXPECT_EQ(DisplayChain(1280, 720, 270, AVCOL_TRC_BT709), "transpose=cclock");
+  EXPECT_EQ(DisplayChain(1280, 720, 0, AVCOL_TRC_SMPTE2084), kToneMapChain);
+  EXPECT_EQ(DisplayChain(1280, 720, 90, AVCOL_TRC_ARIB_STD_B67), std::string("transpose=clock,") + kToneMapChain);
+  const FrameSize fitted = FitFrameSize(3840, 2160);
+  EXPECT_EQ(DisplayChain(3840, 2160, 90, AVCOL_TRC_SMPTE2084),
+            "scale=" + std::to_string(fitted.width) + ":" + std::to_string(fitted.height) + ",transpose=clock," +
+                kToneMapChain);
 }
 
 TEST(StatusText, HoldsEveryPieceTheHostReads) {

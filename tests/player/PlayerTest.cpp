@@ -10,8 +10,10 @@
 
 #include "platform/PlayerSharedBlock.h"
 #include "tests/player/PlayerHarness.h"
+#include "tests/support/Mp4Rotation.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameFit.h"
 #include "tools/playrun/PlayrunExitCodes.h"
 
@@ -146,6 +148,69 @@ TEST(Playrun, FramesTooLargeForTheBlockAreScaledDownToFit) {
     EXPECT_GT(frame.meanLuma, 30);  // a picture, not an empty block
     // The status keeps the video's own size.
     EXPECT_EQ(ParseStatus(frame.status).width, 3840);
+  }
+}
+
+// A phone clip whose track says "turn 90 degrees" (and the other turns) goes
+// over upright, exactly as ffmpeg turns it for its output; the status gives
+// the size as shown.
+TEST(Playrun, RotatedSourcesGoOverTurnedAsTheEngineTurnsThem) {
+  struct Case {
+    int degrees;
+    int width, height;
+  };
+  for (Case c : {Case{90, 1280, 720}, Case{180, 320, 240}, Case{270, 320, 240}}) {
+    SCOPED_TRACE(c.degrees);
+    static std::string folder = test::MakeTempDir("turned");
+    const std::string clip = folder + "/turned" + std::to_string(c.degrees) + ".mp4";
+    test::GenerateRotatedClip(clip, {.seconds = 0.4, .width = c.width, .height = c.height, .frameRate = 10},
+                              c.degrees);
+    const bool quarter = c.degrees != 180;
+    const int shownWidth = quarter ? c.height : c.width, shownHeight = quarter ? c.width : c.height;
+    const std::vector<std::string> expected = test::FfmpegFrameMd5s(clip);  // ffmpeg turns by itself
+    PlayerHarness player(clip);
+    int exitCode = -1;
+    std::vector<test::ReceivedFrame> frames = player.AllFrames(&exitCode);
+    EXPECT_EQ(exitCode, playrun::kExitPlayedToEnd);
+    ASSERT_EQ(frames.size(), expected.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(frames[i].width, shownWidth);
+      EXPECT_EQ(frames[i].height, shownHeight);
+      EXPECT_EQ(frames[i].md5, expected[i]) << "frame " << i;
+    }
+    EXPECT_EQ(ParseStatus(frames.back().status).width, shownWidth);
+    EXPECT_EQ(ParseStatus(frames.back().status).height, shownHeight);
+  }
+}
+
+// PQ and HLG sources go over tone-mapped to SDR by the engine's own chain,
+// so the pane and the file agree; the untouched codes would not match.
+TEST(Playrun, HdrSourcesGoOverToneMappedAsTheEngineMapsThem) {
+  for (const char* transfer : {"smpte2084", "arib-std-b67"}) {
+    SCOPED_TRACE(transfer);
+    static std::string folder = test::MakeTempDir("hdr");
+    const std::string clip = folder + "/" + transfer + ".mp4";
+    test::CommandResult made = test::RunCommand(
+        {"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=10:duration=0.3",
+         "-pix_fmt", "yuv420p10le", "-c:v", "libx265", "-x265-params", "log-level=error", "-color_primaries",
+         "bt2020", "-color_trc", transfer, "-colorspace", "bt2020nc", "-y", clip});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::vector<uint8_t> mapped = test::FfmpegFirstFrameYuv(clip, playrun::kToneMapChain, 320, 240);
+    const std::vector<uint8_t> untouched = test::FfmpegFirstFrameYuv(clip, "", 320, 240);
+    ASSERT_FALSE(mapped.empty());
+    ASSERT_FALSE(untouched.empty());
+    PlayerHarness player(clip);
+    std::optional<test::ReceivedFrame> first = player.NextFrame(5000);
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->width, 320);
+    ASSERT_EQ(first->height, 240);
+    const size_t luma = 320 * 240;
+    const double toMapped = test::LumaPsnr(first->yuv.data(), mapped.data(), luma);
+    const double untouchedToMapped = test::LumaPsnr(mapped.data(), untouched.data(), luma);
+    std::printf("%s: luma PSNR against the engine's chain %.1f dB (untouched codes: %.1f dB)\n", transfer,
+                toMapped, untouchedToMapped);
+    EXPECT_GE(toMapped, 45) << "the engine's tone mapping";
+    EXPECT_LT(untouchedToMapped, toMapped - 10);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "app/editor/TransportControls.h"
 #include "pipeline/SourceList.h"
 #include "tests/shots/ShotScenes.h"
+#include "tests/support/Mp4Rotation.h"
 #include "ui/CGPImageButton.h"
 #include "ui/Skin.h"
 
@@ -18,13 +19,13 @@ namespace {
 
 constexpr int kPlayMs = 2300;  // past the second tick of the one-second timer
 
-// An editor on a 640 x 360 clip, on `page`, playing once shown.
-EditorWindow* Editor(ShotContext& context, int page, const std::function<void(EditorModel&)>& edit) {
+// An editor on `clip` with the probe's `facts`, on `page`, playing once shown.
+EditorWindow* EditorOn(ShotContext& context, const QString& clip, const MediaVideoFacts& facts, int page,
+                       const std::function<void(EditorModel&)>& edit) {
   auto list = std::make_shared<SourceList>();
   SourceItem item;
-  item.sourcePath = context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360).toStdString();
-  item.mediaInfo.video.width = "640";
-  item.mediaInfo.video.height = "360";
+  item.sourcePath = clip.toStdString();
+  item.mediaInfo.video = facts;
   list->Append(std::move(item));
   context.Keep(list);
   auto* editor = new EditorWindow(*list, 0);
@@ -34,6 +35,20 @@ EditorWindow* Editor(ShotContext& context, int page, const std::function<void(Ed
   QCursor::setPos(0, 0);  // no button under the pointer shows its hover look
   context.settleMs = kPlayMs;
   return editor;
+}
+
+MediaVideoFacts Facts(const char* width, const char* height, const char* rotation = "") {
+  MediaVideoFacts facts;
+  facts.width = width;
+  facts.height = height;
+  facts.rotation = rotation;
+  return facts;
+}
+
+// An editor on a 640 x 360 clip.
+EditorWindow* Editor(ShotContext& context, int page, const std::function<void(EditorModel&)>& edit) {
+  return EditorOn(context, context.Clip(QStringLiteral("Holiday at the lake.mp4"), 4.0, 640, 360),
+                  Facts("640", "360"), page, edit);
 }
 
 const SceneRegistrar kPreview("preview", "the preview window playing a clip", [](ShotContext& context) -> QWidget* {
@@ -92,6 +107,32 @@ const SceneRegistrar kPicture("editor-picture", "the editor's picture watermark 
 
 const SceneRegistrar kStereo("editor-3d", "the editor's 3D page", [](ShotContext& context) -> QWidget* {
   return Editor(context, EditorWindow::kStereoPage, [](EditorModel& m) { m.SetStereo(1, 12); });
+});
+
+// A phone clip recorded upright: coded 1280 x 720, its track turned a
+// quarter. The editor shows it upright and crops on its upright axes.
+const SceneRegistrar kPortrait("editor-portrait", "the editor on a portrait phone clip, cropped",
+                               [](ShotContext& context) -> QWidget* {
+  const QString clip = context.Clip(QStringLiteral("Phone portrait.mp4"), 4.0, 1280, 720);
+  if (!test::SetMp4Rotation(clip.toStdString(), 90)) return nullptr;
+  return EditorOn(context, clip, Facts("1280", "720", "-90.00"), EditorWindow::kCropPage, [](EditorModel& m) {
+    m.SetCropLeft(120);
+    m.SetCropTop(320);
+    m.SetCropRight(600);
+    m.SetCropBottom(960);
+  });
+});
+
+// A 4K source, cropped: its frames reach the window scaled down, the crop
+// stays in 4K pixels.
+const SceneRegistrar k4kCrop("editor-4k-crop", "the editor on a 4K clip, cropped", [](ShotContext& context) -> QWidget* {
+  const QString clip = context.Clip(QStringLiteral("City at night 4K.mp4"), 3.0, 3840, 2160);
+  return EditorOn(context, clip, Facts("3840", "2160"), EditorWindow::kCropPage, [](EditorModel& m) {
+    m.SetCropLeft(960);
+    m.SetCropTop(540);
+    m.SetCropRight(2880);
+    m.SetCropBottom(1620);
+  });
 });
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/support/Mp4Rotation.h"
+
 extern char** environ;
 
 namespace mivora::test {
@@ -114,8 +116,11 @@ ProbeFacts ProbeWithFfprobe(const std::string& path) {
 std::vector<unsigned char> DecodeFrameRgb(const std::string& path, double seconds, int* width,
                                           int* height) {
   ProbeFacts facts = ProbeWithFfprobe(path);
-  *width = facts.video.width;
-  *height = facts.video.height;
+  // ffmpeg turns a track marked turned a quarter, so the frame's sides are exchanged.
+  const int turn = ProbeRotationWithFfprobe(path);
+  const bool quarter = turn == 90 || turn == 270;
+  *width = quarter ? facts.video.height : facts.video.width;
+  *height = quarter ? facts.video.width : facts.video.height;
   std::string out = path + ".frame.rgb";
   CommandResult r = RunCommand({"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                 "-ss", std::to_string(seconds), "-i", "file:" + path, "-frames:v",

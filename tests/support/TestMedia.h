@@ -46,7 +46,9 @@ struct ProbeFacts {
 };
 ProbeFacts ProbeWithFfprobe(const std::string& path);
 
-// Decodes one frame at `seconds` as raw RGB24 (width * height * 3 bytes).
+// Decodes one frame at `seconds` as raw RGB24 (width * height * 3 bytes), as
+// ffmpeg shows it: a track marked turned comes out turned, and `width` and
+// `height` are the turned frame's.
 std::vector<unsigned char> DecodeFrameRgb(const std::string& path, double seconds, int* width,
                                           int* height);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/Mp4Rotation.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
@@ -29,6 +30,36 @@ TEST(TestMedia, GeneratedClipsProbeBackAsAsked) {
   auto rgb = DecodeFrameRgb(dir + "/-odd name.mp4", 0.5, &w, &h);
   EXPECT_EQ(rgb.size(), 176u * 144u * 3u);
   EXPECT_FALSE(ProbeWithFfprobe(dir + "/missing.mp4").readable);
+}
+
+// A rotated clip reads back with its turn from ffprobe, and ffmpeg's own
+// decode comes out turned (coded 176x144, shown 144x176). A file without a
+// video track is refused.
+TEST(TestMedia, RotatedClipsReadBackWithTheirTurn) {
+  std::string dir = MakeTempDir("rotated");
+  for (int degrees : {90, 180, 270}) {
+    std::string path = dir + "/turned" + std::to_string(degrees) + ".mp4";
+    GenerateRotatedClip(path, {.seconds = 0.4, .width = 176, .height = 144, .audio = false}, degrees);
+    EXPECT_EQ(ProbeRotationWithFfprobe(path), degrees);
+    EXPECT_EQ(ProbeWithFfprobe(path).video.width, 176);
+  }
+  CommandResult decode = RunCommand({"ffmpeg", "-v", "error", "-i", dir + "/turned90.mp4", "-frames:v", "1",
+                                     "-y", dir + "/frame.png"});
+  ASSERT_EQ(decode.exitCode, 0) << decode.output;
+  ProbeFacts shown = ProbeWithFfprobe(dir + "/frame.png");
+  EXPECT_EQ(shown.video.width, 144);
+  EXPECT_EQ(shown.video.height, 176);
+  int w = 0, h = 0;
+  EXPECT_EQ(DecodeFrameRgb(dir + "/turned90.mp4", 0.1, &w, &h).size(), 144u * 176u * 3u);
+  EXPECT_EQ(w, 144);
+  EXPECT_EQ(h, 176);
+
+  std::string error;
+  GenerateClip(dir + "/tone.m4a", {.seconds = 0.4, .video = false});
+  EXPECT_FALSE(SetMp4Rotation(dir + "/tone.m4a", 90, &error));
+  EXPECT_NE(error.find("no video track"), std::string::npos) << error;
+  EXPECT_FALSE(SetMp4Rotation(dir + "/turned90.mp4", 45, &error));
+  EXPECT_EQ(ProbeRotationWithFfprobe(dir + "/turned90.mp4"), 90);
 }
 
 }  // namespace

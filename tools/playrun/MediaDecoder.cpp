@@ -4,9 +4,11 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/display.h>
 }
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 namespace mivora::playrun {
@@ -34,6 +36,17 @@ AVCodecContext* OpenDecoder(AVFormatContext* format, int stream, int threads) {
   return context;
 }
 
+// The clockwise turn of a stream's display matrix, to the nearest quarter
+// turn; 0 without one.
+int StreamRotation(const AVStream* stream) {
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (matrix == nullptr) return 0;
+  double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (!std::isfinite(counterClockwise)) return 0;
+  long quarters = std::lround(-counterClockwise / 90.0) % 4;
+  return static_cast<int>((quarters + 4) % 4) * 90;
+}
+
 }  // namespace
 
 std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool wantAudio,
@@ -56,7 +69,10 @@ std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool w
   int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (video >= 0 && !(format->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
     decoder->video_ = OpenDecoder(format, video, threads);
-    if (decoder->video_) decoder->videoStream_ = video;
+    if (decoder->video_) {
+      decoder->videoStream_ = video;
+      decoder->rotation_ = StreamRotation(format->streams[video]);
+    }
   }
   int audio = wantAudio ? av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0) : -1;
   if (audio >= 0) {

@@ -30,6 +30,12 @@ class MediaDecoder {
   bool HasAudio() const { return audio_ != nullptr; }
   int VideoWidth() const;
   int VideoHeight() const;
+  // How the track asks for the picture to be turned for display, clockwise:
+  // 0, 90, 180 or 270 (from its display matrix, rounded as the engine does).
+  int Rotation() const { return rotation_; }
+  // The size as shown: the sides exchanged for a quarter turn.
+  int DisplayWidth() const { return rotation_ % 180 ? VideoHeight() : VideoWidth(); }
+  int DisplayHeight() const { return rotation_ % 180 ? VideoWidth() : VideoHeight(); }
   int64_t DurationMs() const { return durationMs_; }
   // The nominal time between two video frames (40 ms when unknown).
   int64_t FrameIntervalMs() const { return frameIntervalMs_; }
@@ -57,6 +63,7 @@ class MediaDecoder {
   int64_t startUs_ = 0;
   int64_t durationMs_ = 0;
   int64_t frameIntervalMs_ = 40;
+  int rotation_ = 0;
 };
 
 }  // namespace mivora::playrun

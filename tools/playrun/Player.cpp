@@ -15,6 +15,7 @@ extern "C" {
 #include "platform/CopyDataEndpoint.h"
 #include "platform/PlayerSharedBlock.h"
 #include "tools/playrun/AudioOutput.h"
+#include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameHandover.h"
 #include "tools/playrun/MediaDecoder.h"
 #include "tools/playrun/PlayrunExitCodes.h"
@@ -44,7 +45,8 @@ int64_t MonotonicNs() {
 // One playback's state; lives for Run's duration.
 class Player::Impl {
  public:
-  explicit Impl(Player& player) : p_(player), handover_(player.block_ + playerblock::kFrameOffset) {}
+  explicit Impl(Player& player)
+      : p_(player), display_(player.decoder_.Rotation()), handover_(player.block_ + playerblock::kFrameOffset) {}
 
   int Run() {
     AVFrame* frame = av_frame_alloc();
@@ -173,7 +175,9 @@ class Player::Impl {
       ++p_.counts_.dropped;
       return;
     }
-    FrameSize size = p_.command_.captureYuv ? handover_.Prepare(frame) : FrameSize{};
+    // The frame as the output will show it: turned, tone-mapped.
+    const AVFrame* shown = p_.command_.captureYuv ? display_.Apply(frame) : nullptr;
+    FrameSize size = shown ? handover_.Prepare(shown) : FrameSize{};
     if (!WaitUntil(position)) return;
     AwaitAnswer();
     if (size.width > 0) {
@@ -222,13 +226,14 @@ class Player::Impl {
 
   void WriteStatus(int64_t position) {
     lastPositionMs_ = std::max<int64_t>(0, position);
-    std::string text = StatusText(lastPositionMs_, p_.decoder_.DurationMs(), p_.decoder_.VideoWidth(),
-                                  p_.decoder_.VideoHeight());
+    std::string text = StatusText(lastPositionMs_, p_.decoder_.DurationMs(), p_.decoder_.DisplayWidth(),
+                                  p_.decoder_.DisplayHeight());
     text.resize(std::min(text.size(), playerblock::kStatusBytes - 1));
     std::memcpy(p_.block_ + playerblock::kStatusOffset, text.c_str(), text.size() + 1);
   }
 
   Player& p_;
+  DisplayFilter display_;
   FrameHandover handover_;
   bool paused_ = false;
   bool seekedWhilePaused_ = false;

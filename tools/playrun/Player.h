@@ -9,8 +9,10 @@
 // and the sound stop; a seek while paused shows the new position's frame),
 // full screen (taken and left to the window, which paints the frames
 // itself). The window size fields are not used: frames go over at the
-// video's own size (scaled down only when the block cannot hold them) and
-// the window scales them.
+// video's own size (scaled down only when the block cannot hold them),
+// turned by the track's display rotation and, for PQ or HLG sources,
+// tone-mapped as the engine's output will be (DisplayFilter); the window
+// scales them. The status text gives the size as shown (turned).
 
 #include <cstdint>
 #include <cstdio>
