@@ -14,6 +14,7 @@
 #include "app/editor/EditorFrameHandler.h"
 #include "common/Folders.h"
 #include "preview/Glimra.h"
+#include "tests/support/Mp4Rotation.h"
 #include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -97,8 +98,10 @@ const char* const kPlayerToneMap =
     "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
     "zscale=t=bt709:m=bt709:r=tv";
 
-// One 8-bit 4:2:0 frame of `path` at `seconds`, as the player hands it over.
-YuvFrame DecodeYuv(const std::string& path, double seconds, const std::string& filters = "") {
+// One 8-bit 4:2:0 frame of `path` at `seconds`, decoded as the player does
+// (turned as the track says, through `filters`), of `width` x `height`.
+YuvFrame DecodeYuv(const std::string& path, double seconds, const std::string& filters = "",
+                   int width = kWidth, int height = kHeight) {
   std::string out = test::MakeTempDir("frame") + "/frame.yuv";
   std::string chain = filters.empty() ? "format=yuv420p" : filters + ",format=yuv420p";
   auto r = test::RunCommand({"ffmpeg", "-v", "error", "-nostdin", "-y", "-ss", std::to_string(seconds), "-i",
@@ -106,7 +109,7 @@ YuvFrame DecodeYuv(const std::string& path, double seconds, const std::string& f
                              "file:" + out});
   EXPECT_EQ(r.exitCode, 0) << r.output;
   std::string data = test::ReadFile(out);
-  YuvFrame frame(kWidth, kHeight);
+  YuvFrame frame(width, height);
   const size_t bytes = frame.lumaBytes() + 2 * frame.chromaBytes();
   EXPECT_EQ(data.size(), bytes) << path;
   if (data.size() == bytes) std::memcpy(frame.Y(), data.data(), bytes);
@@ -200,7 +203,39 @@ struct Combination {
   std::function<std::string()> source;
   std::function<void(EditSettings&)> edit;
   std::string playerFilters;  // what the player does to the source's frames
+  QSize handedOver = QSize(kWidth, kHeight);  // the frames' size as the player hands them over
+  QSize source_ = QSize();  // the displayed source frame's size, when the frames are smaller
 };
+
+// A portrait phone clip: 320x240 coded, the track turned by 90 degrees, so
+// it shows 240x320.
+const std::string& TurnedClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("turned") + "/portrait.mp4";
+    test::ClipSpec spec;
+    spec.seconds = 1;
+    test::GenerateRotatedClip(p, spec, 90);
+    return p;
+  }();
+  return path;
+}
+
+// A 4K clip (few frames, to stay quick) of colour bars; the player hands its frames over
+// scaled down to 2228x1254.
+const std::string& UhdClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("uhd") + "/uhd.mp4";
+    test::ClipSpec spec;
+    spec.seconds = 1;
+    spec.width = 3840, spec.height = 2160, spec.frameRate = 5;
+    // Broad bars: the pane sees the frame reduced, so fine checkers would
+    // alias differently from the file's own scaling.
+    spec.videoSource = "smptehdbars";
+    test::GenerateClip(p, spec);
+    return p;
+  }();
+  return path;
+}
 
 EditSettings Neutral() {
   EditSettings e;
@@ -267,6 +302,12 @@ std::vector<Combination> Combinations() {
   all.push_back({"HDR (HLG) source + Hflip + crop", [] { return HdrClip(test::HdrTransfer::kHlg); },
                  [](EditSettings& e) { e.effectsEnabled = e.flipHorizontal = 1, Crop(e, 0, 0, 160, 120); },
                  kPlayerToneMap});
+  all.push_back({"turned phone clip + Hflip + crop", [] { return TurnedClip(); },
+                 [](EditSettings& e) { e.effectsEnabled = e.flipHorizontal = 1, Crop(e, 0, 0, 120, 160); }, "",
+                 QSize(240, 320)});
+  all.push_back({"4K source + Vflip + crop", [] { return UhdClip(); },
+                 [](EditSettings& e) { e.effectsEnabled = e.flipVertical = 1, Crop(e, 1920, 0, 3840, 1440); },
+                 "scale=2228:1254", QSize(2228, 1254), QSize(3840, 2160)});
   return all;
 }
 
@@ -278,10 +319,11 @@ struct Measured {
 Measured Measure(const Combination& c) {
   EditSettings edits = Neutral();
   c.edit(edits);
-  YuvFrame source = DecodeYuv(c.source(), kAt, c.playerFilters);
+  YuvFrame source =
+      DecodeYuv(c.source(), kAt, c.playerFilters, c.handedOver.width(), c.handedOver.height());
   EditorFrameHandler handler;
   YuvPlanes planes{source.Y(), source.U(), source.V()};
-  handler.Render(edits, planes, source.width(), source.height(), QSize(kWidth, kHeight));
+  handler.Render(edits, planes, source.width(), source.height(), c.source_, QSize(kWidth, kHeight));
   return {handler.Picture().copy(), AsPaneDraws(DecodeYuv(Convert(c.source(), edits), kAt))};
 }
 
@@ -297,6 +339,7 @@ TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
     std::snprintf(row, sizeof row, "| %s | %.1f |\n", c.name.c_str(), psnr);
     table += row;
     EXPECT_GE(psnr, kThresholdDb) << c.name;
+    // PANE_OUTPUT_DUMP=FOLDER keeps both pictures of each combination to look at.
     if (const char* dump = std::getenv("PANE_OUTPUT_DUMP")) {
       m.pane.save(QString("%1/%2-pane.png").arg(dump).arg(QString::fromStdString(c.name)));
       m.output.save(QString("%1/%2-file.png").arg(dump).arg(QString::fromStdString(c.name)));
