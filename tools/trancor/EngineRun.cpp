@@ -155,7 +155,8 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), ReadSourceFacts(alias.Path()));
+  SourceFacts source = ReadSourceFacts(alias.Path(), [] { return g_stopSignal.load() != 0; });
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source);
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;

@@ -1,5 +1,7 @@
 #include "tools/trancor/SourceFacts.h"
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
@@ -8,11 +10,25 @@ extern "C" {
 
 namespace mivora::trancor {
 
-SourceFacts ReadSourceFacts(const std::string& path) {
+namespace {
+
+int AskStopped(void* opaque) {
+  auto stopped = reinterpret_cast<bool (*)()>(opaque);
+  return stopped && stopped() ? 1 : 0;
+}
+
+}  // namespace
+
+SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)()) {
   SourceFacts facts;
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return facts;
   // ffmpeg reports the file's problems itself; the probe stays silent.
   av_log_set_level(AV_LOG_QUIET);
-  AVFormatContext* format = nullptr;
+  AVFormatContext* format = avformat_alloc_context();
+  if (!format) return facts;
+  format->interrupt_callback.callback = &AskStopped;
+  format->interrupt_callback.opaque = reinterpret_cast<void*>(stopped);
   // "file:" keeps a name with a colon from being read as a protocol.
   if (avformat_open_input(&format, ("file:" + path).c_str(), nullptr, nullptr) != 0) return facts;
   if (avformat_find_stream_info(format, nullptr) >= 0) {

@@ -20,7 +20,9 @@ struct SourceFacts {
 };
 
 // `path` is a plain file path. An unreadable file gives facts with nothing
-// known; ffmpeg then reports the real error when it converts.
-SourceFacts ReadSourceFacts(const std::string& path);
+// known; ffmpeg then reports the real error when it converts. Only regular
+// files are read (a FIFO or a device could block for ever); `stopped`, when
+// given, is asked while reading and ends it early when it answers true.
+SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)() = nullptr);
 
 }  // namespace mivora::trancor
