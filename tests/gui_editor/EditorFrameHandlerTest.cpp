@@ -185,6 +185,7 @@ TEST(EditorFrameHandlerTest, ScaledDownFramesShowTheSourcesCrop) {
   edits.watermarkText = "X";
   edits.fontSize = 40;
   edits.textColor = 0x0000FF;  // red
+  edits.textAlpha = 255;
   edits.textLeft = 480, edits.textTop = 120;
   YuvFrame full = Bands(640, 480, 240, 480), half = Bands(320, 240, 120, 240);
   EditorFrameHandler atSource, scaled;
