@@ -1,6 +1,8 @@
 #include "editing/EffectProcessor.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,8 +13,9 @@
 namespace mivora {
 namespace {
 
+constexpr uint8_t kBlackLuma = 16;  // black in limited-range YUV
 
-inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(v <= 0 ? 0 : (v >= 255 ? 255 : v)); }
+
 
 // Bytes of a chroma plane beyond its (width / 2) x (height / 2) grid (odd
 // sizes only) pass through unchanged.
@@ -55,37 +58,46 @@ void ShiftRow(const uint8_t* src, uint8_t* dst, int width, int shift, int blankL
   std::memset(dst + end, fill, static_cast<size_t>(width - end));
 }
 
-// value' = (value - center) * multiplier / divisor + offset, truncated, then
-// clamped; the caller keeps every product inside 32 bits.
-template <int kCenter, int kDivisor>
-MIVORA_VECTOR_KERNEL void ScaleAround(const uint8_t* __restrict in, uint8_t* __restrict out, size_t count,
-                                      int multiplier, int offset) {
-  for (size_t i = 0; i < count; ++i) {
-    const int value = (in[i] - kCenter) * multiplier / kDivisor + offset;
-    out[i] = static_cast<uint8_t>(value <= 0 ? 0 : (value >= 255 ? 255 : value));
-  }
-}
-
-// Output columns x of one half (count of them: `columns`) take source column
-// 2 (x + shift); x < blankBelow and sources outside the row are `fill`.
+// Output columns x of one half (count of them: `columns`) show the source
+// row squeezed to half width (every second column) and moved by `shift`:
+// column x takes source column 2 (x + shift); where x + shift leaves the
+// half picture (or the row), it is `fill`, as the engine pads it.
 MIVORA_VECTOR_KERNEL void HalfRow(const uint8_t* __restrict src, uint8_t* __restrict dst, int columns,
-                                  int width, int shift, int blankBelow, uint8_t fill) {
-  // 0 <= 2 (x + shift) < width  <=>  -shift <= x < (width + 1) / 2 - shift.
-  const int first = std::clamp(std::max(blankBelow, -shift), 0, columns);
-  const int end = std::clamp((width + 1) / 2 - shift, first, columns);
+                                  int width, int shift, uint8_t fill) {
+  const int first = std::clamp(-shift, 0, columns);
+  const int end = std::clamp(std::min(columns, (width + 1) / 2) - shift, first, columns);
   std::memset(dst, fill, static_cast<size_t>(first));
   for (int x = first; x < end; ++x) dst[x] = src[2 * (x + shift)];
   std::memset(dst + end, fill, static_cast<size_t>(columns - end));
 }
 
-// One row of the side-by-side mode for a plane of `width` samples.
-// The left half takes column 2 (x + halfDepth) and blanks x < halfDepth, the
-// right half (x counted from the middle) takes 2 (x - halfDepth) and blanks
-// x < -halfDepth; columns whose source leaves the row are blank too.
-void SideBySideRow(const uint8_t* src, uint8_t* dst, int width, int halfDepth, uint8_t fill) {
+// One row of the side-by-side mode for a plane of `width` samples: the left
+// half moved by +shift, the right half by -shift.
+void SideBySideRow(const uint8_t* src, uint8_t* dst, int width, int shift, uint8_t fill) {
   const int half = width / 2;
-  HalfRow(src, dst, half, width, halfDepth, halfDepth, fill);
-  HalfRow(src, dst + half, width - half, width, -halfDepth, -halfDepth, fill);
+  HalfRow(src, dst, half, width, shift, fill);
+  HalfRow(src, dst + half, width - half, width, -shift, fill);
+}
+
+// The engine's anaglyphs convert limited-range YUV to full-range RGB and back;
+// the preview's conversion works on full-range values, so it is wrapped in
+// these range changes.
+struct RangeTables {
+  uint8_t expandLuma[256], expandChroma[256], compressLuma[256], compressChroma[256];
+};
+const RangeTables& Ranges() {
+  static const RangeTables tables = [] {
+    RangeTables t{};
+    auto clamp = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    for (int i = 0; i < 256; ++i) {
+      t.expandLuma[i] = clamp((i - 16) * 255.0 / 219);
+      t.expandChroma[i] = clamp((i - 128) * 255.0 / 224 + 128);
+      t.compressLuma[i] = clamp(16 + i * 219.0 / 255);
+      t.compressChroma[i] = clamp(128 + (i - 128) * 224.0 / 255);
+    }
+    return t;
+  }();
+  return tables;
 }
 
 // Vertical 1 4 6 4 1 sums of one row.
@@ -171,32 +183,61 @@ const YuvFrame& EffectProcessor::UnsharpMask(Slot slot, const YuvFrame& in, int 
   return out;
 }
 
+namespace {
+
+// The engine's "negval" of 8-bit limited-range YUV: a sample clipped to its
+// range (luma 16..235, chroma 16..240) and mirrored inside it.
+const uint8_t* NegatedLuma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(235 + 16 - std::clamp(i, 16, 235));
+    return t;
+  }();
+  return table.data();
+}
+const uint8_t* NegatedChroma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(240 + 16 - std::clamp(i, 16, 240));
+    return t;
+  }();
+  return table.data();
+}
+
+// Luma that a lutyuv table leaves alone is still clipped to 16..235.
+const uint8_t* ClippedLuma() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(std::clamp(i, 16, 235));
+    return t;
+  }();
+  return table.data();
+}
+
+}  // namespace
+
+// Effect 3: all three planes negated, as the engine does.
 const YuvFrame& EffectProcessor::Invert(const YuvFrame& in) {
   YuvFrame& out = Output(kInvert, in);
   if (in.lumaBytes() == 0) return out;
-  const uint8_t* __restrict src = in.Y();
-  uint8_t* __restrict dst = out.Y();
-  const size_t count = in.lumaBytes();
-  for (size_t i = 0; i < count; ++i) dst[i] = static_cast<uint8_t>(255 - src[i]);
-  std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), NegatedLuma());
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), NegatedChroma());
   return out;
 }
 
+// Effect 4: luma kept (clipped), both chroma planes negated, as the engine does.
 const YuvFrame& EffectProcessor::FlipColor(const YuvFrame& in) {
   YuvFrame& out = Output(kFlipColor, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
-  const size_t grid = static_cast<size_t>(in.chromaWidth()) * in.chromaRows();
-  std::memcpy(out.U(), in.V(), grid);
-  std::memcpy(out.V(), in.U(), grid);
-  CopyChromaTail(in, out);
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), NegatedChroma());
   return out;
 }
 
 const YuvFrame& EffectProcessor::Gray(const YuvFrame& in) {
   YuvFrame& out = Output(kGray, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
   std::memset(out.U(), 128, 2 * in.chromaBytes());
   return out;
 }
@@ -204,37 +245,30 @@ const YuvFrame& EffectProcessor::Gray(const YuvFrame& in) {
 const YuvFrame& EffectProcessor::AgedFilm(const YuvFrame& in) {
   YuvFrame& out = Output(kAged, in);
   if (in.lumaBytes() == 0) return out;
-  std::memcpy(out.Y(), in.Y(), in.lumaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), ClippedLuma());
   std::memset(out.U(), 116, in.chromaBytes());
   std::memset(out.V(), 134, in.chromaBytes());
   return out;
 }
 
-// Y' = (Y - 16) k / 100 + b + 16; chroma (C - 128) k s / 10000 + 128 unless s
-// is 100; divisions truncate, results clamp to 0..255. Values that keep the
-// products within 32 bits (any sensible setting) are computed directly, the
-// rest through a table per call.
+// The engine's colour table: Y' = (Y - 16) k / 100 + b + 16 and C' = (C - 128)
+// k s / 10000 + 128 for both chroma planes (saturation 100 included),
+// evaluated in double precision, truncated toward zero and clamped to 0..255.
 const YuvFrame& EffectProcessor::Colour(const YuvFrame& in, int brightness, int contrast,
                                         int saturation) {
   YuvFrame& out = Output(kColour, in);
   if (in.lumaBytes() == 0) return out;
-  const int64_t chromaFactor = int64_t{contrast} * saturation;
-  const bool direct = std::abs(contrast) <= (1 << 20) && std::abs(brightness) <= (1 << 20) &&
-                      chromaFactor >= -(1 << 24) && chromaFactor <= (1 << 24);
-  if (direct) {
-    ScaleAround<16, 100>(in.Y(), out.Y(), in.lumaBytes(), contrast, brightness + 16);
-    if (saturation != 100)
-      ScaleAround<128, 10000>(in.U(), out.U(), 2 * in.chromaBytes(), static_cast<int>(chromaFactor), 128);
-  } else {
-    uint8_t luma[256], chroma[256];
-    for (int i = 0; i < 256; ++i) {
-      luma[i] = Clamp255((int64_t{i} - 16) * contrast / 100 + brightness + 16);
-      chroma[i] = Clamp255((int64_t{i} - 128) * contrast * saturation / 10000 + 128);
-    }
-    MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
-    if (saturation != 100) MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
+  auto clamped = [](double value) {
+    if (!(value > 0)) return uint8_t{0};  // NaN too
+    return value >= 255 ? uint8_t{255} : static_cast<uint8_t>(static_cast<int>(value));
+  };
+  uint8_t luma[256], chroma[256];
+  for (int i = 0; i < 256; ++i) {
+    luma[i] = clamped((i - 16.0) * contrast / 100 + brightness + 16);
+    chroma[i] = clamped((i - 128.0) * contrast * saturation / 10000 + 128);
   }
-  if (saturation == 100) std::memcpy(out.U(), in.U(), 2 * in.chromaBytes());
+  MapBytes(in.Y(), out.Y(), in.lumaBytes(), luma);
+  MapBytes(in.U(), out.U(), 2 * in.chromaBytes(), chroma);
   return out;
 }
 
@@ -254,32 +288,32 @@ const YuvFrame& EffectProcessor::Stereo(const YuvFrame& in, int mode, int depth)
       CopyChromaTail(in, out);
       break;
     case 4: {
-      // Even rows read to the right by depth, odd rows to the left.
-      const int d = std::abs(depth);
+      // Even rows read to the right by depth, odd rows to the left; columns
+      // whose source leaves the row are black, as the engine pads them.
       for (int r = 0; r < height; ++r)
         ShiftRow(in.Y() + static_cast<size_t>(r) * width, out.Y() + static_cast<size_t>(r) * width,
-                 width, r % 2 == 0 ? depth : -depth, d, width - d, 0);
-      // Chroma shifts by depth / 2 and blanks only where the shifted column
-      // or column + |depth / 2| leaves the row.
+                 width, r % 2 == 0 ? depth : -depth, 0, width, kBlackLuma);
       const int cd = depth / 2;
       for (int r = 0; r < ch; ++r) {
         const size_t offset = static_cast<size_t>(r) * cw;
         const int shift = r % 2 == 0 ? cd : -cd;
-        ShiftRow(in.U() + offset, out.U() + offset, cw, shift, 0, cw - std::abs(cd), 128);
-        ShiftRow(in.V() + offset, out.V() + offset, cw, shift, 0, cw - std::abs(cd), 128);
+        ShiftRow(in.U() + offset, out.U() + offset, cw, shift, 0, cw, 128);
+        ShiftRow(in.V() + offset, out.V() + offset, cw, shift, 0, cw, 128);
       }
       CopyChromaTail(in, out);
       break;
     }
     case 5: {
+      // Each half moves by depth / 2 of its own (half-width) columns; chroma
+      // columns are half as many.
       const int halfDepth = depth / 2;
       for (int r = 0; r < height; ++r)
         SideBySideRow(in.Y() + static_cast<size_t>(r) * width,
-                      out.Y() + static_cast<size_t>(r) * width, width, halfDepth, 0);
+                      out.Y() + static_cast<size_t>(r) * width, width, halfDepth, kBlackLuma);
       for (int r = 0; r < ch; ++r) {
         const size_t offset = static_cast<size_t>(r) * cw;
-        SideBySideRow(in.U() + offset, out.U() + offset, cw, halfDepth, 128);
-        SideBySideRow(in.V() + offset, out.V() + offset, cw, halfDepth, 128);
+        SideBySideRow(in.U() + offset, out.U() + offset, cw, halfDepth / 2, 128);
+        SideBySideRow(in.V() + offset, out.V() + offset, cw, halfDepth / 2, 128);
       }
       CopyChromaTail(in, out);
       break;
@@ -303,7 +337,11 @@ void EffectProcessor::Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame
   shifted_.resize(3 * plane);
   const RgbPlanes source{rgb_.data(), rgb_.data() + plane, rgb_.data() + 2 * plane};
   const RgbPlanes result{shifted_.data(), shifted_.data() + plane, shifted_.data() + 2 * plane};
-  YuvToRgb(in, source);
+  YuvFrame& full = Output(kFullRange, in);
+  const RangeTables& range = Ranges();
+  MapBytes(in.Y(), full.Y(), in.lumaBytes(), range.expandLuma);
+  MapBytes(in.U(), full.U(), 2 * in.chromaBytes(), range.expandChroma);
+  YuvToRgb(full, source);
   const int d = std::abs(depth);
   const int nearShift = depth > 0 ? d : -d;
   // Which colours come from the near pixel, which from the far one, which are 0.
@@ -333,6 +371,13 @@ void EffectProcessor::Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame
     }
   }
   RgbToYuv(result, out);
+  auto compress = [](uint8_t* bytes, size_t count, const uint8_t* table) {
+    for (size_t i = 0; i < count; ++i) bytes[i] = table[bytes[i]];
+  };
+  compress(out.Y(), out.lumaBytes(), range.compressLuma);
+  const size_t grid = static_cast<size_t>(out.chromaWidth()) * out.chromaRows();
+  compress(out.U(), grid, range.compressChroma);
+  compress(out.V(), grid, range.compressChroma);
 }
 
 }  // namespace mivora

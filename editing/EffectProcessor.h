@@ -4,6 +4,9 @@
 // operation. Output frames live until the next call and are re-created only
 // when the incoming frame's size changes; the processor owns them, and the
 // scratch buffers too, so a frame of unchanged size allocates nothing.
+//
+// The colour table, invert and flip colour do exactly what the engine's
+// lutyuv filters do to the output, so that the pane shows the file.
 
 #include <array>
 #include <cstdint>
@@ -25,14 +28,16 @@ class EffectProcessor {
   const YuvFrame& Gray(const YuvFrame& in);     // effect 5
   const YuvFrame& AgedFilm(const YuvFrame& in);  // effect 6
   // Brightness, contrast and saturation as the edit settings store them
-  // (contrast and saturation in percent).
+  // (contrast and saturation in percent); chroma is scaled by contrast x
+  // saturation, as the engine does.
   const YuvFrame& Colour(const YuvFrame& in, int brightness, int contrast, int saturation);
-  // Modes 0-3 anaglyphs, 4 interleaved, 5 side by side; any other mode
-  // returns a copy of the frame.
+  // Modes 0-3 anaglyphs, 4 interleaved, 5 side by side, as the engine makes
+  // them (colours through full-range RGB, black where a view has no
+  // picture); any other mode returns a copy of the frame.
   const YuvFrame& Stereo(const YuvFrame& in, int mode, int depth);
 
  private:
-  enum Slot { kFlipV, kFlipH, kSharpen, kBlur, kColour, kInvert, kGray, kAged, kFlipColor, k3D, kSlots };
+  enum Slot { kFlipV, kFlipH, kSharpen, kBlur, kColour, kInvert, kGray, kAged, kFlipColor, k3D, kFullRange, kSlots };
   YuvFrame& Output(Slot slot, const YuvFrame& in);
   const YuvFrame& UnsharpMask(Slot slot, const YuvFrame& in, int factor);
   void Anaglyph(const YuvFrame& in, int mode, int depth, YuvFrame& out);

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
@@ -23,7 +24,7 @@ void PaintInto(void* user, const GlimraBitmapInfo* info, const uint8_t* bits) {
     std::memcpy(image->scanLine(row), bits + static_cast<size_t>(info->height - 1 - row) * info->stride, rowBytes);
 }
 
-// 0x00BBGGRR as a colour; the alpha is the output's business.
+// 0x00BBGGRR as a colour.
 QColor FromWindowsColour(uint32_t value) {
   return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
@@ -76,6 +77,11 @@ void EditorFrameHandler::PrepareContext(const Region& region, QSize pane) {
 const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
   const YuvFrame* frame = &scaled_;
   if (e.effectsEnabled) {
+    // In the engine's order: the colour values first, and only with effects
+    // 0 to 2 (the colour effects are tables of their own and replace them).
+    const bool neutral = e.brightness == 0 && e.contrast == 100 && e.saturation == 100;
+    if (!neutral && e.effect < kEffectInvert)
+      frame = &effects_.Colour(*frame, e.brightness, e.contrast, e.saturation);
     if (e.flipVertical) frame = &effects_.FlipVertical(*frame);
     if (e.flipHorizontal) frame = &effects_.FlipHorizontal(*frame);
     switch (e.effect) {
@@ -87,26 +93,44 @@ const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
       case kEffectAgedFilm: frame = &effects_.AgedFilm(*frame); break;
       default: break;
     }
-    if (e.brightness != 0 || e.contrast != 100 || e.saturation != 100)
-      frame = &effects_.Colour(*frame, e.brightness, e.contrast, e.saturation);
   }
   if (e.stereoEnabled) frame = &effects_.Stereo(*frame, e.stereoMode, e.stereoDepth);
   return *frame;
 }
 
 void EditorFrameHandler::DrawText(const EditSettings& e, const Region& region) {
-  const int paneWidth = picture_.width(), paneHeight = picture_.height();
-  const int x = (e.textLeft - region.left) * paneWidth / region.width;
-  const int y = (e.textTop - region.top) * paneHeight / region.height;
-  // The pane shows the output scaled down, the text with it.
-  const int pixelSize = std::max(1, e.fontSize * paneHeight / region.height);
+  // As the engine draws it: one line at the font size in source pixels, the
+  // pen at textLeft, the top of the tallest glyph at textTop, in the colour
+  // with its opacity; then scaled with the picture to the pane.
   QFont font(QString::fromStdString(e.fontFace.empty() ? std::string("Arial") : e.fontFace));
-  font.setPixelSize(pixelSize);
+  font.setPixelSize(std::clamp(e.fontSize, 1, 4096));
+  // The engine's text renderer hints glyphs fully; so does the pane.
+  font.setHintingPreference(QFont::PreferFullHinting);
+  const QString text = QString::fromStdString(e.watermarkText);
+  const QFontMetrics metrics(font);
+  const QRect bounds = metrics.boundingRect(text);  // around the pen at the baseline
+  const int glyphAscent = -metrics.tightBoundingRect(text).top();
+  constexpr int kMargin = 2;
+  QImage line(bounds.width() + 2 * kMargin, bounds.height() + 2 * kMargin, QImage::Format_ARGB32_Premultiplied);
+  if (line.isNull()) return;
+  line.fill(Qt::transparent);
+  const QPoint pen(kMargin - bounds.left(), kMargin - bounds.top());
+  QColor colour = FromWindowsColour(e.textColor);
+  colour.setAlpha(std::clamp(e.textAlpha, 0, 255));
+  {
+    QPainter painter(&line);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(pen, text);
+  }
+  // Where the line's image lies in source pixels, then in the pane.
+  const double left = e.textLeft - pen.x() - region.left;
+  const double top = e.textTop + glyphAscent - pen.y() - region.top;
+  const double scaleX = static_cast<double>(picture_.width()) / region.width;
+  const double scaleY = static_cast<double>(picture_.height()) / region.height;
   QPainter painter(&picture_);
-  painter.setFont(font);
-  painter.setPen(FromWindowsColour(e.textColor));
-  painter.drawText(QRect(QPoint(x, y), QPoint(paneWidth - 1, paneHeight - 1)), Qt::TextWordWrap,
-                   QString::fromStdString(e.watermarkText));
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRectF(left * scaleX, top * scaleY, line.width() * scaleX, line.height() * scaleY), line);
 }
 
 void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region) {

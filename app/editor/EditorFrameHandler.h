@@ -1,8 +1,9 @@
 #pragma once
 // The editor's right pane, frame by frame: scales each frame the player hands
 // over to the pane (through the crop rectangle when cropping is on), applies
-// the flips, the effect, the colour values and the 3D mode in software, and
-// draws the text and picture watermarks where the output will hold them.
+// the colour values, the flips, the effect and the 3D mode in software, in the
+// engine's order and with its tables, and draws the text and picture
+// watermarks where the output will hold them.
 //
 // Thread ownership: the window's thread only (frames arrive on it).
 

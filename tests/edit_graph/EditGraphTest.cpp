@@ -22,8 +22,15 @@ TEST(EditGraph, TranslatesEachSegment) {
       {"crop=100:80:4:6,scale=320:240", "[in]crop=100:80:4:6,scale=320:240[out]"},
       {"movie=/p/logo.png [name];[in][name] overlay=5:6",
        "movie=\\'file:/p/logo.png\\'[v0];[in][v0]overlay=5:6[out]"},
-      {"hflip[X],movie=/p/a#b$c%23.png [name];[X][name] overlay=5:6,crop=10:10:0:0",
-       "[in]hflip[v0];movie=\\'file:/p/a:b\\\\c#.png\\'[v1];[v0][v1]overlay=5:6,crop=10:10:0:0[out]"},
+      // The crop runs first; the picture's position moves into the kept region
+      // and is pulled back inside it, as the editor draws it.
+      {"hflip[X],movie=/p/a#b$c%23.png [name];[X][name] overlay=5:6,crop=10:10:2:3,scale=20:20",
+       "[in]crop=10:10:2:3,hflip[v0];movie=\\'file:/p/a:b\\\\c#.png\\'[v1];[v0][v1]"
+       "overlay=x=min(3\\,main_w-overlay_w):y=min(3\\,main_h-overlay_h),scale=20:20[out]"},
+      {"lutyuv='u=128:v=128',vflip,hflip,drawtext=text='a':fontfile='/f.ttf':fontsize=9:"
+       "fontcolor=ffffffff:x=50:y=60,crop=100:80:40:20",
+       "[in]crop=100:80:40:20,lutyuv='u=128:v=128',vflip,hflip,drawtext=expansion=none:"
+       "fontfile=\\'/f.ttf\\':text=\\'a\\':fontsize=9:fontcolor=0xffffffff:x=10:y=40[out]"},
       {"drawtext=text='a%27b':fontfile='/f#x.ttf':fontsize=24:fontcolor=ff0000ff:x=1:y=2",
        "[in]drawtext=expansion=none:fontfile=\\'/f:x.ttf\\':text=\\'a\\'\\\\\\'\\'b\\':fontsize=24:"
        "fontcolor=0xff0000ff:x=1:y=2[out]"},
@@ -52,6 +59,12 @@ TEST(EditGraph, RefusesWhatItDoesNotKnow) {
     EXPECT_FALSE(g.error.empty()) << chain;
   }
   EXPECT_FALSE(BuildEditGraph("", StereoOptions{6, 0}).ok);
+}
+
+TEST(EditGraph, LeadingFiltersRunBeforeTheEdits) {
+  EXPECT_EQ(BuildEditGraph("", std::nullopt, "format=gray").graph, "[in]format=gray[out]");
+  EXPECT_EQ(BuildEditGraph("hflip,crop=8:8:0:0", std::nullopt, "format=gray").graph,
+            "[in]format=gray,crop=8:8:0:0,hflip[out]");
 }
 
 // Runs ffmpeg on one frame of a lavfi source through `graph` and returns it as RGB24.
@@ -183,6 +196,45 @@ TEST(EditGraph, HostileTextsAreDrawnLiterally) {
     int lit = 0;
     for (unsigned char c : ours) lit += c > 128;
     EXPECT_GT(lit, 50) << text;
+  }
+}
+
+// With a flip, the crop keeps the region the editor's band covers on the
+// source, mirrored: left half and hflip give the left half mirrored, a top
+// strip and vflip the top strip upside down.
+TEST(EditGraph, FlipAndCropKeepTheBandsRegion) {
+  // Left half: a white box at columns 20..59, rows 20..59; right half: a gray one.
+  const char* source =
+      "color=black:size=320x240,drawbox=x=20:y=20:w=40:h=40:color=white:t=fill,"
+      "drawbox=x=260:y=180:w=40:h=40:color=gray:t=fill,format=yuv420p";
+  struct Case {
+    const char* chain;
+    const char* reference;  // what the region mirrored looks like
+  } cases[] = {
+      {"hflip,crop=160:240:0:0", "crop=160:240:0:0,hflip"},
+      {"vflip,crop=320:120:0:0", "crop=320:120:0:0,vflip"},
+      {"vflip,hflip,crop=100:100:0:0", "crop=100:100:0:0,vflip,hflip"},
+  };
+  for (const Case& c : cases) {
+    EditGraph g = BuildEditGraph(std::string(c.chain) + ",scale=320:240", std::nullopt);
+    ASSERT_TRUE(g.ok) << g.error;
+    auto ours = RenderFrame(source, g.graph, 320, 240);
+    auto expected = RenderFrame(source, std::string(c.reference) + ",scale=320:240", 320, 240);
+    EXPECT_EQ(ours, expected) << c.chain;
+  }
+}
+
+// Side by side with depth 10 on a white picture: each half moves its picture
+// 5 columns apart, so exactly columns 155..164 are black (the way back from
+// planar RGB must not move them).
+TEST(EditGraph, SideBySideBlackColumnsStayInPlace) {
+  EditGraph g = BuildEditGraph("", StereoOptions{5, 10});
+  ASSERT_TRUE(g.ok) << g.error;
+  auto f = RenderFrame("color=white:size=320x16,format=yuv420p", g.graph, 320, 16);
+  for (int x = 150; x < 170; ++x) {
+    bool black = x >= 155 && x <= 164;
+    if (black) EXPECT_LT(At(f, 320, x, 8).g, 40) << x;
+    else EXPECT_GT(At(f, 320, x, 8).g, 215) << x;
   }
 }
 

@@ -8,6 +8,8 @@
 #include "EffectReference.h"
 #include "editing/EffectProcessor.h"
 #include "editing/YuvRgb.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
 
 namespace mivora {
 namespace {
@@ -133,19 +135,16 @@ TEST(EffectProcessor, KnownCases) {
   const Picture original = ToPicture(frame);
   // Neutral colour values change nothing.
   EXPECT_EQ(Difference(original, processor.Colour(frame, 0, 100, 100)), "");
-  // Saturation 100 leaves chroma alone even with more contrast.
+  // Contrast scales chroma too, with saturation 100, as in the engine.
   const YuvFrame& contrasted = processor.Colour(frame, 0, 150, 100);
-  EXPECT_EQ(std::memcmp(contrasted.U(), frame.U(), 2 * frame.chromaBytes()), 0);
+  EXPECT_NE(std::memcmp(contrasted.U(), frame.U(), 2 * frame.chromaBytes()), 0);
   // Flipping twice restores the frame.
   YuvFrame once = processor.FlipVertical(frame);
   EXPECT_EQ(Difference(original, processor.FlipVertical(once)), "");
-  // Depth 0: every colour from the same pixel, i.e. a plain round trip.
-  std::vector<uint8_t> rgb(40 * 30 * 3);
-  const RgbPlanes planes{rgb.data(), rgb.data() + 1200, rgb.data() + 2400};
-  YuvToRgb(frame, planes);
-  YuvFrame roundTrip(40, 30);
-  RgbToYuv(planes, roundTrip);
-  EXPECT_EQ(Difference(ToPicture(roundTrip), processor.Stereo(frame, 0, 0)), "");
+  // Depth 0: every colour from the same pixel, so red/cyan and blue/yellow
+  // (which take their colours from opposite views) give the same picture.
+  const Picture redCyan = ToPicture(processor.Stereo(frame, 0, 0));
+  EXPECT_EQ(Difference(redCyan, processor.Stereo(frame, 3, 0)), "");
 }
 
 TEST(EffectProcessor, OutputFramesAreReusedUntilTheSizeChanges) {
@@ -163,6 +162,61 @@ TEST(EffectProcessor, OutputFramesAreReusedUntilTheSizeChanges) {
   EXPECT_NE(&processor.Invert(small), &processor.Gray(small));
   // An empty frame gives an empty result.
   EXPECT_EQ(processor.Stereo(YuvFrame(), 0, 10).width(), 0);
+}
+
+}  // namespace
+}  // namespace mivora
+
+namespace mivora {
+namespace {
+
+// The engine's lutyuv tables run by ffmpeg over every 8-bit value: the
+// preview's colour values, invert and flip colour give the same bytes.
+TEST(EffectProcessor, ColourTablesMatchTheEngine) {
+  // 256 x 2 luma with every value per row, chroma with every value too.
+  YuvFrame frame(512, 2);
+  for (int x = 0; x < 512; ++x) frame.Y()[x] = frame.Y()[512 + x] = static_cast<uint8_t>(x / 2);
+  for (int x = 0; x < 256; ++x) {
+    frame.U()[x] = static_cast<uint8_t>(x);
+    frame.V()[x] = static_cast<uint8_t>(255 - x);
+  }
+  const std::string dir = test::MakeTempDir("lut");
+  test::WriteFile(dir + "/in.yuv", std::string(reinterpret_cast<const char*>(frame.Y()),
+                                               frame.lumaBytes() + 2 * frame.chromaBytes()));
+  struct Case {
+    std::string lut;  // the engine's segment, as the edit arguments write it
+    std::function<const YuvFrame&(EffectProcessor&, const YuvFrame&)> preview;
+  };
+  auto colour = [](int b, int k, int s) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "lutyuv='y=(val-16)*%d/100+%d+16:u=(val-128)*%d*%d/10000+128:v=(val-128)*%d*%d/10000+128'",
+                  k, b, k, s, k, s);
+    return Case{text, [=](EffectProcessor& p, const YuvFrame& f) -> const YuvFrame& { return p.Colour(f, b, k, s); }};
+  };
+  std::vector<Case> cases = {
+      colour(20, 120, 80), colour(-35, 60, 100), colour(0, 100, 150), colour(100, 200, 0),
+      {"lutyuv='y=negval:u=negval:v=negval'", [](EffectProcessor& p, const YuvFrame& f) -> const YuvFrame& { return p.Invert(f); }},
+      {"lutyuv='u=negval:v=negval'", [](EffectProcessor& p, const YuvFrame& f) -> const YuvFrame& { return p.FlipColor(f); }},
+      {"lutyuv='u=128:v=128'", [](EffectProcessor& p, const YuvFrame& f) -> const YuvFrame& { return p.Gray(f); }},
+      {"lutyuv='u=116:v=134'", [](EffectProcessor& p, const YuvFrame& f) -> const YuvFrame& { return p.AgedFilm(f); }},
+  };
+  for (const Case& c : cases) {
+    test::CommandResult r = test::RunCommand(
+        {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "512x2", "-i",
+         "file:" + dir + "/in.yuv", "-vf", c.lut, "-f", "rawvideo", "file:" + dir + "/out.yuv"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    std::string engine = test::ReadFile(dir + "/out.yuv");
+    EffectProcessor processor;
+    const YuvFrame& ours = c.preview(processor, frame);
+    std::string preview(reinterpret_cast<const char*>(ours.Y()), ours.lumaBytes() + 2 * ours.chromaBytes());
+    ASSERT_EQ(engine.size(), preview.size()) << c.lut;
+    size_t firstDifference = 0;
+    while (firstDifference < engine.size() && engine[firstDifference] == preview[firstDifference]) ++firstDifference;
+    EXPECT_EQ(firstDifference, engine.size())
+        << c.lut << ": byte " << firstDifference << " engine " << int(uint8_t(engine[firstDifference]))
+        << ", preview " << int(uint8_t(preview[firstDifference]));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "EffectReference.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace mivora::test {
@@ -104,23 +105,35 @@ Picture RefUnsharp(const Picture& in, int amount) {
   return out;
 }
 
+// The engine's negval: limited-range samples (luma 16..235, chroma 16..240)
+// clipped and mirrored inside their range.
+uint8_t NegLuma(uint8_t s) { return static_cast<uint8_t>(251 - std::clamp<int>(s, 16, 235)); }
+uint8_t NegChroma(uint8_t s) { return static_cast<uint8_t>(256 - std::clamp<int>(s, 16, 240)); }
+
 Picture RefInvert(const Picture& in) {
   Picture out = in;
-  for (auto& s : out.y) s = static_cast<uint8_t>(255 - s);
+  for (auto& s : out.y) s = NegLuma(s);
+  for (auto& s : out.u) s = NegChroma(s);
+  for (auto& s : out.v) s = NegChroma(s);
   return out;
+}
+
+// Luma a lutyuv table leaves alone is still clipped to 16..235.
+void ClipLuma(Picture& p) {
+  for (auto& s : p.y) s = static_cast<uint8_t>(std::clamp<int>(s, 16, 235));
 }
 
 Picture RefFlipColor(const Picture& in) {
   Picture out = in;
-  ForChroma(in, out, [&](int, int, int k) {
-    out.u[k] = in.v[k];
-    out.v[k] = in.u[k];
-  });
+  ClipLuma(out);
+  for (auto& s : out.u) s = NegChroma(s);
+  for (auto& s : out.v) s = NegChroma(s);
   return out;
 }
 
 Picture RefGray(const Picture& in) {
   Picture out = in;
+  ClipLuma(out);
   std::fill(out.u.begin(), out.u.end(), 128);
   std::fill(out.v.begin(), out.v.end(), 128);
   return out;
@@ -128,18 +141,19 @@ Picture RefGray(const Picture& in) {
 
 Picture RefAgedFilm(const Picture& in) {
   Picture out = in;
+  ClipLuma(out);
   std::fill(out.u.begin(), out.u.end(), 116);
   std::fill(out.v.begin(), out.v.end(), 134);
   return out;
 }
 
+// Computed as the engine's expression evaluator does: in doubles, truncated.
 Picture RefColour(const Picture& in, int b, int k, int s) {
+  auto clamp = [](double v) { return static_cast<uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v)); };
   Picture out = in;
-  for (auto& y : out.y) y = static_cast<uint8_t>(Clamp((long(y) - 16) * k / 100 + b + 16));
-  if (s != 100) {
-    for (auto& u : out.u) u = static_cast<uint8_t>(Clamp((long(u) - 128) * k * s / 10000 + 128));
-    for (auto& v : out.v) v = static_cast<uint8_t>(Clamp((long(v) - 128) * k * s / 10000 + 128));
-  }
+  for (auto& y : out.y) y = clamp((y - 16.0) * k / 100 + b + 16);
+  for (auto& u : out.u) u = clamp((u - 128.0) * k * s / 10000 + 128);
+  for (auto& v : out.v) v = clamp((v - 128.0) * k * s / 10000 + 128);
   return out;
 }
 
@@ -147,6 +161,12 @@ Picture RefStereo(const Picture& in, int mode, int depth) {
   Picture out = in;
   const int d = std::abs(depth);
   if (mode >= 0 && mode <= 3) {
+    // Full-range RGB from limited-range YUV and back, as the engine converts.
+    auto round = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    Picture full = in;
+    for (auto& s : full.y) s = round((s - 16) * 255.0 / 219);
+    for (auto& s : full.u) s = round((s - 128) * 255.0 / 224 + 128);
+    for (auto& s : full.v) s = round((s - 128) * 255.0 / 224 + 128);
     std::vector<Rgb> rgb(in.y.size());
     for (int r = 0; r < in.height; ++r)
       for (int x = 0; x < in.width; ++x) {
@@ -156,48 +176,57 @@ Picture RefStereo(const Picture& in, int mode, int depth) {
           continue;
         }
         int nearX = depth > 0 ? x + d : x - d, farX = depth > 0 ? x - d : x + d;
-        Rgb n = ToRgb(in, nearX, r), f = ToRgb(in, farX, r);
+        Rgb n = ToRgb(full, nearX, r), f = ToRgb(full, farX, r);
         if (mode == 0) o = {n.r, f.g, f.b};
         if (mode == 1) o = {n.r, f.g, 0};
         if (mode == 2) o = {n.r, 0, f.b};
         if (mode == 3) o = {f.r, f.g, n.b};
       }
-    return FromRgb(rgb, in);
+    Picture back = FromRgb(rgb, in);
+    for (auto& s : back.y) s = round(16 + s * 219.0 / 255);
+    for (int k = 0; k < in.cw() * in.ch(); ++k) {
+      back.u[k] = round(128 + (back.u[k] - 128) * 224.0 / 255);
+      back.v[k] = round(128 + (back.v[k] - 128) * 224.0 / 255);
+    }
+    return back;
   }
   if (mode == 4) {
     for (int r = 0; r < in.height; ++r)
       for (int x = 0; x < in.width; ++x) {
         int from = r % 2 == 0 ? x + depth : x - depth;
-        bool blank = x < d || x + d >= in.width;
-        out.y[r * in.width + x] = blank ? 0 : in.y[r * in.width + from];
+        bool blank = from < 0 || from >= in.width;
+        out.y[r * in.width + x] = blank ? 16 : in.y[r * in.width + from];
       }
     const int cd = depth / 2;
     ForChroma(in, out, [&](int r, int c, int k) {
       int from = r % 2 == 0 ? c + cd : c - cd;
-      bool blank = c + std::abs(cd) >= in.cw() || from < 0;
+      bool blank = from < 0 || from >= in.cw();
       out.u[k] = blank ? 128 : in.u[r * in.cw() + from];
       out.v[k] = blank ? 128 : in.v[r * in.cw() + from];
     });
     return out;
   }
   if (mode == 5) {
-    const int hd = depth / 2;
-    auto side = [&](int width, int x, int& from) {
+    // Each half: the row at half width (every second column), moved by
+    // `shift` of its columns; black where the moved picture has nothing.
+    auto side = [](int width, int x, int shift, int& from) {
       int half = width / 2;
       bool left = x < half;
       int col = left ? x : x - half;
-      from = left ? 2 * (col + hd) : 2 * (col - hd);
-      return from < 0 || from >= width || (left ? col < hd : col < -hd);
+      int columns = left ? half : width - half;
+      int moved = left ? col + shift : col - shift;
+      from = 2 * moved;
+      return moved < 0 || moved >= columns || from >= width;
     };
     for (int r = 0; r < in.height; ++r)
       for (int x = 0; x < in.width; ++x) {
         int from;
-        bool blank = side(in.width, x, from);
-        out.y[r * in.width + x] = blank ? 0 : in.y[r * in.width + from];
+        bool blank = side(in.width, x, depth / 2, from);
+        out.y[r * in.width + x] = blank ? 16 : in.y[r * in.width + from];
       }
     ForChroma(in, out, [&](int r, int c, int k) {
       int from;
-      bool blank = side(in.cw(), c, from);
+      bool blank = side(in.cw(), c, depth / 2 / 2, from);
       out.u[k] = blank ? 128 : in.u[r * in.cw() + from];
       out.v[k] = blank ? 128 : in.v[r * in.cw() + from];
     });

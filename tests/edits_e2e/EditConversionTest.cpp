@@ -127,6 +127,26 @@ TEST(EditConversion, FlipsMirrorThePicture) {
   EXPECT_GT(both.Luma(240, 180), 220);
 }
 
+// With a flip, the file holds the region the crop band covers, mirrored: the
+// band over the left half shows the left half mirrored, a top strip the top
+// strip upside down (never the opposite region).
+TEST(EditConversion, FlipsWithACropKeepTheBandsRegion) {
+  // A white box in the top-left corner (columns 0..39, rows 0..59); the other
+  // halves are black.
+  static const std::string corner =
+      Source("corner", "color=black:size=320x240:rate=25,drawbox=x=0:y=0:w=40:h=60:color=white:t=fill");
+  // Left half, mirrored and stretched to 320 wide: the box at columns 240..319.
+  Frame left = FrameOf(Convert(corner, {"--flip", "h", "--crop", "0,0,160,240"}));
+  EXPECT_GT(left.Luma(280, 30), 220);
+  EXPECT_LT(left.Luma(20, 30), 35);
+  EXPECT_LT(left.Luma(280, 120), 35);
+  // Top strip, upside down and stretched to 240 high: the box at rows 120..239.
+  Frame top = FrameOf(Convert(corner, {"--flip", "v", "--crop", "0,0,320,120"}));
+  EXPECT_GT(top.Luma(20, 200), 220);
+  EXPECT_LT(top.Luma(20, 60), 35);
+  EXPECT_LT(top.Luma(200, 200), 35);
+}
+
 TEST(EditConversion, ColourEffects) {
   Frame red = FrameOf(Convert(Red(), {}));
   EXPECT_GT(red.MeanChroma(), 100);

@@ -87,6 +87,39 @@ TEST(FfmpegArguments, TranslatesTheBuilderOutput) {
     EXPECT_EQ(std::find(argv.begin(), argv.end(), own), argv.end()) << own;
 }
 
+// A PQ or HLG source is tone-mapped before the edits and the output tagged
+// BT.709; other sources are left as they are. Subtitles and data never go along.
+TEST(FfmpegArguments, HighDynamicRangeSourcesAreToneMappedToBt709) {
+  EngineCommand c = Command({"-i", "in.mp4", "-vcodec", "libx264", "-vf", "hflip", "out.mp4"});
+  for (Transfer transfer : {Transfer::kPq, Transfer::kHlg}) {
+    SourceFacts hdr;
+    hdr.readable = true;
+    hdr.transfer = transfer;
+    FfmpegCommand f = BuildConversionCommand(c, c.input, hdr);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(ValueOf(f.argv, "-vf"), std::string("[in]") + kToneMapToSdr + ",hflip[out]");
+    EXPECT_EQ(ValueOf(f.argv, "-color_primaries"), "bt709");
+    EXPECT_EQ(ValueOf(f.argv, "-color_trc"), "bt709");
+    EXPECT_EQ(ValueOf(f.argv, "-colorspace"), "bt709");
+  }
+  // A file that names neither primaries nor matrix is taken as BT.2020.
+  SourceFacts untagged;
+  untagged.transfer = Transfer::kPq;
+  untagged.primariesUnknown = untagged.matrixUnknown = true;
+  EXPECT_EQ(ValueOf(BuildConversionCommand(c, c.input, untagged).argv, "-vf"),
+            std::string("[in]setparams=color_primaries=bt2020:colorspace=bt2020nc,") + kToneMapToSdr +
+                ",hflip[out]");
+  for (Transfer transfer : {Transfer::kUnknown, Transfer::kStandard}) {
+    SourceFacts sdr;
+    sdr.transfer = transfer;
+    FfmpegCommand f = BuildConversionCommand(c, c.input, sdr);
+    EXPECT_EQ(ValueOf(f.argv, "-vf"), "[in]hflip[out]");
+    EXPECT_EQ(std::find(f.argv.begin(), f.argv.end(), "-color_trc"), f.argv.end());
+    EXPECT_NE(std::find(f.argv.begin(), f.argv.end(), "-sn"), f.argv.end());
+    EXPECT_NE(std::find(f.argv.begin(), f.argv.end(), "-dn"), f.argv.end());
+  }
+}
+
 TEST(FfmpegArguments, VolumeAndSwitches) {
   struct Case {
     std::vector<std::string> options;

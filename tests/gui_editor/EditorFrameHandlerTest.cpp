@@ -127,6 +127,7 @@ TEST(EditorFrameHandlerTest, TextIsScaledWithThePane) {
   edits.fontFace = "DejaVu Sans";
   edits.fontSize = 216;  // a fifth of the frame's height
   edits.textColor = 0x0000FF;  // red
+  edits.textAlpha = 255;       // opaque (0 draws nothing, as in the output)
   edits.textLeft = 960, edits.textTop = 540;
   Render(handler, edits, frame, QSize(320, 200));
   const QImage& pane = handler.Picture();
@@ -184,6 +185,7 @@ TEST(EditorFrameHandlerTest, ScaledDownFramesShowTheSourcesCrop) {
   edits.watermarkText = "X";
   edits.fontSize = 40;
   edits.textColor = 0x0000FF;  // red
+  edits.textAlpha = 255;
   edits.textLeft = 480, edits.textTop = 120;
   YuvFrame full = Bands(640, 480, 240, 480), half = Bands(320, 240, 120, 240);
   EditorFrameHandler atSource, scaled;

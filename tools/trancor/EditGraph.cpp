@@ -1,5 +1,6 @@
 #include "tools/trancor/EditGraph.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -59,9 +60,25 @@ struct Translation {
   std::string filter;  // ffmpeg text of one filter, or empty for the picture overlay
   bool labelsOutput = false;  // the segment ended in "[X]"
   bool isPicture = false;
+  bool isCrop = false;
+  bool isText = false;
   std::string picturePath;
-  std::string overlayX, overlayY;
+  int x = 0, y = 0;  // text or picture position; crop: left and top edge
   std::string error;
+  // Positions in the picture a crop keeps rather than the whole frame.
+  bool inCroppedPicture = false;
+  int cropLeft = 0, cropTop = 0;
+
+  std::string Filter() const {
+    if (isText) return filter + ":x=" + std::to_string(x - cropLeft) + ":y=" + std::to_string(y - cropTop);
+    if (isPicture) {
+      if (!inCroppedPicture) return "overlay=" + std::to_string(x) + ":" + std::to_string(y);
+      // As the editor draws it: moved back inside a crop that cuts it.
+      return "overlay=x=min(" + std::to_string(x - cropLeft) + "\\,main_w-overlay_w):y=min(" +
+             std::to_string(y - cropTop) + "\\,main_h-overlay_h)";
+    }
+    return filter;
+  }
 };
 
 Translation TranslateDrawtext(std::string_view args) {
@@ -90,9 +107,11 @@ Translation TranslateDrawtext(std::string_view args) {
     t.error = "malformed drawtext values";
     return t;
   }
+  t.isText = true;
   t.filter = "drawtext=expansion=none:fontfile=" + EscapeGraphValue(font) +
-             ":text=" + EscapeGraphValue(text) + ":fontsize=" + size + ":fontcolor=0x" + color +
-             ":x=" + x + ":y=" + y;
+             ":text=" + EscapeGraphValue(text) + ":fontsize=" + size + ":fontcolor=0x" + color;
+  t.x = std::atoi(x.c_str());
+  t.y = std::atoi(y.c_str());
   return t;
 }
 
@@ -112,8 +131,8 @@ Translation TranslatePicture(std::string_view segment) {
     t.error = "malformed picture watermark";
     return t;
   }
-  t.overlayX = position[0];
-  t.overlayY = position[1];
+  t.x = std::atoi(position[0].c_str());
+  t.y = std::atoi(position[1].c_str());
   return t;
 }
 
@@ -145,6 +164,11 @@ Translation TranslateSegment(std::string segment) {
     auto values = SplitOutsideQuotes(args, ':');
     if (!AllIntegers(values, name == "crop" ? 4 : 2)) t.error = "malformed " + name + " values";
     t.filter = segment;
+    if (name == "crop" && t.error.empty()) {
+      t.isCrop = true;
+      t.x = std::atoi(values[2].c_str());
+      t.y = std::atoi(values[3].c_str());
+    }
   } else if (name == "drawtext") {
     Translation text = TranslateDrawtext(args);
     text.labelsOutput = t.labelsOutput;
@@ -177,6 +201,11 @@ std::string Window(int k, int d) {
          ":ih:" + std::to_string(d) + ":0:black";
 }
 
+// From the planar RGB the 3D modes work in back to 8-bit 4:2:0. Debian's
+// ffmpeg converts planar RGB straight to 4:2:0 with columns out of place
+// (a black band at columns 155..164 lands at 154..161), through 4:4:4 exactly.
+constexpr const char* kBackToYuv = "format=yuv444p,format=yuv420p";
+
 std::string StereoGraph(const std::string& in, const StereoOptions& s, const std::string& out) {
   int depth = s.depth;
   if (s.mode >= 0 && s.mode <= 3) {
@@ -187,17 +216,34 @@ std::string StereoGraph(const std::string& in, const StereoOptions& s, const std
     static const char* const kFarKeeps[] = {"r=0", "r=0:b=0", "r=0:g=0", "b=0"};
     return in + "format=gbrp,split[near][far];[near]" + Window(nearShift, d) + ",lutrgb=" +
            kNearKeeps[s.mode] + "[n];[far]" + Window(-nearShift, d) + ",lutrgb=" + kFarKeeps[s.mode] +
-           "[f];[n][f]blend=all_mode=addition,format=yuv420p" + out;
+           "[f];[n][f]blend=all_mode=addition," + kBackToYuv + out;
   }
   if (s.mode == 4) {
     // Interleaved rows: even rows from the view moved by +depth, odd rows by -depth.
     return in + "format=gbrp,split[even][odd];[even]" + Shift(depth) + "[e];[odd]" + Shift(-depth) +
-           "[o];[e][o]blend=all_expr='if(mod(Y\\,2)\\,B\\,A)',format=yuv420p" + out;
+           "[o];[e][o]blend=all_expr='if(mod(Y\\,2)\\,B\\,A)'," + kBackToYuv + out;
   }
   // Side by side: both halves at half width, moved apart by depth / 2 each.
   int half = depth / 2;
   return in + "format=gbrp,scale=trunc(iw/2):ih:flags=neighbor,split[left][right];[left]" +
-         Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack,format=yuv420p" + out;
+         Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack," + kBackToYuv + out;
+}
+
+// The editor shows the region its crop band covers, flipped and edited, with
+// the watermarks drawn where they sit in that region. The program's chain
+// crops last, after the flips and watermarks, which would keep the mirrored
+// region instead; so the first crop moves to the front of the chain, and the
+// watermarks before it are placed relative to the region it keeps.
+void CropFirst(std::vector<Translation>& chain) {
+  auto crop = std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isCrop; });
+  if (crop == chain.end() || crop == chain.begin()) return;
+  for (auto it = chain.begin(); it != crop; ++it) {
+    if (!it->isText && !it->isPicture) continue;
+    it->inCroppedPicture = true;
+    it->cropLeft = crop->x;
+    it->cropTop = crop->y;
+  }
+  std::rotate(chain.begin(), crop, crop + 1);
 }
 
 }  // namespace
@@ -217,46 +263,51 @@ std::string EscapeGraphValue(std::string_view value) {
   return escaped;
 }
 
-EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo) {
+EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
+                         std::string_view leadingFilters) {
   EditGraph result;
   if (stereo && (stereo->mode < 0 || stereo->mode > 5 || stereo->depth < -1000 || stereo->depth > 1000)) {
     result.error = "unsupported 3D mode or depth";
     return result;
   }
-  std::string graph;        // finished parts, each ending in ';'
-  std::string current;      // the chain being built
-  std::string currentInput = "[in]";
-  int labelCount = 0;
-  auto nextLabel = [&] { return "[v" + std::to_string(labelCount++) + "]"; };
-
+  std::vector<Translation> translations;
   if (!chain.empty()) {
     for (const std::string& segment : SplitOutsideQuotes(chain, ',')) {
       if (segment.empty()) {
         result.error = "empty filter segment";
         return result;
       }
-      Translation t = TranslateSegment(segment);
-      if (!t.error.empty()) {
-        result.error = t.error;
+      translations.push_back(TranslateSegment(segment));
+      if (!translations.back().error.empty()) {
+        result.error = translations.back().error;
         return result;
       }
-      if (t.isPicture) {
-        // The chain so far (or the input itself) goes under the picture.
-        std::string under = currentInput;
-        if (!current.empty()) {
-          under = nextLabel();
-          graph += currentInput + current + under + ";";
-        }
-        std::string picture = nextLabel();
-        // "file:" keeps a name with a colon from being read as a protocol.
-        graph += "movie=" + EscapeGraphValue("file:" + t.picturePath) + picture + ";";
-        currentInput = under + picture;
-        current = "overlay=" + t.overlayX + ":" + t.overlayY;
-        continue;
-      }
-      if (!current.empty()) current += ",";
-      current += t.filter;
     }
+  }
+  CropFirst(translations);
+
+  std::string graph;        // finished parts, each ending in ';'
+  std::string current(leadingFilters);  // the chain being built
+  std::string currentInput = "[in]";
+  int labelCount = 0;
+  auto nextLabel = [&] { return "[v" + std::to_string(labelCount++) + "]"; };
+  for (const Translation& t : translations) {
+    if (t.isPicture) {
+      // The chain so far (or the input itself) goes under the picture.
+      std::string under = currentInput;
+      if (!current.empty()) {
+        under = nextLabel();
+        graph += currentInput + current + under + ";";
+      }
+      std::string picture = nextLabel();
+      // "file:" keeps a name with a colon from being read as a protocol.
+      graph += "movie=" + EscapeGraphValue("file:" + t.picturePath) + picture + ";";
+      currentInput = under + picture;
+      current = t.Filter();
+      continue;
+    }
+    if (!current.empty()) current += ",";
+    current += t.Filter();
   }
   bool hasStereo = stereo.has_value();
   if (current.empty() && graph.empty() && !hasStereo) {

@@ -11,6 +11,10 @@
 // escaping and are re-escaped here for ffmpeg, so that any text is drawn and
 // any path is opened literally. Anything else is refused: the adapter never
 // passes an unknown filter on.
+//
+// The region a crop keeps is the one the editor's band covers on the
+// unflipped source: the crop runs before the flips and effects, and text and
+// picture positions are taken relative to that region.
 
 #include <optional>
 #include <string>
@@ -29,7 +33,10 @@ struct EditGraph {
   std::string error;  // why the chain was refused
 };
 
-EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo);
+// `leadingFilters` (ffmpeg filters, e.g. the tone mapping of an HDR source)
+// run on the source before every edit.
+EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
+                         std::string_view leadingFilters = {});
 
 // ffmpeg's escaping of an arbitrary text as one option value inside a filter
 // graph description (quoted for the option parser, then escaped for the graph

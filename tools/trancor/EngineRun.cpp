@@ -15,6 +15,7 @@
 #include "platform/ParentDeath.h"
 #include "tools/trancor/FfmpegArguments.h"
 #include "tools/trancor/RecordSplitter.h"
+#include "tools/trancor/SourceFacts.h"
 #include "tools/trancor/TrancorExitCodes.h"
 
 namespace mivora::trancor {
@@ -218,7 +219,8 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path());
+  SourceFacts source = ReadSourceFacts(alias.Path(), [] { return g_stopSignal.load() != 0; });
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source);
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;

@@ -55,6 +55,15 @@ std::string PixelFormatFor(const EngineCommand& command, const std::string& enco
   return "";  // msvideo1 (RGB only), stream copy, or an encoder not of the profiles
 }
 
+// The tone mapping cannot convert from colours the file leaves unnamed; PQ
+// and HLG come with BT.2020, so that is what such a file is taken to hold.
+std::string ToneMapping(const SourceFacts& source) {
+  std::string assumed;
+  if (source.primariesUnknown) assumed += "color_primaries=bt2020";
+  if (source.matrixUnknown) assumed += std::string(assumed.empty() ? "" : ":") + "colorspace=bt2020nc";
+  return (assumed.empty() ? "" : "setparams=" + assumed + ",") + kToneMapToSdr;
+}
+
 }  // namespace
 
 FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
@@ -64,7 +73,8 @@ FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
   return result;
 }
 
-FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath) {
+FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
+                                     const SourceFacts& source) {
   FfmpegCommand result;
   EncoderChoice video, audio;
   if (!command.videoCodec.empty()) {
@@ -81,8 +91,9 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
       return result;
     }
   }
-  VideoFilterGraph filters =
-      BuildVideoFilterGraph({command.videoFilters, command.d3dMode, command.d3dDepth});
+  const bool toneMap = source.HighDynamicRange() && !command.noVideo;
+  VideoFilterGraph filters = BuildVideoFilterGraph(
+      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : ""});
   if (!filters.ok) {
     result.error = filters.error;
     return result;
@@ -102,6 +113,8 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddIf(&argv, command.size, "-s");
     AddIf(&argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
     AddIf(&argv, filters.graph, "-vf");
+    if (toneMap)
+      Add(&argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
   } else {
     Add(&argv, {"-vn"});
   }
@@ -126,6 +139,9 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   if (strict.empty() && audio.encoder == "dca" && !command.noAudio) strict = "experimental";
   AddIf(&argv, strict, "-strict");
   AddIf(&argv, command.length, "-t");
+  // Subtitles and data tracks are not part of a conversion; a text subtitle
+  // would otherwise stop a target that only takes picture subtitles.
+  Add(&argv, {"-sn", "-dn"});
   argv.push_back("file:" + command.output);
   result.ok = true;
   return result;

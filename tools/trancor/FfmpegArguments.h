@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/trancor/EngineCommand.h"
+#include "tools/trancor/SourceFacts.h"
 
 namespace mivora::trancor {
 
@@ -19,6 +20,17 @@ struct FfmpegCommand {
 // option, a protocol or a device; the output is always overwritten (the
 // program has asked already) and standard input is never read.
 FfmpegCommand BuildProbeCommand(const std::string& inputPath);
-FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath);
+// `source` says what is known of the input: a PQ or HLG source is tone-mapped
+// to BT.709 SDR (kToneMapToSdr) before the edits, and the output is tagged
+// BT.709. Subtitle and data streams are never carried over.
+FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
+                                     const SourceFacts& source = {});
+
+// From a PQ or HLG source's linear light (100 nits as reference white) to
+// BT.709 SDR: Hable's curve without desaturation, 8-bit 4:2:0 limited range.
+// The editor's player uses the same chain, so that the pane matches the file.
+inline constexpr const char* kToneMapToSdr =
+    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
+    "zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
 
 }  // namespace mivora::trancor

@@ -29,7 +29,7 @@ std::string JoinChains(const std::vector<std::string>& chains) {
 VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request) {
   std::optional<StereoOptions> stereo;
   if (request.d3dMode >= 0) stereo = StereoOptions{request.d3dMode, request.d3dDepth};
-  EditGraph edit = BuildEditGraph(JoinChains(request.chains), stereo);
+  EditGraph edit = BuildEditGraph(JoinChains(request.chains), stereo, request.leadingFilters);
   VideoFilterGraph result;
   result.ok = edit.ok;
   result.error = edit.error;

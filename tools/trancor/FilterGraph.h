@@ -14,6 +14,7 @@ struct VideoFilterRequest {
   std::vector<std::string> chains;  // each "-vf" value in order
   int d3dMode = -1;  // -1: no 3D
   int d3dDepth = 0;
+  std::string leadingFilters;  // ffmpeg filters run on the source before the edits
 };
 
 struct VideoFilterGraph {

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/Folders.h"
+#include "tests/support/RealSourceMedia.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestMedia.h"
+
+namespace mivora {
+namespace {
+
+const std::string kCli = std::string(MIVORA_PROGRAM_DIR) + "/mivora-cli";
+const std::string kProfiles = std::string(MIVORA_PROGRAM_DIR) + "/Profiles";
+
+struct ShippedProfile {
+  const char* file;
+  const char* extension;
+  bool tagsColour;  // the codec and container carry the colour description
+};
+const ShippedProfile kH264Mp4{"General Video/MP4 - MPEG-4 H.264 Video.xml", "mp4", true};
+const ShippedProfile kMpeg4Avi{"General Video/AVI - MPEG-4 Video.xml", "avi", false};
+const ShippedProfile kDvdVob{"General Video/VOB - DVD Video Object.xml", "vob", true};
+const ShippedProfile kMkv{"General Video/MKV - Matroska Video.xml", "mkv", true};
+
+// Converts `source` with a shipped profile; returns the output's path.
+std::string Convert(const std::string& source, const ShippedProfile& profile) {
+  std::string out = test::MakeTempDir("out");
+  test::CommandResult r = test::RunCommand(
+      {kCli, "convert", "--profile", kProfiles + "/" + profile.file, "-o", out, source});
+  EXPECT_EQ(r.exitCode, 0) << profile.file << "\n" << r.output;
+  std::string name(BaseName(source));
+  return out + "/" + name.substr(0, name.rfind('.')) + "." + profile.extension;
+}
+
+// ffmpeg's own tone mapping of the source, for comparison.
+const char* const kReferenceToneMap =
+    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
+    "zscale=t=bt709:m=bt709:r=tv";
+
+// A 10-bit PQ or HLG source comes out 8-bit, tagged BT.709 where the format
+// can say so, and as bright as ffmpeg's own tone mapping makes it, not as the
+// untouched codes would show.
+TEST(RealSources, HdrSourcesAreToneMappedToSdr) {
+  for (auto transfer : {test::HdrTransfer::kPq, test::HdrTransfer::kHlg}) {
+    const bool pq = transfer == test::HdrTransfer::kPq;
+    std::string source = test::MakeTempDir("hdr") + (pq ? "/pq.mp4" : "/hlg.mp4");
+    test::GenerateHdrClip(source, transfer);
+    ASSERT_EQ(test::VideoStreamField(source, "color_transfer"), pq ? "smpte2084" : "arib-std-b67");
+    const double reference = test::MeanLumaAt(source, 0.5, kReferenceToneMap);
+    const double untouched = test::MeanLumaAt(source, 0.5);
+    ASSERT_GT(std::abs(reference - untouched), 15) << "the test picture must tell them apart";
+    for (const ShippedProfile& profile : {kH264Mp4, kMpeg4Avi, kDvdVob, kMkv}) {
+      std::string out = Convert(source, profile);
+      SCOPED_TRACE(std::string(pq ? "PQ " : "HLG ") + profile.file);
+      std::string pixels = test::VideoStreamField(out, "pix_fmt");
+      EXPECT_TRUE(pixels == "yuv420p" || pixels == "yuvj420p") << pixels;
+      if (profile.tagsColour) {
+        EXPECT_EQ(test::VideoStreamField(out, "color_transfer"), "bt709");
+        EXPECT_EQ(test::VideoStreamField(out, "color_primaries"), "bt709");
+      }
+      double mean = test::MeanLumaAt(out, 0.5);
+      EXPECT_NEAR(mean, reference, 6) << "untouched codes give " << untouched;
+    }
+  }
+}
+
+// A PQ file that names only its transfer (no primaries, no matrix) is taken
+// as BT.2020 and tone-mapped like a fully tagged one.
+TEST(RealSources, HdrSourceWithoutColourNamesIsConverted) {
+  std::string dir = test::MakeTempDir("hdr");
+  test::GenerateHdrClip(dir + "/tagged.mp4", test::HdrTransfer::kPq);
+  test::GenerateHdrClip(dir + "/untagged.mp4", test::HdrTransfer::kPq, 1.0, false);
+  ASSERT_EQ(test::VideoStreamField(dir + "/untagged.mp4", "color_primaries"), "unknown");
+  std::string out = Convert(dir + "/untagged.mp4", kH264Mp4);
+  EXPECT_EQ(test::VideoStreamField(out, "color_transfer"), "bt709");
+  EXPECT_NEAR(test::MeanLumaAt(out, 0.5), test::MeanLumaAt(dir + "/tagged.mp4", 0.5, kReferenceToneMap), 6);
+}
+
+// Of two audio tracks, the one marked default is converted, not the first.
+TEST(RealSources, TheDefaultAudioTrackIsUsed) {
+  for (const char* name : {"/two.mp4", "/two.mkv"}) {
+    std::string source = test::MakeTempDir("tracks") + name;
+    test::GenerateTwoAudioTrackClip(source);
+    std::string out = Convert(source, kMpeg4Avi);
+    EXPECT_GT(test::MeanVolumeDb(out), -30) << name << ": the silent first track was taken";
+  }
+}
+
+// A variable frame rate phone clip keeps its length, and each flash of the
+// picture stays within 100 ms of its beep.
+TEST(RealSources, VariableFrameRateKeepsDurationAndSync) {
+  std::string source = test::MakeTempDir("vfr") + "/phone.mp4";
+  test::GenerateVariableRateClip(source);
+  ASSERT_EQ(test::FlashTimes(source).size(), test::kFlashTimes.size());
+  const double length = test::ProbeWithFfprobe(source).durationSeconds;
+  for (const ShippedProfile& profile : {kH264Mp4, kMpeg4Avi, kDvdVob}) {
+    SCOPED_TRACE(profile.file);
+    std::string out = Convert(source, profile);
+    EXPECT_NEAR(test::ProbeWithFfprobe(out).durationSeconds, length, 0.15);
+    std::vector<double> flashes = test::FlashTimes(out), beeps = test::BeepTimes(out);
+    ASSERT_EQ(flashes.size(), test::kFlashTimes.size());
+    ASSERT_EQ(beeps.size(), test::kFlashTimes.size());
+    for (size_t i = 0; i < flashes.size(); ++i) {
+      EXPECT_NEAR(flashes[i], test::kFlashTimes[i], 0.1) << "flash " << i;
+      EXPECT_NEAR(beeps[i] - flashes[i], 0, 0.1) << "beep " << i;
+    }
+  }
+}
+
+// Subtitle tracks are not carried over, and a text subtitle does not stop a
+// target that could not take it.
+TEST(RealSources, SubtitleTracksAreLeftOut) {
+  for (const char* name : {"/subtitled.mp4", "/subtitled.mkv"}) {
+    std::string source = test::MakeTempDir("subtitles") + name;
+    test::GenerateSubtitledClip(source);
+    ASSERT_EQ(test::StreamTypes(source).back(), "subtitle");
+    for (const ShippedProfile& profile : {kMkv, kDvdVob, kH264Mp4}) {
+      std::string out = Convert(source, profile);
+      std::vector<std::string> types = test::StreamTypes(out);
+      EXPECT_EQ(types.size(), 2u) << name << " to " << profile.file;
+      for (const std::string& type : types) EXPECT_NE(type, "subtitle") << name << " to " << profile.file;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mivora

@@ -1,0 +1,49 @@
+#pragma once
+// Media as people have it, made on the spot with ffmpeg: 10-bit HDR clips
+// (PQ or HLG), several audio tracks, variable frame rate phone clips with
+// flashes and beeps at known times, clips with subtitle tracks; and the
+// measurements the tests take on what comes out.
+
+#include <string>
+#include <vector>
+
+namespace mivora::test {
+
+enum class HdrTransfer { kPq, kHlg };
+// A 320x240, 10-bit 4:2:0 H.264 (High 10) clip tagged BT.2020 with the
+// transfer, of a moving test picture, with sound. Without `namesColours` only
+// the transfer is tagged (primaries and matrix left unspecified).
+void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds = 1.0,
+                     bool namesColours = true);
+
+// A clip with two audio tracks: the first stereo and silent, the second mono,
+// a loud tone, marked as the default track. The extension picks the container.
+void GenerateTwoAudioTrackClip(const std::string& path, double seconds = 1.0);
+
+// A phone-style clip of variable frame rate (frames 20 ms and 50 ms apart, by
+// turns) whose picture flashes white and whose sound beeps at the same
+// moments, `kFlashTimes`.
+inline const std::vector<double> kFlashTimes = {0.5, 1.5, 2.5};
+void GenerateVariableRateClip(const std::string& path, double seconds = 3.0);
+
+// A clip with a text subtitle track: mov_text in .mp4/.mov, SubRip in .mkv.
+void GenerateSubtitledClip(const std::string& path, double seconds = 1.0);
+
+// Start times (seconds) of the picture's flashes: frames whose mean luma
+// jumps above 180 after frames below it.
+std::vector<double> FlashTimes(const std::string& path);
+// Start times (seconds) of the sound's beeps: 10 ms windows whose peak rises
+// above -20 dBFS after windows below it.
+std::vector<double> BeepTimes(const std::string& path);
+// The mean volume of the audio the file plays, dBFS (-100 without audio).
+double MeanVolumeDb(const std::string& path);
+// ffprobe's fields of the first video stream (e.g. "color_transfer",
+// "pix_fmt"); empty when absent.
+std::string VideoStreamField(const std::string& path, const std::string& field);
+// The codec types of all streams, in order ("video", "audio", "subtitle").
+std::vector<std::string> StreamTypes(const std::string& path);
+// Mean of the luma plane (0..255) of the frame at `seconds`, decoded to 8-bit
+// 4:2:0 through `filters` (ffmpeg's -vf, or empty).
+double MeanLumaAt(const std::string& path, double seconds, const std::string& filters = "");
+
+}  // namespace mivora::test
