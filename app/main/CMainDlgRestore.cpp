@@ -1,5 +1,6 @@
 // Items that come back from the saved list after an abnormal end.
 #include "app/main/CMainDlg.h"
+#include "ui/CRowButtonList.h"
 
 namespace mivora {
 
