@@ -52,7 +52,7 @@ listing() { (cd "$prefix" && find . -printf '%p %s %T@ %m %y\n' | sort); }
 listing >"$work/before"
 chmod -R a-w "$prefix"
 home=$work/home
-mkdir -p "$home/tmp" "$home/run"
+mkdir -p "$home/tmp" "$home/run" "$home/out"
 chmod 700 "$home/run"
 runas=()
 if [ "$(id -u)" = 0 ]; then
@@ -60,9 +60,10 @@ if [ "$(id -u)" = 0 ]; then
   runas=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" TMPDIR="$home/tmp" \
-  XDG_RUNTIME_DIR="$home/run" "${runas[@]}" "$prefix/bin/mivora-cli" demo >"$work/demo.log" 2>&1 ||
+  XDG_RUNTIME_DIR="$home/run" "${runas[@]}" "$prefix/bin/mivora-cli" demo -o "$home/out" >"$work/demo.log" 2>&1 ||
   { cat "$work/demo.log"; fail "mivora-cli demo failed from the installed path"; }
-grep -q '^Output folder: ' "$work/demo.log" || { cat "$work/demo.log"; fail "the demo made no output"; }
+ls "$home/out/"*.avi >/dev/null 2>&1 || { cat "$work/demo.log"; fail "the demo made no output"; }
+[ -z "$(ls -A "$home/tmp")" ] || { ls -lA "$home/tmp"; fail "the demo left temporary files behind"; }
 ls "$home/.config/Mivora/Profiles/General Video/"*.xml >/dev/null 2>&1 ||
   fail "no per-user copy of the profiles was made"
 chmod -R u+w "$prefix"
