@@ -170,9 +170,10 @@ void CMainDlg::RestoreAfterRun() {
   activateWindow();
 }
 
-void CMainDlg::OnRunFinished() {
+void CMainDlg::OnRunFinished(const QStringList& convertedSources) {
   model_.OnRunFinished();
   RefreshTips();
+  emit SourcesConverted(convertedSources);
 }
 
 }  // namespace mivora

@@ -40,7 +40,7 @@ enum RowAction { kRowEdit = 0, kRowPreview = 1, kRowDelete = 2, kRowMoveDown = 3
 using FileChooser = std::function<QStringList(QWidget* parent)>;
 // Opens the progress window for a run over `jobs`, owned by the main window;
 // it calls RestoreAfterRun() when the run ends or is cancelled and
-// OnRunFinished() after a completed run.
+// OnRunFinished() with the files converted after a completed run.
 using ProgressWindowFactory = std::function<QWidget*(CMainDlg* owner, std::vector<ConversionJob> jobs)>;
 
 class CMainDlg : public ui::CImgDialogBase {
@@ -102,8 +102,9 @@ class CMainDlg : public ui::CImgDialogBase {
   // Converting has begun (hide) or ended (restore).
   void HideForRun();
   void RestoreAfterRun();
-  // The last run has finished: every item's edits are dropped.
-  void OnRunFinished();
+  // The last run has finished: every item's edits are dropped;
+  // `convertedSources` are announced as SourcesConverted.
+  void OnRunFinished(const QStringList& convertedSources = {});
 
  signals:
   // The list's rows or their items changed (added, moved, deleted, cleared).
@@ -114,6 +115,10 @@ class CMainDlg : public ui::CImgDialogBase {
   void ProfileControlsChanged(bool enabled);
   // Every file given has its row and its facts.
   void AddingFinished();
+  // A run over the list's items begins.
+  void RunStarting();
+  // A completed run converted these files (their rows stay).
+  void SourcesConverted(const QStringList& paths);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

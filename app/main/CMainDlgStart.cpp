@@ -35,6 +35,7 @@ void CMainDlg::OnStart() {
     return;
   }
   model_.OnRunStarting();
+  emit RunStarting();
   RefreshTips();
   HideForRun();
   progress_ = openProgress_(this, std::move(jobs.jobs));

@@ -34,6 +34,13 @@ SourceListKeeper::SourceListKeeper(CMainDlg& window, std::string path)
   connect(&window_, &CMainDlg::SourcesChanged, this, [this] {
     if (saving_ && !debounce_->isActive()) debounce_->start();
   });
+  // A crash after a batch offers back only what is still to convert; a new
+  // run converts every row again, so every row is worth restoring again.
+  connect(&window_, &CMainDlg::SourcesConverted, this, &SourceListKeeper::LeaveOutConverted);
+  connect(&window_, &CMainDlg::RunStarting, this, [this] {
+    converted_.clear();
+    SaveIfChanged();
+  });
 }
 
 SourceListKeeper::~SourceListKeeper() {
@@ -41,13 +48,28 @@ SourceListKeeper::~SourceListKeeper() {
   if (worker_.joinable()) worker_.join();
 }
 
-SavedSourceList SourceListKeeper::CurrentList() const {
+SavedSourceList SourceListKeeper::CurrentList() {
   SavedSourceList list;
+  std::set<std::string> stillListed;
   const SourceList& sources = window_.Model().Sources();
   for (size_t row = 0; row < sources.Count(); ++row) {
-    if (std::optional<SourceItem> item = sources.At(row)) list.entries.push_back(SavedSourceEntry::Of(*item));
+    std::optional<SourceItem> item = sources.At(row);
+    if (!item) continue;
+    if (converted_.count(item->sourcePath)) {
+      stillListed.insert(item->sourcePath);
+      continue;
+    }
+    list.entries.push_back(SavedSourceEntry::Of(*item));
   }
+  converted_ = std::move(stillListed);
   return list;
+}
+
+void SourceListKeeper::LeaveOutConverted(const QStringList& paths) {
+  for (const QString& path : paths) converted_.insert(path.toStdString());
+  MLOG("SourceListKeeper, %lld converted files leave the saved list", static_cast<long long>(paths.size()));
+  // At once: a crash right after the batch must not offer them back.
+  SaveIfChanged();
 }
 
 void SourceListKeeper::StartSaving() {

@@ -5,7 +5,8 @@
 // written at most twice a second however fast the list changes, and checked
 // every two seconds for changes no signal announces (edits, profiles).
 // The "x" button's exit marks it clean; any other end leaves it unclean, and
-// the next start offers its files back.
+// the next start offers its files back. Files a completed run converted are
+// left out while their rows stay, until the next run takes them again.
 //
 // Threads: the window's thread, except the restoring worker, which probes
 // the files and hands each rebuilt item to the window's thread.
@@ -14,6 +15,7 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,11 +58,15 @@ class SourceListKeeper : public QObject {
  private:
   void RestoreOnWorker(std::vector<SavedSourceEntry> entries);
   void OnRestoreEnded(const QStringList& missing);
-  SavedSourceList CurrentList() const;
+  // The list as saved: without the converted files, which are forgotten once
+  // their rows are gone (a file added again is saved again).
+  SavedSourceList CurrentList();
+  void LeaveOutConverted(const QStringList& paths);
 
   CMainDlg& window_;
   std::string path_;
   std::string written_;  // what the file holds now, as far as this process knows
+  std::set<std::string> converted_;  // by the last completed run, not saved
   bool saving_ = false;
   bool restoring_ = false;
   int saves_ = 0;

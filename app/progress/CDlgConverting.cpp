@@ -279,7 +279,11 @@ void CDlgConverting::OnBatchCompleted(const BatchSummary& summary) {
   if (!summary.shuttingDown)
     Ask(summary.Text(), summary.AllSucceeded() ? kSuccessStyle : kFailureStyle);
   emit restoreMainWindow();
-  emit batchCompleted();
+  QStringList converted;
+  for (const JobResult& job : summary.jobs) {
+    if (job.outcome == JobOutcome::kSucceeded) converted << QString::fromStdString(job.sourcePath);
+  }
+  emit batchCompleted(converted);
   finishing_ = true;  // restoreMainWindow is sent
   tray_->Remove();
   close();

@@ -18,10 +18,12 @@
 //
 // The window deletes itself when it closes. Before it closes it emits
 // restoreMainWindow (the main window shows itself again); after a batch
-// that ended by itself it also emits batchCompleted.
+// that ended by itself it also emits batchCompleted with the files it
+// converted.
 
 #include <QPoint>
 #include <QPointer>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -121,8 +123,9 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // The main window shows itself again (the batch ended or was cancelled).
   void restoreMainWindow();
   // The batch ended by itself; the main window drops every item's edit
-  // settings and returns to its idle state.
-  void batchCompleted();
+  // settings and returns to its idle state. `convertedSources`: the source
+  // paths of the jobs that succeeded.
+  void batchCompleted(const QStringList& convertedSources);
   // The user picked another number of conversions at once.
   void conversionsAtOnceChosen(int count);
 

@@ -1,7 +1,8 @@
 // The list survives an abnormal end: the real program is killed with files in
 // its list, and the next start offers them back; rows come back in order with
 // their profiles and edits, files that are gone are named; after the exit the
-// user chose nothing is offered.
+// user chose nothing is offered; what a finished batch converted is not
+// offered again.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "ui/CGPImageButton.h"
 #include "ui/CRowButtonList.h"
 
 namespace mivora::test {
@@ -34,6 +36,15 @@ std::vector<std::string> Paths(CMainDlg& window) {
 bool FileSays(const std::string& path, const std::string& text) {
   QFile file(QString::fromStdString(path));
   return file.open(QIODevice::ReadOnly) && file.readAll().contains(QByteArray::fromStdString(text));
+}
+
+std::vector<std::string> SavedPaths(const std::string& userFolder) {
+  SavedListReading reading = ReadSavedSourceList(ReadFile(SourceListKeeper::PathIn(userFolder)));
+  std::vector<std::string> paths;
+  if (reading.list) {
+    for (const SavedSourceEntry& entry : reading.list->entries) paths.push_back(entry.sourcePath);
+  }
+  return paths;
 }
 
 // A window with its keeper, as the program starts them.
@@ -145,6 +156,38 @@ TEST(ListRecovery, RowsComeBackInOrderWithProfilesAndEditsAndTheGoneAreNamed) {
   QTest::qWait(200);
   EXPECT_TRUE(none.Texts().isEmpty());
   EXPECT_EQ(third.window.Model().Sources().Count(), 0u);
+}
+
+TEST(ListRecovery, AFinishedBatchLeavesItsConvertedFilesOutUntilTheNextRun) {
+  const std::string media = MakeTempDir("media");
+  const std::string good = media + "/good.mp4", broken = media + "/broken.mp4";
+  GenerateClip(good, {.seconds = 1.0, .width = 160, .height = 120});
+  GenerateClip(broken, {.seconds = 1.0, .width = 160, .height = 120});
+  const std::string userFolder = MakeTempDir("user");
+  Session session(userFolder);
+  session.keeper.StartSaving();
+  session.window.AddPaths({QString::fromStdString(good), QString::fromStdString(broken)}, AddRoute::kDrop);
+  ASSERT_TRUE(WaitUntil([&] { return session.window.Model().Sources().Count() == 2 && session.window.PendingAdds() == 0; }, 60000));
+  // Listed while whole, broken before the run: its job fails.
+  WriteFile(broken, "no longer a video");
+  session.window.Model().OutputFolders().Browse(MakeTempDir("out"));
+  QSignalSpy converted(&session.window, &CMainDlg::SourcesConverted);
+
+  MessageBoxAnswerer answers({1, 1});  // Start: Yes; the report: OK
+  QTest::mouseClick(session.window.StartButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return converted.count() == 1; }, 120000)) << answers.Texts().join('|').toStdString();
+  EXPECT_EQ(converted.at(0).at(0).toStringList(), QStringList{QString::fromStdString(good)});
+  // Both rows stay; a crash now would offer only the failed file.
+  EXPECT_EQ(session.window.Model().Sources().Count(), 2u);
+  EXPECT_EQ(SavedPaths(userFolder), std::vector<std::string>{broken});
+
+  // A new run converts every row again, so every row is saved again.
+  answers.Push(1);  // Start: Yes; the existing output is not replaced, the report closes
+  QTest::mouseClick(session.window.StartButton(), Qt::LeftButton);
+  EXPECT_EQ(SavedPaths(userFolder), (std::vector<std::string>{good, broken}));
+  ASSERT_TRUE(WaitUntil([&] { return converted.count() == 2; }, 120000)) << answers.Texts().join('|').toStdString();
+  EXPECT_TRUE(converted.at(1).at(0).toStringList().isEmpty());
+  EXPECT_EQ(SavedPaths(userFolder), (std::vector<std::string>{good, broken}));
 }
 
 TEST(ListRecovery, AThousandFilesAddedQuicklyAreWrittenAFewTimesNotAThousand) {
