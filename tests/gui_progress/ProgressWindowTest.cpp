@@ -142,6 +142,7 @@ TEST(ProgressWindow, AutoShutdownAfterTheBatchAsksForPowerOffWithoutANotice) {
 TEST(ProgressWindow, RowsAdvanceAndDeletingTheRunningRowMovesOnToTheNext) {
   std::string out = test::MakeTempDir("out");
   MessageBoxAnswerer answers;
+  QStringList rowsLeft;  // outlives the window, which fills it
   Window w;
   w.dialog->AddJob(Job(LongClip(), out + "/long.mp4", kSlowArgs, kLongSeconds));
   w.dialog->AddJob(Job(SmallClip(), out + "/small.avi", kSmallArgs));
@@ -156,10 +157,18 @@ TEST(ProgressWindow, RowsAdvanceAndDeletingTheRunningRowMovesOnToTheNext) {
   const int frame = w.dialog->Tray()->ShownFrame();
   ASSERT_TRUE(WaitUntil([&] { return w.dialog->Tray()->ShownFrame() != frame; }, 2000));
 
+  // The small file is done already, so the batch ends with the delete and
+  // the window may close in the same pass of the event loop that removes the
+  // row: the rows left are recorded as the row goes.
+  ui::CProgressListCtrl* list = &w.list();
+  QObject::connect(list->model(), &QAbstractItemModel::rowsRemoved, list, [&rowsLeft, list] {
+    rowsLeft.clear();
+    for (int row = 0; row < list->rowCount(); ++row)
+      rowsLeft << list->CellText(row, CDlgConverting::kFile);
+  });
   Click(w.list().RowButton(0));
-  ASSERT_TRUE(WaitUntil([&] { return w.list().rowCount() == 1; }));
-  EXPECT_EQ(w.list().CellText(0, CDlgConverting::kFile).toStdString(), SmallClip());
   ASSERT_TRUE(w.Closed());
+  EXPECT_EQ(rowsLeft, QStringList{QString::fromStdString(SmallClip())});
   EXPECT_EQ(answers.Texts(), QStringList{"Converted successfully!"});
   EXPECT_FALSE(FileExists(out + "/long.mp4"));
   EXPECT_EQ(test::ProbeWithFfprobe(out + "/small.avi").video.codec, "mpeg4");
