@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/about/AboutBox.h"
-#include "app/main/CMainDlg.h"
-#include "app/main/SourceListKeeper.h"
 #include "app/CSplashWnd.h"
-#include "app/progress/LauncherEntryProgress.h"
 #include "app/InstanceChannel.h"
 #include "app/QuitOnTerminate.h"
-#include "app/progress/DoneNotification.h"
 #include "app/SingleInstance.h"
+#include "app/about/AboutBox.h"
 #include "app/editor/SourceWindowsDialogs.h"
+#include "app/main/CMainDlg.h"
+#include "app/main/SourceListKeeper.h"
+#include "app/progress/DoneNotification.h"
+#include "app/progress/LauncherEntryProgress.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"

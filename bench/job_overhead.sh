@@ -5,7 +5,9 @@
 # the median processor times (the steadier figure on a busy machine).
 #   bench/job_overhead.sh [PROGRAM_FOLDER]   (default build-bench/bin)
 # Environment: REPS (default 7), PROFILE (a profile file; default the
-# "MP4 - MPEG-4 H.264 Video" profile), SECONDS_OF_CLIP (default 10).
+# "MP4 - MPEG-4 H.264 Video" profile), SECONDS_OF_CLIP (default 10), CLIPS
+# (default 1): with more, one `mivora-cli convert --jobs 1` of that many clips
+# against the same ffmpeg command lines run one after another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +15,7 @@ bin=${1:-build-bench/bin}
 reps=${REPS:-7}
 profile=${PROFILE:-"$bin/Profiles/General Video/MP4 - MPEG-4 H.264 Video.xml"}
 length=${SECONDS_OF_CLIP:-10}
+clips=${CLIPS:-1}
 bin=$(cd "$bin" && pwd)
 
 work=$(mktemp -d)
@@ -22,24 +25,40 @@ export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$work/out"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-clip="$work/clip.mp4"
 ffmpeg -hide_banner -loglevel error -nostdin -y \
   -f lavfi -i "testsrc2=size=640x480:rate=25:duration=$length" \
   -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$length" \
-  -pix_fmt yuv420p -ac 2 "$clip"
+  -pix_fmt yuv420p -ac 2 "$work/clip.mp4"
+sources=()
+for ((n = 1; n <= clips; n++)); do
+  cp "$work/clip.mp4" "$work/clip$n.mp4"
+  sources+=("$work/clip$n.mp4")
+done
 
-# The job's engine arguments, and the ffmpeg command trancor makes of them.
+# The job's engine arguments, and the ffmpeg command trancor makes of them,
+# one command line per clip.
 engine_args=$("$bin/mivora-cli" args "$profile")
 read -r -a words <<<"$engine_args"
 extension=$(sed -n 's/.*<FormatExt value="\([^"]*\)".*/\1/p' "$profile")
-mapfile -t ffmpeg_argv < <("$bin/engine_ffmpeg_arguments" -i "$clip" -dxva2 0 "${words[@]}" \
-  "$work/bare.$extension")
-[ ${#ffmpeg_argv[@]} -gt 0 ] || { echo "job_overhead: no ffmpeg command" >&2; exit 1; }
+bare_lines=()
+for ((n = 1; n <= clips; n++)); do
+  line=$("$bin/engine_ffmpeg_arguments" -i "$work/clip$n.mp4" -dxva2 0 "${words[@]}" "$work/bare$n.$extension" |
+    tr '\n' '\037')
+  [ -n "$line" ] || { echo "job_overhead: no ffmpeg command" >&2; exit 1; }
+  bare_lines+=("$line")
+done
 
 run_program() {
-  "$bin/mivora-cli" convert --overwrite --profile "$profile" -o "$work/out" "$clip" >/dev/null 2>&1
+  "$bin/mivora-cli" convert --jobs 1 --overwrite --profile "$profile" -o "$work/out" "${sources[@]}" \
+    >/dev/null 2>&1
 }
-run_bare() { "${ffmpeg_argv[@]}" </dev/null >/dev/null 2>&1; }
+run_bare() {
+  local line argv
+  for line in "${bare_lines[@]}"; do
+    IFS=$'\037' read -r -a argv <<<"${line%$'\037'}"
+    "${argv[@]}" </dev/null >/dev/null 2>&1 || return 1
+  done
+}
 # Wall and processor time (user + system, the children included), in ms.
 TIMEFORMAT='%3R %3U %3S'
 measure() {
@@ -48,8 +67,8 @@ measure() {
   awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }' <<<"$times"
 }
 
-echo "profile: $(basename "$profile" .xml); clip: ${length} s 640x480; $reps repetitions"
-echo "ffmpeg: ${ffmpeg_argv[*]}"
+echo "profile: $(basename "$profile" .xml); $clips clip(s) of ${length} s 640x480; $reps repetitions"
+echo "ffmpeg: ${bare_lines[0]//$'\037'/ }"
 run_program && run_bare  # warm the caches
 program_wall=() program_cpu=() bare_wall=() bare_cpu=()
 for ((i = 0; i < reps; i++)); do
@@ -63,7 +82,7 @@ done
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 report() {
   awk -v what="$1" -v p="$2" -v b="$3" \
-    'BEGIN { printf "%s: mivora-cli %d ms, ffmpeg %d ms, %+d ms per job, ratio %.3f\n", what, p, b, p - b, p / b }'
+    'BEGIN { printf "%s: mivora-cli %d ms, ffmpeg %d ms, %+d ms, ratio %.3f\n", what, p, b, p - b, p / b }'
 }
 report "median wall" "$(median "${program_wall[@]}")" "$(median "${bare_wall[@]}")"
 report "median processor time" "$(median "${program_cpu[@]}")" "$(median "${bare_cpu[@]}")"

@@ -8,10 +8,10 @@
 #include <QUrl>
 
 #include "app/main/MainDlgLayout.h"
-#include "app/progress/OpenProgressWindow.h"
+#include "app/main/SourceWindows.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"
-#include "app/main/SourceWindows.h"
+#include "app/progress/OpenProgressWindow.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"

@@ -1,7 +1,7 @@
 #include "app/progress/OpenProgressWindow.h"
 
-#include "app/progress/CDlgConverting.h"
 #include "app/main/CMainDlg.h"
+#include "app/progress/CDlgConverting.h"
 #include "common/Log.h"
 
 namespace mivora {

@@ -18,8 +18,8 @@
 #include "app/InstanceChannel.h"
 #include "app/SingleInstance.h"
 #include "common/Log.h"
-#include "tests/support/TestMedia.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestMedia.h"
 
 namespace mivora::test {
 namespace {

@@ -2,9 +2,9 @@
 #include <QItemSelectionModel>
 #include <QTest>
 
+#include "app/CSplashWnd.h"
 #include "app/main/CMainDlg.h"
 #include "app/profile/CProfileBar.h"
-#include "app/CSplashWnd.h"
 #include "tests/shots/ShotScenes.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CRowButtonList.h"
