@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/Log.h"
+#include "pipeline/AvLibraries.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -45,12 +46,6 @@ struct ProbeLibrary {
   decltype(&av_log_default_callback) defaultLogCallback = nullptr;
   decltype(&av_log_format_line2) formatLogLine = nullptr;
 };
-
-template <typename Function>
-bool Find(void* library, const char* name, Function* function) {
-  *function = reinterpret_cast<Function>(::dlsym(library, name));
-  return *function != nullptr;
-}
 
 const ProbeLibrary& Library();
 
@@ -115,27 +110,25 @@ class CaptureScope {
 
 ProbeLibrary Load() {
   ProbeLibrary av;
-  std::string formatName = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
-  std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
-  void* format = ::dlopen(formatName.c_str(), RTLD_NOW | RTLD_LOCAL);
-  void* util = format ? ::dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
-  if (!format || !util) {
-    const char* why = ::dlerror();
-    av.error = why ? why : "cannot load " + formatName;
+  const AvLibraries libraries = OpenAvLibraries();
+  if (!libraries.error.empty()) {
+    av.error = libraries.error;
     return av;
   }
-  av.loaded = Find(format, "avformat_alloc_context", &av.allocContext) &&
-              Find(format, "avformat_open_input", &av.openInput) &&
-              Find(format, "avformat_find_stream_info", &av.findStreamInfo) &&
-              Find(format, "avformat_close_input", &av.closeInput) &&
-              Find(format, "av_dump_format", &av.dumpFormat) &&
-              Find(util, "av_dict_set", &av.dictSet) && Find(util, "av_dict_free", &av.dictFree) &&
-              Find(util, "av_strerror", &av.errorText) &&
-              Find(util, "av_channel_layout_default", &av.defaultLayout) &&
-              Find(util, "av_log_set_callback", &av.setLogCallback) &&
-              Find(util, "av_log_default_callback", &av.defaultLogCallback) &&
-              Find(util, "av_log_format_line2", &av.formatLogLine);
-  if (!av.loaded) av.error = "an entry point is missing in " + formatName + " or " + utilName;
+  void* format = libraries.format;
+  void* util = libraries.util;
+  av.loaded = FindAvEntry(format, "avformat_alloc_context", &av.allocContext) &&
+              FindAvEntry(format, "avformat_open_input", &av.openInput) &&
+              FindAvEntry(format, "avformat_find_stream_info", &av.findStreamInfo) &&
+              FindAvEntry(format, "avformat_close_input", &av.closeInput) &&
+              FindAvEntry(format, "av_dump_format", &av.dumpFormat) &&
+              FindAvEntry(util, "av_dict_set", &av.dictSet) && FindAvEntry(util, "av_dict_free", &av.dictFree) &&
+              FindAvEntry(util, "av_strerror", &av.errorText) &&
+              FindAvEntry(util, "av_channel_layout_default", &av.defaultLayout) &&
+              FindAvEntry(util, "av_log_set_callback", &av.setLogCallback) &&
+              FindAvEntry(util, "av_log_default_callback", &av.defaultLogCallback) &&
+              FindAvEntry(util, "av_log_format_line2", &av.formatLogLine);
+  if (!av.loaded) av.error = "an entry point is missing in " + libraries.names;
   return av;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/Log.h"
+#include "pipeline/AvLibraries.h"
 #include "pipeline/OutputFiles.h"
 
 extern "C" {
@@ -35,30 +36,22 @@ struct AvFormat {
   decltype(&av_strerror) errorText = nullptr;
 };
 
-template <typename Function>
-bool Find(void* library, const char* name, Function* function) {
-  *function = reinterpret_cast<Function>(::dlsym(library, name));
-  return *function != nullptr;
-}
-
 AvFormat Load() {
   AvFormat av;
-  std::string formatName = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
-  std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
-  void* format = ::dlopen(formatName.c_str(), RTLD_NOW | RTLD_LOCAL);
-  void* util = format ? ::dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
-  if (!format || !util) {
-    const char* why = ::dlerror();
-    av.error = why ? why : "cannot load " + formatName;
+  const AvLibraries libraries = OpenAvLibraries();
+  if (!libraries.error.empty()) {
+    av.error = libraries.error;
     return av;
   }
-  av.loaded = Find(format, "avformat_open_input", &av.openInput) &&
-              Find(format, "avformat_find_stream_info", &av.findStreamInfo) &&
-              Find(format, "avformat_close_input", &av.closeInput) &&
-              Find(util, "av_log_set_level", &av.setLogLevel) &&
-              Find(util, "av_strerror", &av.errorText);
+  void* format = libraries.format;
+  void* util = libraries.util;
+  av.loaded = FindAvEntry(format, "avformat_open_input", &av.openInput) &&
+              FindAvEntry(format, "avformat_find_stream_info", &av.findStreamInfo) &&
+              FindAvEntry(format, "avformat_close_input", &av.closeInput) &&
+              FindAvEntry(util, "av_log_set_level", &av.setLogLevel) &&
+              FindAvEntry(util, "av_strerror", &av.errorText);
   if (!av.loaded) {
-    av.error = "an entry point is missing in " + formatName;
+    av.error = "an entry point is missing in " + libraries.names;
     return av;
   }
   // libavformat's own messages would go to the terminal; the reason is ours to give.

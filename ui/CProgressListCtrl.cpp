@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "ui/CGPImageButton.h"
+#include "ui/PlainCellDelegate.h"
 #include "ui/Skin.h"
 
 namespace mivora::ui {
@@ -15,18 +16,6 @@ namespace {
 
 constexpr int kProgressRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 26;
-
-// Rows show no focus frame: the row's colours already say where it is.
-class PlainCellDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->state &= ~QStyle::State_HasFocus;
-  }
-};
 
 // Draws the progress column as a rounded bar with its percent.
 class ProgressBarDelegate : public QStyledItemDelegate {

@@ -9,32 +9,20 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
+#include "ui/PlainCellDelegate.h"
 #include "ui/Skin.h"
 
 namespace mivora::ui {
 
 namespace {
 
-// Every cell: the current row is marked by the list's own frame, so a cell
-// draws no focus look of its own.
-class CellDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->state &= ~QStyle::State_HasFocus;
-  }
-};
-
 // Draws the button column: each button in its state, centred in its slot.
-class ButtonColumnDelegate : public CellDelegate {
+class ButtonColumnDelegate : public PlainCellDelegate {
  public:
-  explicit ButtonColumnDelegate(CRowButtonList* list) : CellDelegate(list), list_(list) {}
+  explicit ButtonColumnDelegate(CRowButtonList* list) : PlainCellDelegate(list), list_(list) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    CellDelegate::paint(painter, option, index);
+    PlainCellDelegate::paint(painter, option, index);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const bool enabled = list_->isEnabled();
@@ -61,13 +49,13 @@ class ButtonColumnDelegate : public CellDelegate {
 };
 
 // Cuts long texts at their start, where a path's least telling part is.
-class ElideStartDelegate : public CellDelegate {
+class ElideStartDelegate : public PlainCellDelegate {
  public:
-  using CellDelegate::CellDelegate;
+  using PlainCellDelegate::PlainCellDelegate;
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    CellDelegate::initStyleOption(option, index);
+    PlainCellDelegate::initStyleOption(option, index);
     option->textElideMode = Qt::ElideLeft;
   }
 };
@@ -100,7 +88,7 @@ CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& wid
   setTextElideMode(Qt::ElideRight);
   setMouseTracking(true);
   setFrameShape(QFrame::NoFrame);
-  setItemDelegate(new CellDelegate(this));
+  setItemDelegate(new PlainCellDelegate(this));
   setItemDelegateForColumn(columnCount() - 1, new ButtonColumnDelegate(this));
   setStyleSheet(QStringLiteral(
       "QTableWidget { background: %1; alternate-background-color: %2; color: %3;"

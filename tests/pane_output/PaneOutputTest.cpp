@@ -212,9 +212,9 @@ struct Combination {
 const std::string& TurnedClip() {
   static const std::string path = [] {
     std::string p = test::MakeTempDir("turned") + "/portrait.mp4";
-    test::ClipSpec spec;
-    spec.seconds = 1;
-    test::GenerateRotatedClip(p, spec, 90);
+    test::ClipSpec shape;
+    shape.seconds = 1;
+    test::GenerateRotatedClip(p, shape, 90);
     return p;
   }();
   return path;
@@ -225,13 +225,13 @@ const std::string& TurnedClip() {
 const std::string& UhdClip() {
   static const std::string path = [] {
     std::string p = test::MakeTempDir("uhd") + "/uhd.mp4";
-    test::ClipSpec spec;
-    spec.seconds = 1;
-    spec.width = 3840, spec.height = 2160, spec.frameRate = 5;
+    test::ClipSpec shape;
+    shape.seconds = 1;
+    shape.width = 3840, shape.height = 2160, shape.frameRate = 5;
     // Broad bars: the pane sees the frame reduced, so fine checkers would
     // alias differently from the file's own scaling.
-    spec.videoSource = "smptehdbars";
-    test::GenerateClip(p, spec);
+    shape.videoSource = "smptehdbars";
+    test::GenerateClip(p, shape);
     return p;
   }();
   return path;
