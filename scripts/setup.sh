@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
+  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev ccache
   qt6-base-dev qt6-svg-dev libgl-dev
   libtinyxml2-dev libre2-dev libfontconfig-dev libcurl4-openssl-dev libzip-dev
   ffmpeg libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libavfilter-dev
