@@ -16,6 +16,7 @@
 #include "pipeline/BatchProgress.h"
 #include "pipeline/ConvertHelper.h"
 #include "pipeline/OutputFiles.h"
+#include "pipeline/OutputLength.h"
 #include "platform/CopyDataEndpoint.h"
 #include "platform/FaultGuard.h"
 
@@ -348,8 +349,13 @@ JobResult BatchRunner::CheckOutput(JobResult result, const Running& job, bool st
     result.reason = "The converter engine ended with exit code " + std::to_string(exitCode) + ".";
   } else if (FileSize(job.partial) == 0) {
     result.reason = "The converter engine reported success but wrote no output.";
-  } else if (IsReadableMedia(job.partial, &result.reason)) {
-    result.reason.clear();
+  } else if (double length = -1; IsReadableMedia(job.partial, &result.reason, &length)) {
+    result.reason = ShortOutputReason(job.job.durationSeconds, length);
+    if (!result.reason.empty()) {
+      MLOG("BatchRunner::CheckOutput, %s: %.2f s of %d s expected", job.partial.c_str(), length,
+           job.job.durationSeconds);
+      return result;  // the engine's lines say nothing about it
+    }
     result.outcome = JobOutcome::kSucceeded;
     return result;
   }

@@ -19,7 +19,7 @@ struct ConversionJob {
 
 enum class JobOutcome {
   kNotRun,     // the batch ended before this job (cancelled, or stopped for lack of space)
-  kSucceeded,  // the engine ended with 0 and the output file reads back as media
+  kSucceeded,  // the engine ended with 0, the output reads back as media and is long enough (OutputLength.h)
   kFailed,     // see `reason`
   kSkipped,    // the user chose not to overwrite an existing file
   kDeleted,    // the user removed the job from the batch

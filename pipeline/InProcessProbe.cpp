@@ -249,7 +249,7 @@ DescribeOutcome Stopped(const Interrupt& interrupt, const std::string& path, con
 std::string InProcessProbeError() { return Library().error; }
 
 DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimits& limits,
-                                        std::string* text) {
+                                        std::string* text, TrackChoice* tracks) {
   text->clear();
   const ProbeLibrary& av = Library();
   if (!av.loaded || !OpensWithoutBlocking(path)) return DescribeOutcome::kUnavailable;
@@ -288,6 +288,7 @@ DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimi
   } else {
     GuessChannelLayouts(av, context);
     av.dumpFormat(context, 0, url.c_str(), 0);
+    if (tracks) *tracks = ChooseTracks(TracksOf(*context));
   }
   av.closeInput(&context);
   *text = std::move(capture.text);

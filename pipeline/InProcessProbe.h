@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "pipeline/TrackChoice.h"
+
 namespace mivora {
 
 // What one probe may spend. A source that needs more (a broken file whose
@@ -34,9 +36,10 @@ enum class DescribeOutcome {
   kUnavailable,  // libavformat is missing, or the source is a pipe or a device
 };
 
-// Describes `path` (a local file name, never a protocol address).
+// Describes `path` (a local file name, never a protocol address). When
+// described, `tracks` (optional) receives the tracks the conversion uses.
 DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimits& limits,
-                                        std::string* text);
+                                        std::string* text, TrackChoice* tracks = nullptr);
 
 // Why libavformat could not be loaded ("" when it was, or was never asked).
 std::string InProcessProbeError();

@@ -10,7 +10,7 @@
 namespace mivora {
 
 // The video group: the input's duration and overall bit rate, and the facts
-// of its (last listed) video stream.
+// of the video track the conversion uses (TrackChoice.h).
 struct MediaVideoFacts {
   std::string duration;       // hh:mm:ss
   std::string videoCodec;     // codec word(s), may end in a blank ("h264 ")
@@ -25,7 +25,7 @@ struct MediaVideoFacts {
   std::string rotation;
 };
 
-// The audio group: the facts of the (last listed) audio stream.
+// The audio group: the facts of the audio track the conversion uses.
 struct MediaAudioFacts {
   std::string audioCodec;    // "aac"
   std::string sampleRate;    // Hz, digits

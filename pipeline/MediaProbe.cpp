@@ -11,12 +11,13 @@ ProbeOutcome ProbeMedia(const std::string& path, MediaInfo* info, const ProbeLim
   *info = {};
   ProbeOutcome outcome;
   std::string text;
-  switch (DescribeSourceInProcess(path, limits, &text)) {
+  TrackChoice tracks;
+  switch (DescribeSourceInProcess(path, limits, &text, &tracks)) {
     case DescribeOutcome::kDescribed:
     case DescribeOutcome::kNotMedia:
       text = RepairUtf8(text);
       MLOG("%s\n", text.c_str());
-      outcome.found = ParseProbeOutput(text, &info->video, &info->audio);
+      outcome.found = ParseProbeOutput(text, &info->video, &info->audio, &tracks);
       return outcome;
     case DescribeOutcome::kStopped:
       outcome.stopped = true;

@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 
@@ -68,7 +69,26 @@ const AvFormat& Library() {
 
 void PreloadMediaReadBack() { Library(); }
 
-bool IsReadableMedia(const std::string& path, std::string* why) {
+namespace {
+
+// The output's length: the container's, else its longest stream's; -1 when
+// neither is known.
+double LengthSeconds(const AVFormatContext& context) {
+  if (context.duration != AV_NOPTS_VALUE && context.duration > 0)
+    return static_cast<double>(context.duration) / AV_TIME_BASE;
+  double longest = -1;
+  for (unsigned i = 0; i < context.nb_streams; ++i) {
+    const AVStream& stream = *context.streams[i];
+    if (stream.duration == AV_NOPTS_VALUE || stream.duration <= 0 || stream.time_base.den == 0) continue;
+    longest = std::max(longest, static_cast<double>(stream.duration) * stream.time_base.num / stream.time_base.den);
+  }
+  return longest;
+}
+
+}  // namespace
+
+bool IsReadableMedia(const std::string& path, std::string* why, double* lengthSeconds) {
+  if (lengthSeconds) *lengthSeconds = -1;
   const AvFormat& av = Library();
   if (!av.loaded) {
     MLOG("IsReadableMedia, %s", av.error.c_str());
@@ -81,6 +101,7 @@ bool IsReadableMedia(const std::string& path, std::string* why) {
   if (rc >= 0) {
     rc = av.findStreamInfo(context, nullptr);
     if (rc >= 0 && context->nb_streams == 0) rc = AVERROR_INVALIDDATA;
+    if (rc >= 0 && lengthSeconds) *lengthSeconds = LengthSeconds(*context);
     av.closeInput(&context);
   }
   if (rc >= 0) return true;

@@ -22,9 +22,11 @@ bool PublishOutput(const std::string& partialPath, const std::string& outputPath
                    bool replaceExisting, std::string* why);
 
 // True when libavformat opens the file and finds at least one stream in it;
-// else false with `why` (a sentence). Runs in this process, no engine; the
-// library is loaded on the first call.
-bool IsReadableMedia(const std::string& path, std::string* why);
+// else false with `why` (a sentence). `lengthSeconds` (optional) receives
+// how long the file plays (the container's duration, else its longest
+// stream's), -1 when unknown. Runs in this process, no engine; the library
+// is loaded on the first call.
+bool IsReadableMedia(const std::string& path, std::string* why, double* lengthSeconds = nullptr);
 // Loads the library now (a batch does so beside its first job).
 void PreloadMediaReadBack();
 

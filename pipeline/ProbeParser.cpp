@@ -1,6 +1,7 @@
 #include "pipeline/ProbeParser.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pattern/Pattern.h"
@@ -138,11 +139,68 @@ void RemoveLabels(MediaVideoFacts* video, MediaAudioFacts* audio) {
   RemoveSuffix(&audio->audioBitrate, " kb/s");
 }
 
+// One stream line of the description and what belongs to it.
+struct StreamEntry {
+  LineKind kind = LineKind::kOther;
+  int number = -1;  // N of "Stream #0:N"
+  std::string_view line;
+  std::string_view displayMatrix;  // from the stream's side data; empty when none
+};
+
+// "Stream #0:1[0x2](eng): Video: ..." -> 1; -1 when unreadable.
+int StreamNumber(std::string_view line) {
+  size_t hash = line.find("Stream #");
+  if (hash == std::string_view::npos) return -1;
+  size_t colon = line.find(':', hash);
+  if (colon == std::string_view::npos) return -1;
+  int number = 0;
+  size_t digits = 0;
+  for (size_t i = colon + 1; i < line.size() && line[i] >= '0' && line[i] <= '9' && digits < 6; ++i, ++digits)
+    number = number * 10 + (line[i] - '0');
+  return digits ? number : -1;
+}
+
+// The track facts the description shows: the kind and the dispositions the
+// engine prints after a stream's facts. A single still is not shown in the
+// text; the in-process probe, which knows it, passes its choice instead.
+TrackFacts FactsOf(const StreamEntry& entry) {
+  TrackFacts facts;
+  facts.kind = entry.kind == LineKind::kVideo ? TrackKind::kVideo : TrackKind::kAudio;
+  facts.isDefault = entry.line.find(" (default)") != std::string_view::npos;
+  facts.coverPicture = entry.line.find(" (attached pic)") != std::string_view::npos;
+  facts.singleFrame = entry.line.find(" (still image)") != std::string_view::npos;
+  return facts;
+}
+
+// The entry of stream `number`; null when the description has no such line.
+const StreamEntry* EntryOf(const std::vector<StreamEntry>& entries, int number, LineKind kind) {
+  for (const StreamEntry& entry : entries)
+    if (entry.number == number && entry.kind == kind) return &entry;
+  return nullptr;
+}
+
+// The chosen video and audio lines: by the caller's choice when it names
+// lines the description has, else by the rule applied to the description.
+std::pair<const StreamEntry*, const StreamEntry*> ChosenEntries(const std::vector<StreamEntry>& entries,
+                                                                const TrackChoice* given) {
+  if (given) {
+    const StreamEntry* video = EntryOf(entries, given->video.stream, LineKind::kVideo);
+    const StreamEntry* audio = EntryOf(entries, given->audio.stream, LineKind::kAudio);
+    if ((video || !given->video.Found()) && (audio || !given->audio.Found())) return {video, audio};
+  }
+  std::vector<TrackFacts> tracks;
+  for (const StreamEntry& entry : entries) tracks.push_back(FactsOf(entry));
+  const TrackChoice choice = ChooseTracks(tracks);
+  return {choice.video.Found() ? &entries[choice.video.stream] : nullptr,
+          choice.audio.Found() ? &entries[choice.audio.stream] : nullptr};
+}
+
 }  // namespace
 
-bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudioFacts* audio) {
+bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudioFacts* audio,
+                      const TrackChoice* choice) {
   bool durationSeen = false;
-  bool inVideoStream = false;  // side data belongs to the stream listed last
+  std::vector<StreamEntry> entries;
   LineClassifier classifier;
   size_t start = 0;
   // Only complete lines: the text after the last "\n" is not examined.
@@ -150,27 +208,30 @@ bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudi
        start = end + 1, end = output.find('\n', start)) {
     std::string_view line = output.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    switch (classifier.Classify(line)) {
+    switch (LineKind kind = classifier.Classify(line)) {
       case LineKind::kDuration:
         durationSeen = true;
         ParseDurationLine(line, video);
         break;
       case LineKind::kVideo:
-        inVideoStream = true;
-        video->rotation.clear();  // a later video stream brings its own turn, or none
-        ParseVideoLine(line, video);
-        break;
       case LineKind::kAudio:
-        inVideoStream = false;
-        ParseAudioLine(line, audio);
+        entries.push_back({kind, StreamNumber(line), line, {}});
         break;
       case LineKind::kDisplayMatrix:
-        if (inVideoStream) ParseDisplayMatrixLine(line, video);
+        // Side data belongs to the stream listed last.
+        if (!entries.empty() && entries.back().kind == LineKind::kVideo) entries.back().displayMatrix = line;
         break;
       case LineKind::kOther:
         break;
     }
   }
+  auto [videoEntry, audioEntry] = ChosenEntries(entries, choice);
+  if (videoEntry) {
+    video->rotation.clear();  // the chosen stream brings its own turn, or none
+    ParseVideoLine(videoEntry->line, video);
+    if (!videoEntry->displayMatrix.empty()) ParseDisplayMatrixLine(videoEntry->displayMatrix, video);
+  }
+  if (audioEntry) ParseAudioLine(audioEntry->line, audio);
   RemoveLabels(video, audio);
   return durationSeen;
 }

@@ -11,17 +11,22 @@
 //     "displaymatrix: rotation of -90.00 degrees" (the rotation field).
 // Lines of the input's metadata block ("  Metadata:" and the entries below
 // it) and anything else (a title, a comment or a file name that merely holds
-// "Duration:" or "Video:") are ignored. A later matching line replaces the
-// values of an earlier one, so with several streams the last one listed wins.
+// "Duration:" or "Video:") are ignored. Of several streams, the facts are
+// those of the tracks the conversion uses (TrackChoice.h): the ones `choice`
+// names (stream numbers, "#0:N"), or without it the ones the rule picks from
+// the dispositions the text shows ("(default)", "(attached pic)",
+// "(still image)").
 
 #include <string_view>
 
 #include "pipeline/MediaInfo.h"
+#include "pipeline/TrackChoice.h"
 
 namespace mivora {
 
 // Fills the fields a line provides and leaves the others as they are.
 // Returns true when a duration line was seen.
-bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudioFacts* audio);
+bool ParseProbeOutput(std::string_view output, MediaVideoFacts* video, MediaAudioFacts* audio,
+                      const TrackChoice* choice = nullptr);
 
 }  // namespace mivora

@@ -150,6 +150,39 @@ TEST(FfmpegArguments, VolumeAndSwitches) {
   }
 }
 
+// The chosen tracks are named after the input (the audio one optional); an
+// unread source or a switched-off kind names none.
+TEST(FfmpegArguments, TheChosenTracksAreMapped) {
+  SourceFacts motionPhoto;
+  motionPhoto.tracksKnown = true;
+  motionPhoto.tracks.video = {2, 1};
+  motionPhoto.tracks.audio = {1, 0};
+  SourceFacts silent = motionPhoto;
+  silent.tracks.audio = {};
+  const struct {
+    std::vector<std::string> options;
+    SourceFacts facts;
+    std::vector<std::string> maps;
+  } rows[] = {
+      {{"-vcodec", "mpeg4"}, motionPhoto, {"0:v:1", "0:a:0?"}},
+      {{"-vcodec", "mpeg4", "-an"}, motionPhoto, {"0:v:1"}},
+      {{"-vn", "-acodec", "mp2"}, motionPhoto, {"0:a:0?"}},
+      {{"-vcodec", "mpeg4"}, silent, {"0:v:1"}},
+      {{"-vcodec", "mpeg4"}, SourceFacts{}, {}},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"-i", "in"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    args.push_back("out.avi");
+    FfmpegCommand f = BuildConversionCommand(Command(args), "in", row.facts);
+    ASSERT_TRUE(f.ok) << f.error;
+    std::vector<std::string> maps;
+    for (size_t i = 0; i + 1 < f.argv.size(); ++i)
+      if (f.argv[i] == "-map") maps.push_back(f.argv[i + 1]);
+    EXPECT_EQ(maps, row.maps) << ::testing::PrintToString(row.options);
+  }
+}
+
 TEST(FfmpegArguments, VideoIsEightBitFourTwoZeroUnlessTheCommandSaysOtherwise) {
   struct Case {
     std::vector<std::string> options;

@@ -65,12 +65,12 @@ TEST(ProbeParser, EngineLinesGiveTheirFields) {
       {"  Stream #0:0: Video: mpeg4, 320x240\n  Duration: 00:00:09.00, bitrate: 5 kb/s", false,
        "duration=;videoCodec=mpeg4;bitrate=;width=320;height=240;displayAspect=;frameRate=;"
        "audioCodec=;sampleRate=;audioBitrate=;"},
-      // Later streams replace earlier ones.
+      // Of two audio tracks, none marked default: the first.
       {"  Stream #0:1: Audio: mp3, 22050 Hz, 64 kb/s\n  Stream #0:2: Audio: ac3, 48000 Hz, 384 "
        "kb/s\n",
        false,
-       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=ac3;"
-       "sampleRate=48000;audioBitrate=384;"},
+       "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=mp3;"
+       "sampleRate=22050;audioBitrate=64;"},
       {"", false,
        "duration=;videoCodec=;bitrate=;width=;height=;displayAspect=;frameRate=;audioCodec=;"
        "sampleRate=;audioBitrate=;"},
@@ -114,8 +114,11 @@ TEST(ProbeParser, DisplayMatrixGivesTheTurn) {
   EXPECT_EQ(faked.info.video.rotation, "");
   EXPECT_EQ(DisplayedFrameSize(faked.info.video).width, 640);
 
-  // A later video stream brings its own turn, or none.
-  EXPECT_EQ(Parse(rotated + "  Stream #0:2: Video: mjpeg, 320x240\n").info.video.rotation, "");
+  // The turn is the chosen stream's: a later one marked default brings its own, or none.
+  EXPECT_EQ(Parse(rotated + "  Stream #0:2: Video: mjpeg, 320x240\n").info.video.rotation, "-90.00");
+  std::string laterDefault = rotated;
+  laterDefault.replace(laterDefault.find(" (default)"), 10, "");
+  EXPECT_EQ(Parse(laterDefault + "  Stream #0:2: Video: mjpeg, 320x240 (default)\n").info.video.rotation, "");
 
   struct Turn {
     const char* text;
@@ -128,6 +131,54 @@ TEST(ProbeParser, DisplayMatrixGivesTheTurn) {
     EXPECT_EQ(ClockwiseRotation(facts), t.clockwise) << t.text;
   }
   EXPECT_EQ(DisplayedFrameSize(MediaVideoFacts{}).width, 0);
+}
+
+// Of several tracks, the facts are those of the tracks the conversion uses:
+// by the probe's own choice when it gives one, else by the rule over the
+// dispositions the text shows.
+TEST(ProbeParser, FactsAreThoseOfTheChosenTracks) {
+  const std::string motionPhoto =
+      "  Duration: 00:00:02.10, start: 0.000000, bitrate: 9000 kb/s\n"
+      "  Stream #0:0[0x1](und): Video: hevc (Main), yuv420p, 2048x1536, 8000 kb/s, 1 fps (default)\n"
+      "  Stream #0:1[0x2](und): Video: h264 (High), yuv420p, 1280x720, 900 kb/s, 29.97 fps (default)\n"
+      "    Side data:\n      displaymatrix: rotation of -90.00 degrees\n"
+      "  Stream #0:2[0x3](und): Audio: aac (LC), 44100 Hz, mono, fltp, 64 kb/s\n"
+      "  Stream #0:3[0x4](eng): Audio: aac (LC), 48000 Hz, stereo, fltp, 128 kb/s (default)\n";
+  const std::string coverFirst =
+      "  Duration: 00:03:00.00, start: 0.000000, bitrate: 200 kb/s\n"
+      "  Stream #0:0: Video: mjpeg (Baseline), yuvj420p, 600x600, 90k tbn (attached pic)\n"
+      "  Stream #0:1: Video: mpeg4, yuv420p, 320x240, 25.50 fps\n"
+      "  Stream #0:2: Audio: mp3, 44100 Hz, stereo, fltp, 192 kb/s\n";
+  TrackChoice probeKnowsTheStill;  // what the in-process probe knows: stream 0 holds one frame
+  probeKnowsTheStill.video = {1, 1};
+  probeKnowsTheStill.audio = {3, 1};
+  TrackChoice missing;  // names streams the text does not list: the rule decides
+  missing.video = {7, 0};
+  const struct {
+    const char* name;
+    const std::string& text;
+    const TrackChoice* choice;
+    const char* width;
+    const char* rotation;
+    const char* sampleRate;
+  } rows[] = {
+      {"both video tracks default: the first", motionPhoto, nullptr, "2048", "", "48000"},
+      {"the probe's choice", motionPhoto, &probeKnowsTheStill, "1280", "-90.00", "48000"},
+      {"a choice of streams the text lacks", motionPhoto, &missing, "2048", "", "48000"},
+      {"a cover picture is passed over", coverFirst, nullptr, "320", "", "44100"},
+  };
+  for (const auto& row : rows) {
+    MediaInfo info;
+    ParseProbeOutput(row.text, &info.video, &info.audio, row.choice);
+    EXPECT_EQ(info.video.width, row.width) << row.name;
+    EXPECT_EQ(info.video.rotation, row.rotation) << row.name;
+    EXPECT_EQ(info.audio.sampleRate, row.sampleRate) << row.name;
+  }
+  MediaInfo still;
+  ParseProbeOutput("  Stream #0:0: Video: png, rgb24, 800x600 (still image)\n"
+                   "  Stream #0:1: Video: h264, yuv420p, 640x480\n",
+                   &still.video, &still.audio);
+  EXPECT_EQ(still.video.width, "640");
 }
 
 TEST(ProbeParser, CapturedEngineReports) {

@@ -11,6 +11,8 @@ extern "C" {
 #include <cmath>
 #include <thread>
 
+#include "pipeline/TrackChoice.h"
+
 namespace mivora::playrun {
 namespace {
 
@@ -66,7 +68,9 @@ std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool w
   // Decoding keeps to the cores there are; frame threads add latency, so a
   // few at most.
   const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-  int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  // The tracks the conversion uses; a cover picture is not played as video.
+  const TrackChoice tracks = ChooseTracks(TracksOf(*format));
+  int video = tracks.video.stream;
   if (video >= 0 && !(format->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
     decoder->video_ = OpenDecoder(format, video, threads);
     if (decoder->video_) {
@@ -74,7 +78,7 @@ std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool w
       decoder->rotation_ = StreamRotation(format->streams[video]);
     }
   }
-  int audio = wantAudio ? av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0) : -1;
+  int audio = wantAudio ? tracks.audio.stream : -1;
   if (audio >= 0) {
     decoder->audio_ = OpenDecoder(format, audio, 1);
     if (decoder->audio_) decoder->audioStream_ = audio;

@@ -1,6 +1,6 @@
 #pragma once
-// Demuxing and decoding one media file with FFmpeg's libraries: the best
-// video stream and the best audio stream, frames handed out in the order the
+// Demuxing and decoding one media file with FFmpeg's libraries: the video
+// and audio tracks the conversion uses (pipeline/TrackChoice.h), frames handed out in the order the
 // decoders give them, times in milliseconds from the file's start.
 
 #include <cstdint>

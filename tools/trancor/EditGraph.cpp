@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "editing/FilterEscaping.h"
+#include "editing/WatermarkPlacement.h"
 
 namespace mivora::trancor {
 namespace {
@@ -69,14 +70,15 @@ struct Translation {
   bool inCroppedPicture = false;
   int cropLeft = 0, cropTop = 0;
 
+  // Watermarks are kept inside the region the output holds, as the editor
+  // draws them (editing/WatermarkPlacement.h).
   std::string Filter() const {
-    if (isText) return filter + ":x=" + std::to_string(x - cropLeft) + ":y=" + std::to_string(y - cropTop);
-    if (isPicture) {
-      if (!inCroppedPicture) return "overlay=" + std::to_string(x) + ":" + std::to_string(y);
-      // As the editor draws it: moved back inside a crop that cuts it.
-      return "overlay=x=min(" + std::to_string(x - cropLeft) + "\\,main_w-overlay_w):y=min(" +
-             std::to_string(y - cropTop) + "\\,main_h-overlay_h)";
-    }
+    if (isText)
+      return filter + ":x=" + PlaceInsideRegionExpression(x - cropLeft, "w", "text_w") +
+             ":y=" + PlaceInsideRegionExpression(y - cropTop, "h", "text_h");
+    if (isPicture)
+      return "overlay=x=" + PlaceInsideRegionExpression(x - cropLeft, "main_w", "overlay_w") +
+             ":y=" + PlaceInsideRegionExpression(y - cropTop, "main_h", "overlay_h");
     return filter;
   }
 };

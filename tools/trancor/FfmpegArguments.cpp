@@ -64,6 +64,17 @@ std::string ToneMapping(const SourceFacts& source) {
   return (assumed.empty() ? "" : "setparams=" + assumed + ",") + kToneMapToSdr;
 }
 
+// The tracks the program probed, plays and edits (TrackChoice.h), rather
+// than the ones ffmpeg would pick (the largest picture, the most channels).
+// Audio is optional so that a source without it still converts.
+void AddTrackMaps(const EngineCommand& command, const SourceFacts& source, std::vector<std::string>* argv) {
+  if (!source.tracksKnown) return;
+  if (!command.noVideo && source.tracks.video.Found())
+    Add(argv, {"-map", "0:v:" + std::to_string(source.tracks.video.ordinal)});
+  if (!command.noAudio && source.tracks.audio.Found())
+    Add(argv, {"-map", "0:a:" + std::to_string(source.tracks.audio.ordinal) + "?"});
+}
+
 }  // namespace
 
 FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
@@ -104,6 +115,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   // Seeking on the input is fast and, when converting, exact.
   AddIf(&argv, command.seek, "-ss");
   Add(&argv, {"-i", "file:" + inputPath});
+  AddTrackMaps(command, source, &argv);
   AddIf(&argv, command.target, "-target");
   if (!command.noVideo) {
     AddIf(&argv, video.encoder, "-c:v");

@@ -22,7 +22,8 @@ struct FfmpegCommand {
 FfmpegCommand BuildProbeCommand(const std::string& inputPath);
 // `source` says what is known of the input: a PQ or HLG source is tone-mapped
 // to BT.709 SDR (kToneMapToSdr) before the edits, and the output is tagged
-// BT.709. Subtitle and data streams are never carried over.
+// BT.709; its chosen tracks are named with "-map" (video "0:v:N", audio
+// "0:a:N?"). Subtitle and data streams are never carried over.
 FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
                                      const SourceFacts& source = {});
 

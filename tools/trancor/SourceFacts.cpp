@@ -32,7 +32,9 @@ SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)()) {
   // "file:" keeps a name with a colon from being read as a protocol.
   if (avformat_open_input(&format, ("file:" + path).c_str(), nullptr, nullptr) != 0) return facts;
   if (avformat_find_stream_info(format, nullptr) >= 0) {
-    int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    facts.tracks = ChooseTracks(TracksOf(*format));
+    facts.tracksKnown = true;
+    int index = facts.tracks.video.stream;
     if (index >= 0) {
       const AVCodecParameters* video = format->streams[index]->codecpar;
       facts.readable = true;

@@ -1,8 +1,11 @@
 #pragma once
 // What the adapter needs to know about a source before it converts it, read
-// with libavformat: the colour transfer of the video stream ffmpeg will pick.
+// with libavformat: the tracks to convert and the colour transfer of the
+// video track among them.
 
 #include <string>
+
+#include "pipeline/TrackChoice.h"
 
 namespace mivora::trancor {
 
@@ -15,6 +18,9 @@ struct SourceFacts {
   // The file does not say its primaries or its matrix (an HDR source is then
   // taken as BT.2020, the only primaries PQ and HLG are used with).
   bool primariesUnknown = false, matrixUnknown = false;
+  // The video and audio tracks to convert, when the file's tracks could be read.
+  bool tracksKnown = false;
+  TrackChoice tracks;
 
   bool HighDynamicRange() const { return transfer == Transfer::kPq || transfer == Transfer::kHlg; }
 };
