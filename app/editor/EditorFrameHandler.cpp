@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/Log.h"
+#include "editing/WatermarkPlacement.h"
 
 namespace mivora {
 namespace {
@@ -123,9 +124,14 @@ void EditorFrameHandler::DrawText(const EditSettings& e, const Region& region) {
     painter.setPen(colour);
     painter.drawText(pen, text);
   }
-  // Where the line's image lies in source pixels, then in the pane.
-  const double left = e.textLeft - pen.x() - region.left;
-  const double top = e.textTop + glyphAscent - pen.y() - region.top;
+  // Where the text lies in the region (moved back inside it, as the engine
+  // places it: the advance width and the glyphs' height), then the line's
+  // image in source pixels, then in the pane.
+  const int textLeft = PlaceInsideRegion(e.textLeft - region.left, region.width, metrics.horizontalAdvance(text));
+  const int textTop =
+      PlaceInsideRegion(e.textTop - region.top, region.height, metrics.tightBoundingRect(text).height());
+  const double left = textLeft - pen.x();
+  const double top = textTop + glyphAscent - pen.y();
   const double scaleX = static_cast<double>(picture_.width()) / region.width;
   const double scaleY = static_cast<double>(picture_.height()) / region.height;
   QPainter painter(&picture_);
@@ -148,12 +154,11 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
   }
   if (watermark_.isNull()) return;
   const int paneWidth = picture_.width(), paneHeight = picture_.height();
-  int x = (e.pictureLeft - region.left) * paneWidth / region.width;
-  int y = (e.pictureTop - region.top) * paneHeight / region.height;
+  // Moved back inside the region, as the engine places it.
+  const int x = PlaceInsideRegion(e.pictureLeft - region.left, region.width, e.pictureWidth) * paneWidth / region.width;
+  const int y = PlaceInsideRegion(e.pictureTop - region.top, region.height, e.pictureHeight) * paneHeight / region.height;
   const int width = e.pictureWidth * paneWidth / region.width;
   const int height = e.pictureHeight * paneHeight / region.height;
-  if (x + width > paneWidth) x = paneWidth - width;
-  if (y + height > paneHeight) y = paneHeight - height;
   QPainter painter(&picture_);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(QRect(x, y, width, height), watermark_);

@@ -258,6 +258,13 @@ void Text(EditSettings& e) {
   e.fontSize = 28, e.textAlpha = 255;
   e.textLeft = 40, e.textTop = 150;
 }
+// Text above and right of the crop band: the output holds it at the
+// region's top-right corner.
+void TextOutsideTheBand(EditSettings& e) {
+  Text(e);
+  e.textLeft = 250, e.textTop = 20;
+  Crop(e, 20, 100, 200, 220);
+}
 void Picture(EditSettings& e, int left, int top) {
   e.pictureEnabled = 1;
   e.picturePath = Logo();
@@ -287,6 +294,7 @@ std::vector<Combination> Combinations() {
                    }});
   all.push_back({"text", pattern, [](EditSettings& e) { Text(e); }});
   all.push_back({"text + crop", pattern, [](EditSettings& e) { Text(e), Crop(e, 20, 100, 180, 220); }});
+  all.push_back({"text outside the crop band", pattern, [](EditSettings& e) { TextOutsideTheBand(e); }});
   all.push_back({"picture", pattern, [](EditSettings& e) { Picture(e, 200, 20); }});
   all.push_back({"picture + Hflip + crop", pattern, [](EditSettings& e) {
                    Picture(e, 60, 40), Crop(e, 0, 0, 160, 120);
@@ -346,6 +354,35 @@ TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
     }
   }
   std::printf("\n%s\n", table.c_str());
+}
+
+// Pixels whose luma differs by more than 60 between two pictures.
+int Differing(const QImage& a, const QImage& b) {
+  std::vector<double> la = LumaOf(a), lb = LumaOf(b);
+  int count = 0;
+  for (size_t i = 0; i < la.size() && i < lb.size(); ++i) count += std::abs(la[i] - lb[i]) > 60;
+  return count;
+}
+
+// Text placed outside the crop band is moved back inside the kept region, in
+// the pane and in the file alike: both show it (against the same edits
+// without text), at the same place.
+TEST(PaneOutput, TextOutsideTheCropBandIsInPaneAndFile) {
+  const struct {
+    const char* name;
+    std::function<void(EditSettings&)> edit;
+  } rows[] = {
+      {"above and right", [](EditSettings& e) { TextOutsideTheBand(e); }},
+      {"below and left", [](EditSettings& e) { Text(e), e.textLeft = 0, e.textTop = 200, Crop(e, 120, 20, 300, 150); }},
+  };
+  for (const auto& row : rows) {
+    auto withoutText = [&row](EditSettings& e) { row.edit(e), e.textEnabled = 0; };
+    Measured text = Measure({row.name, [] { return PatternClip(); }, row.edit});
+    Measured plain = Measure({row.name, [] { return PatternClip(); }, withoutText});
+    EXPECT_GT(Differing(text.pane, plain.pane), 200) << row.name << ": no text in the pane";
+    EXPECT_GT(Differing(text.output, plain.output), 200) << row.name << ": no text in the file";
+    EXPECT_GE(Psnr(LumaOf(text.pane), LumaOf(text.output)), kThresholdDb) << row.name;
+  }
 }
 
 // The measure tells a mirrored picture from the right one: the pane of a flip

@@ -87,6 +87,47 @@ TEST(RealSources, TheDefaultAudioTrackIsUsed) {
   }
 }
 
+// A motion photo (a single larger still beside the video, both marked
+// default) is probed and converted as its video: ffmpeg alone would take the
+// still and write one frame.
+TEST(RealSources, MotionPhotoConvertsItsVideoTrack) {
+  for (bool stillFirst : {true, false}) {
+    SCOPED_TRACE(stillFirst ? "still first" : "still last");
+    std::string source = test::MakeTempDir("motion") + "/motion.mp4";
+    test::GenerateMotionPhotoLikeClip(source, stillFirst);
+    test::CommandResult probed = test::RunCommand({kCli, "probe", source});
+    EXPECT_NE(probed.output.find("width=320\nheight=240\n"), std::string::npos) << probed.output;
+    for (const ShippedProfile& profile : {kMpeg4Avi, kH264Mp4}) {
+      SCOPED_TRACE(profile.file);
+      test::ProbeFacts out = test::ProbeWithFfprobe(Convert(source, profile));
+      EXPECT_NEAR(out.durationSeconds, 2.0, 0.2);
+      EXPECT_NEAR(out.video.frameRate, 30, 0.5) << "the still's one frame a second was taken";
+    }
+  }
+}
+
+// A source cut off after a third of its bytes still claims its whole length;
+// the output holds what is there, far less, and the job fails with a reason
+// a person can act on instead of reporting success. No output is left.
+TEST(RealSources, AnOutputFarShorterThanExpectedFails) {
+  std::string source = test::MakeTempDir("cut") + "/cut off.mp4";
+  test::GenerateCutOffClip(source);
+  ASSERT_NEAR(test::ProbeWithFfprobe(source).durationSeconds, 10, 0.1);
+  std::string out = test::MakeTempDir("out");
+  test::CommandResult r = test::RunCommand(
+      {kCli, "convert", "--profile", kProfiles + "/" + kMpeg4Avi.file, "-o", out, source});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_EQ(r.output.find("Converted successfully!"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("cut off.mp4: The converted file holds only"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("of the 10.0 s expected"), std::string::npos) << r.output;
+  EXPECT_FALSE(FileExists(out + "/cut off.avi"));
+
+  // Trimmed to what it holds, it converts.
+  test::CommandResult trimmed = test::RunCommand({kCli, "convert", "--profile", kProfiles + "/" + kMpeg4Avi.file,
+                                                  "--trim", "00:00:00-00:00:02", "-o", out, source});
+  EXPECT_EQ(trimmed.exitCode, 0) << trimmed.output;
+}
+
 // A variable frame rate phone clip keeps its length, and each flash of the
 // picture stays within 100 ms of its beep.
 TEST(RealSources, VariableFrameRateKeepsDurationAndSync) {

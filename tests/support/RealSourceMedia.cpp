@@ -72,6 +72,21 @@ void GenerateTwoAudioTrackClip(const std::string& path, double seconds) {
           "yuv420p", "-c:a", "aac", "-disposition:a:0", "0", "-disposition:a:1", "default", "file:" + path});
 }
 
+void GenerateMotionPhotoLikeClip(const std::string& path, bool stillFirst) {
+  Ffmpeg({"-f", "lavfi", "-i", "color=0x3050a0:size=1024x768:rate=1:duration=1", "-f", "lavfi", "-i",
+          "testsrc2=size=320x240:rate=30:duration=2", "-map", stillFirst ? "0" : "1", "-map", stillFirst ? "1" : "0",
+          "-c:v", "libx264", "-pix_fmt", "yuv420p", "-disposition:v:0", "default", "-disposition:v:1", "default",
+          "file:" + path});
+}
+
+void GenerateCutOffClip(const std::string& path, double keptShare) {
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
+          "sine=frequency=440:sample_rate=44100", "-t", "10", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+          "-c:a", "aac", "-movflags", "+faststart", "file:" + path});
+  std::string whole = ReadFile(path);
+  WriteFile(path, whole.substr(0, static_cast<size_t>(static_cast<double>(whole.size()) * keptShare)));
+}
+
 void GenerateVariableRateClip(const std::string& path, double seconds) {
   // Frames at 0, 20, 70, 90, 140 ... ms; the flashes and beeps last 100 ms.
   std::string flashes, beeps;

@@ -26,6 +26,15 @@ void GenerateTwoAudioTrackClip(const std::string& path, double seconds = 1.0);
 inline const std::vector<double> kFlashTimes = {0.5, 1.5, 2.5};
 void GenerateVariableRateClip(const std::string& path, double seconds = 3.0);
 
+// A motion photo as phones write it: an MP4 with a single 1024x768 still
+// frame (listed first, or after the video) and a 2 s, 320x240 video, both
+// marked default.
+void GenerateMotionPhotoLikeClip(const std::string& path, bool stillFirst = true);
+
+// A 10 s MP4 (its index at the front) cut off after `keptShare` of its
+// bytes, as an interrupted download leaves it: its tracks still claim 10 s.
+void GenerateCutOffClip(const std::string& path, double keptShare = 0.3);
+
 // A clip with a text subtitle track: mov_text in .mp4/.mov, SubRip in .mkv.
 void GenerateSubtitledClip(const std::string& path, double seconds = 1.0);
 
