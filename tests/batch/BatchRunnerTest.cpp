@@ -260,7 +260,8 @@ TEST(BatchRunner, ADeletedJobsLateReportsStayWithIt) {
   runner.SetConversionsAtOnce(1);
   runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
   // Counted as 10 s long, the one-second clip never gets past 20 %; the long
-  // job's media time of 3 s or more would show as 40 % or more.
+  // job's media time of 3 s or more would show as 40 % or more. (Its output,
+  // far shorter than that, then fails.)
   runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs, 10));
   std::atomic<bool> deleted{false};
   std::mutex mutex;
@@ -281,7 +282,12 @@ TEST(BatchRunner, ADeletedJobsLateReportsStayWithIt) {
                  return false;
                }});
   ASSERT_TRUE(deleted);
-  EXPECT_TRUE(FileExists(dir + "/small.avi"));
+  std::vector<JobResult> finished = view.Finished();
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(finished[0].outputPath, dir + "/small.avi");
+  EXPECT_EQ(finished[0].reason.rfind("The converted file holds only 1.0 s of the 10.0 s expected", 0), 0u)
+      << finished[0].reason;
+  EXPECT_FALSE(FileExists(dir + "/small.avi"));
   std::lock_guard<std::mutex> lock(mutex);
   for (int percent : afterDelete) EXPECT_LE(percent, 20);
 }
