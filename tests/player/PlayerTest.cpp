@@ -11,6 +11,7 @@
 #include "platform/PlayerSharedBlock.h"
 #include "tests/player/PlayerHarness.h"
 #include "tests/support/Mp4Rotation.h"
+#include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 #include "tools/playrun/DisplayFilter.h"
@@ -148,6 +149,32 @@ TEST(Playrun, FramesTooLargeForTheBlockAreScaledDownToFit) {
     EXPECT_GT(frame.meanLuma, 30);  // a picture, not an empty block
     // The status keeps the video's own size.
     EXPECT_EQ(ParseStatus(frame.status).width, 3840);
+  }
+}
+
+// The player shows the video track the conversion uses: of a motion photo
+// its video, not the larger still beside it; of two moving tracks both
+// marked default, the first, not the larger one.
+TEST(Playrun, PlaysTheVideoTrackTheConversionUses) {
+  const std::string folder = test::MakeTempDir("tracks");
+  const std::string stillFirst = folder + "/still first.mp4", stillLast = folder + "/still last.mp4";
+  test::GenerateMotionPhotoLikeClip(stillFirst, true);
+  test::GenerateMotionPhotoLikeClip(stillLast, false);
+  const std::string twoVideos = folder + "/two videos.mp4";
+  test::CommandResult made = test::RunCommand(
+      {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=10:duration=1",
+       "-f", "lavfi", "-i", "testsrc2=size=640x480:rate=10:duration=1", "-map", "0", "-map", "1", "-c:v", "libx264",
+       "-pix_fmt", "yuv420p", "-disposition:v:0", "default", "-disposition:v:1", "default", "file:" + twoVideos});
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  for (const std::string& clip : {stillFirst, stillLast, twoVideos}) {
+    SCOPED_TRACE(clip);
+    PlayerHarness player(clip);
+    int exitCode = -1;
+    std::vector<test::ReceivedFrame> frames = player.AllFrames(&exitCode);
+    EXPECT_EQ(exitCode, playrun::kExitPlayedToEnd);
+    ASSERT_GE(frames.size(), 10u);
+    EXPECT_EQ(frames.front().width, 320);
+    EXPECT_EQ(frames.front().height, 240);
   }
 }
 
