@@ -155,8 +155,9 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
   if (watermark_.isNull()) return;
   const int paneWidth = picture_.width(), paneHeight = picture_.height();
   // Moved back inside the region, as the engine places it.
-  const int x = PlaceInsideRegion(e.pictureLeft - region.left, region.width, e.pictureWidth) * paneWidth / region.width;
-  const int y = PlaceInsideRegion(e.pictureTop - region.top, region.height, e.pictureHeight) * paneHeight / region.height;
+  const int left = PlaceInsideRegion(e.pictureLeft - region.left, region.width, e.pictureWidth);
+  const int top = PlaceInsideRegion(e.pictureTop - region.top, region.height, e.pictureHeight);
+  const int x = left * paneWidth / region.width, y = top * paneHeight / region.height;
   const int width = e.pictureWidth * paneWidth / region.width;
   const int height = e.pictureHeight * paneHeight / region.height;
   QPainter painter(&picture_);

@@ -21,7 +21,8 @@ TEST(EditGraph, TranslatesEachSegment) {
       {"unsharp=7:7:-2:7:7-2", "[in]unsharp=7:7:-2:7:7:-2[out]"},  // blur stays a blur for chroma
       {"crop=100:80:4:6,scale=320:240", "[in]crop=100:80:4:6,scale=320:240[out]"},
       {"movie=/p/logo.png [name];[in][name] overlay=5:6",
-       "movie=\\'file:/p/logo.png\\'[v0];[in][v0]overlay=x=max(0\\,min(5\\,main_w-overlay_w)):y=max(0\\,min(6\\,main_h-overlay_h))[out]"},
+       "movie=\\'file:/p/logo.png\\'[v0];[in][v0]overlay=x=max(0\\,min(5\\,main_w-overlay_w)):"
+       "y=max(0\\,min(6\\,main_h-overlay_h))[out]"},
       // The crop runs first; the watermarks' positions move into the kept
       // region and are pulled back inside it, as the editor draws them.
       {"hflip[X],movie=/p/a#b$c%23.png [name];[X][name] overlay=5:6,crop=10:10:2:3,scale=20:20",
@@ -30,7 +31,8 @@ TEST(EditGraph, TranslatesEachSegment) {
       {"lutyuv='u=128:v=128',vflip,hflip,drawtext=text='a':fontfile='/f.ttf':fontsize=9:"
        "fontcolor=ffffffff:x=50:y=60,crop=100:80:40:20",
        "[in]crop=100:80:40:20,lutyuv='u=128:v=128',vflip,hflip,drawtext=expansion=none:"
-       "fontfile=\\'/f.ttf\\':text=\\'a\\':fontsize=9:fontcolor=0xffffffff:x=max(0\\,min(10\\,w-text_w)):y=max(0\\,min(40\\,h-text_h))[out]"},
+       "fontfile=\\'/f.ttf\\':text=\\'a\\':fontsize=9:fontcolor=0xffffffff:x=max(0\\,min(10\\,w-text_w)):"
+       "y=max(0\\,min(40\\,h-text_h))[out]"},
       // Text above and left of the band: brought back to the region's edge.
       {"drawtext=text='a':fontfile='/f.ttf':fontsize=9:fontcolor=ffffffff:x=10:y=5,crop=100:80:40:20",
        "[in]crop=100:80:40:20,drawtext=expansion=none:fontfile=\\'/f.ttf\\':text=\\'a\\':fontsize=9:"

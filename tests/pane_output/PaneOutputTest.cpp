@@ -373,7 +373,8 @@ TEST(PaneOutput, TextOutsideTheCropBandIsInPaneAndFile) {
     std::function<void(EditSettings&)> edit;
   } rows[] = {
       {"above and right", [](EditSettings& e) { TextOutsideTheBand(e); }},
-      {"below and left", [](EditSettings& e) { Text(e), e.textLeft = 0, e.textTop = 200, Crop(e, 120, 20, 300, 150); }},
+      {"below and left",
+       [](EditSettings& e) { Text(e), e.textLeft = 0, e.textTop = 200, Crop(e, 120, 20, 300, 150); }},
   };
   for (const auto& row : rows) {
     auto withoutText = [&row](EditSettings& e) { row.edit(e), e.textEnabled = 0; };
