@@ -69,11 +69,14 @@ TEST(OutputFiles, OnlyWholeMediaReadsBack) {
   test::WriteFile(dir + "/cut.mp4", whole.substr(0, whole.size() / 2));  // as a full disk leaves it
   test::WriteFile(dir + "/text.mp4", "not a video at all");
   std::string why;
-  EXPECT_TRUE(IsReadableMedia(clip, &why)) << why;
+  double length = 0;
+  EXPECT_TRUE(IsReadableMedia(clip, &why, &length)) << why;
+  EXPECT_NEAR(length, 1.0, 0.1);
   for (const char* name : {"/cut.mp4", "/text.mp4", "/missing.mp4"}) {
     why.clear();
-    EXPECT_FALSE(IsReadableMedia(dir + name, &why)) << name;
+    EXPECT_FALSE(IsReadableMedia(dir + name, &why, &length)) << name;
     EXPECT_EQ(why, "The output file cannot be read back as media.") << name;
+    EXPECT_EQ(length, -1) << name;
   }
 }
 
