@@ -1,7 +1,8 @@
 #pragma once
 // Demuxing and decoding one media file with FFmpeg's libraries: the video
-// and audio tracks the conversion uses (pipeline/TrackChoice.h), frames handed out in the order the
-// decoders give them, times in milliseconds from the file's start.
+// and audio tracks the conversion uses (pipeline/TrackChoice.h), frames
+// handed out in the order the decoders give them, times in milliseconds from
+// the file's start.
 
 #include <cstdint>
 #include <memory>

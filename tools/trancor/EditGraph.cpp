@@ -67,7 +67,6 @@ struct Translation {
   int x = 0, y = 0;  // text or picture position; crop: left and top edge
   std::string error;
   // Positions in the picture a crop keeps rather than the whole frame.
-  bool inCroppedPicture = false;
   int cropLeft = 0, cropTop = 0;
 
   // Watermarks are kept inside the region the output holds, as the editor
@@ -241,7 +240,6 @@ void CropFirst(std::vector<Translation>& chain) {
   if (crop == chain.end() || crop == chain.begin()) return;
   for (auto it = chain.begin(); it != crop; ++it) {
     if (!it->isText && !it->isPicture) continue;
-    it->inCroppedPicture = true;
     it->cropLeft = crop->x;
     it->cropTop = crop->y;
   }
