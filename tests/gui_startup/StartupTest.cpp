@@ -220,7 +220,9 @@ TEST(Startup, AFloodOfIdleSendersNeitherClosesTheDoorNorTakesEveryDescriptor) {
   }
 }
 
-int LogLinesSaying(const QString& text) { return QString::fromUtf8(QByteArray::fromStdString(ReadFile(LogFilePath()))).count(text); }
+int LogLinesSaying(const QString& text) {
+  return QString::fromUtf8(QByteArray::fromStdString(ReadFile(LogFilePath()))).count(text);
+}
 
 // The log the user is asked to send belongs to the desktop program: its
 // start begins a new one, and every other process (the command line, the
