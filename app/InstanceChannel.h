@@ -6,7 +6,10 @@
 // Only the same user may talk to the door on either side: the listener checks
 // the sender's user id, the sender the listener's. Every path that comes in
 // is untrusted: it must be absolute and name an existing file or folder, and
-// then goes the way a drop goes.
+// then goes the way a drop goes. Senders that never finish cannot close the
+// door: at most kMaxSenders are served at once (later ones are refused at
+// the door), each for at most 5 s, and a listener out of descriptors refuses
+// the next sender instead of giving up.
 
 #include <sys/types.h>
 
@@ -16,8 +19,7 @@
 #include <string>
 #include <vector>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace mivora {
 
@@ -40,6 +42,9 @@ class InstanceChannel : public QObject {
   InstanceChannel();
   ~InstanceChannel() override;
 
+  // How many senders are served at once.
+  static constexpr int kMaxSenders = 16;
+
   // Listens at `path`; a socket left there by an earlier process is replaced
   // (the caller holds the instance lock, so no live program owns it).
   bool Listen(const std::string& path);
@@ -54,10 +59,20 @@ class InstanceChannel : public QObject {
   static bool HandOver(const std::string& path, const QStringList& paths, int timeoutMs);
 
  private:
+  void StopListening();
   void OnNewConnection();
+  bool RefuseOneWaitingSender();
+  void PauseListening();
+  void Serve(int fd);
   void Deliver(const QStringList& paths);
 
-  QLocalServer* server_ = nullptr;
+  // All on the thread that made the channel.
+  std::string path_;
+  int listenFd_ = -1;
+  QSocketNotifier* notifier_ = nullptr;
+  // A descriptor held back so that a listener that has run out can still
+  // take a waiting sender off the queue (and refuse it).
+  int reserveFd_ = -1;
   Receiver receiver_;
   std::vector<QStringList> waiting_;
 };

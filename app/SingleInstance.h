@@ -1,8 +1,10 @@
 #pragma once
 // Only one desktop program per user session: the first process holds an
-// exclusive lock on the file "_mvr1.0_" in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else the temporary folder). The kernel drops the lock
-// when the process ends in any way, so a crash never leaves it held.
+// exclusive lock on the file "_mvr1.0_" in a folder only the user may enter
+// (the session's runtime folder $XDG_RUNTIME_DIR; without one the folder
+// "mivora-instance-<uid>" in the temporary folder, else the per-user
+// folder). The kernel drops the lock when the process ends in any way, so a
+// crash never leaves it held.
 
 #include <string>
 
@@ -25,7 +27,7 @@ class SingleInstance {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   Outcome outcome() const { return outcome_; }
-  // The lock file of this user session.
+  // The lock file of this user session; its folder is made when missing.
   static std::string LockPath();
 
  private:

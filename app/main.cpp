@@ -19,6 +19,7 @@
 #include "app/progress/LauncherEntryProgress.h"
 #include "common/Folders.h"
 #include "common/Log.h"
+#include "common/PrivateFiles.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/Skin.h"
 
@@ -35,6 +36,15 @@ void ReceiveHandOver(mivora::CMainDlg& window, const QStringList& paths) {
   front->raise();
   front->activateWindow();
   if (!paths.isEmpty()) window.AddPaths(paths, mivora::AddRoute::kDrop);
+}
+
+const char* OutcomeText(mivora::SingleInstance::Outcome outcome) {
+  switch (outcome) {
+    case mivora::SingleInstance::Outcome::kFirst: return "held";
+    case mivora::SingleInstance::Outcome::kAlreadyRunning: return "held by the running program";
+    case mivora::SingleInstance::Outcome::kUnprotected: return "none";
+  }
+  return "";
 }
 
 // Logs the first time the main window is on the screen (the display server
@@ -76,10 +86,13 @@ int main(int argc, char** argv) {
   // Files handed over by the desktop (dropped on the launcher, "Open with").
   const QStringList handedOver = QApplication::arguments().mid(1);
 
-  // Taken before anything is logged: a second start must not wipe the log of
-  // the program that runs.
+  // Taken before anything is logged: the log belongs to the program that
+  // runs, so only a start that holds the lock begins a new one; a second
+  // start adds its lines to the running program's log.
   mivora::SingleInstance instance;
-  MLOG("Enter: main, program folder: %s", mivora::ProgramFolder().c_str());
+  if (instance.outcome() != mivora::SingleInstance::Outcome::kAlreadyRunning) mivora::ResetLogForNewRun();
+  MLOG("Enter: main, program folder: %s, lock: %s (%s)", mivora::ProgramFolder().c_str(),
+       mivora::SingleInstance::LockPath().c_str(), OutcomeText(instance.outcome()));
   if (instance.outcome() == mivora::SingleInstance::Outcome::kAlreadyRunning) {
     const bool taken = mivora::InstanceChannel::HandOver(mivora::InstanceChannel::SocketPath(), handedOver,
                                                          kHandOverTimeLimitMs);
@@ -95,6 +108,8 @@ int main(int argc, char** argv) {
     MLOG("Leave: main, already running");
     return taken ? 0 : 1;
   }
+  // Files that an older version left readable by others are closed to them.
+  mivora::TightenPrivateTree(userFolder);
   // A later start hands its files over through this door.
   mivora::InstanceChannel channel;
   channel.Listen(mivora::InstanceChannel::SocketPath());

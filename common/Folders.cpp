@@ -79,7 +79,18 @@ void SetProgramFolder(std::string folder) {
 
 std::string AppDataFolder(std::string_view name) {
   std::string folder = ConfigHome() + "/" + std::string(name);
-  CreateFolderTree(folder);
+  // It lists the user's files and choices: made for the user alone.
+  if (!CreateFolderTree(FolderOf(folder)) || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)) return folder;
+  // An older one open to others is closed, once per process (this runs for
+  // every log line).
+  static std::mutex closedMutex;
+  static std::string closed;  // guarded by closedMutex
+  std::lock_guard<std::mutex> lock(closedMutex);
+  struct stat info {};
+  if (folder != closed && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (info.st_uid == ::getuid() && (info.st_mode & 077) != 0) ::chmod(folder.c_str(), info.st_mode & 07700);
+    closed = folder;
+  }
   return folder;
 }
 

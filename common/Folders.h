@@ -16,7 +16,8 @@ std::string ProgramFolderSlash();
 // front end whose helper programs live elsewhere than its own executable.
 void SetProgramFolder(std::string folder);
 
-// $XDG_CONFIG_HOME (else ~/.config) + "/" + name; created when missing.
+// $XDG_CONFIG_HOME (else ~/.config) + "/" + name; created when missing, and
+// open to nobody but the user (mode 0700, an older folder is tightened).
 std::string AppDataFolder(std::string_view name);
 // The user's documents and videos folders (XDG user dirs, else ~/Documents
 // and ~/Videos); created neither.

@@ -1,6 +1,7 @@
 #include "common/Log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,15 +15,13 @@ namespace mivora {
 namespace {
 
 constexpr size_t kMessageBufferBytes = 4096;
-std::atomic<bool> g_firstWrite{true};
+std::atomic<bool> g_newLog{false};
 
 }  // namespace
 
 std::string LogFilePath() { return AppDataFolder("Mivora") + "/Log.txt"; }
 
-void ResetLogForNewRun() { g_firstWrite.store(true); }
-
-void KeepExistingLog() { g_firstWrite.store(false); }
+void ResetLogForNewRun() { g_newLog.store(true); }
 
 bool LogV(std::string_view module, int position, const char* format, va_list args) {
   size_t slash = module.find_last_of("/\\");
@@ -51,11 +50,13 @@ bool LogV(std::string_view module, int position, const char* format, va_list arg
   line += RepairUtf8(message);
   line += '\n';
 
-  // The flag is cleared by the first call even when that open fails.
-  bool first = g_firstWrite.exchange(false);
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND);
-  int fd = ::open(LogFilePath().c_str(), flags, 0644);
+  // The request is used up by the next call even when that open fails.
+  const bool newLog = g_newLog.exchange(false);
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (newLog ? O_TRUNC : O_APPEND);
+  int fd = ::open(LogFilePath().c_str(), flags, 0600);
   if (fd < 0) return false;
+  // A log begun by an older version may be readable by others.
+  if (newLog) ::fchmod(fd, 0600);
   ssize_t written = ::write(fd, line.data(), line.size());
   ::close(fd);
   return written == static_cast<ssize_t>(line.size());

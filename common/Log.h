@@ -3,9 +3,12 @@
 //
 // Line format, byte for byte:
 //   "YYYY-MM-DD hh:mm:ss\t" module ", " "%04d, " message "\n"
-// The first call of a process truncates the file; every later call appends.
+// Every call appends, so the command line, the engine adapter, the player and
+// the preview library (which carries its own copy of this code) add to the
+// log of a program that runs; only the desktop program's start begins a new
+// log (ResetLogForNewRun). The file is the user's alone (mode 0600).
 // Each call is one open-write-close with a single write, so lines written by
-// different threads never mix within a line.
+// different threads or processes never mix within a line.
 
 #include <cstdarg>
 #include <string>
@@ -31,13 +34,9 @@ constexpr std::string_view LogModuleOf(std::string_view file) {
 // Where the log is written: AppDataFolder("Mivora") + "/Log.txt".
 std::string LogFilePath();
 
-// Forgets that the process has written before, so the next call truncates.
-// For tests that simulate a second program run.
+// The next call truncates the file and begins a new log: for the desktop
+// program's start once it holds the instance lock, and for tests.
 void ResetLogForNewRun();
-
-// Appends from the first call on instead of truncating: for a process that
-// writes into the log of another one still running (a second start).
-void KeepExistingLog();
 
 }  // namespace mivora
 

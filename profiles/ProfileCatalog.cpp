@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/Log.h"
+#include "common/PrivateFiles.h"
 #include "profiles/Profile.h"
 
 namespace fs = std::filesystem;
@@ -79,19 +80,7 @@ bool ProfileIdTable::Save() {
   if (file_.empty() || !changed_) return true;
   std::ostringstream text;
   for (const auto& [id, path] : byId_) text << id << '\t' << path << '\n';
-  std::string temp = file_ + "." + std::to_string(getpid()) + ".new";
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << text.str();
-    out.flush();
-    if (!out) {
-      MLOG("ProfileIdTable::Save, cannot write %s", temp.c_str());
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(temp, file_, error);
-  if (error) {
+  if (!ReplacePrivateFile(file_, text.str())) {
     MLOG("ProfileIdTable::Save, cannot replace %s", file_.c_str());
     return false;
   }

@@ -1,5 +1,6 @@
 #include "profiles/ProfileFolder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -37,6 +38,7 @@ std::string ServedProfilesFolder(const std::string& programProfiles, const std::
     MLOG("ServedProfilesFolder, cannot create %s; profile changes cannot be saved", copy.c_str());
     return programProfiles;
   }
+  chmod(copy.c_str(), 0700);
   std::error_code error;
   for (fs::directory_iterator group(programProfiles, error), end; !error && group != end;
        group.increment(error)) {
@@ -44,6 +46,7 @@ std::string ServedProfilesFolder(const std::string& programProfiles, const std::
     if (!group->is_directory(typeError)) continue;
     fs::path target = fs::path(copy) / group->path().filename();
     fs::create_directories(target, typeError);
+    fs::permissions(target, fs::perms::owner_all, typeError);
     std::error_code listError;
     for (fs::directory_iterator file(group->path(), listError), fileEnd; !listError && file != fileEnd;
          file.increment(listError)) {
@@ -57,9 +60,9 @@ std::string ServedProfilesFolder(const std::string& programProfiles, const std::
              copyError.message().c_str());
         continue;
       }
-      // The copy belongs to the user: writable whatever the installed file's mode.
-      fs::permissions(destination, fs::perms::owner_read | fs::perms::owner_write,
-                      fs::perm_options::add, copyError);
+      // The copy belongs to the user alone: writable whatever the installed
+      // file's mode, readable by nobody else.
+      fs::permissions(destination, fs::perms::owner_read | fs::perms::owner_write, copyError);
     }
   }
   return copy;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Folders.h"
+#include "common/PrivateFiles.h"
 #include "common/TextCodec.h"
 
 namespace mivora {
@@ -79,18 +80,9 @@ bool CConfigXml::SaveConfig(const std::string& path) const {
     config->InsertEndChild(batch);
   }
 
-  std::string temporary = path + ".new";
-  FILE* file = std::fopen(temporary.c_str(), "wbe");
-  if (file == nullptr) return false;
-  bool ok = doc.SaveFile(file) == tinyxml2::XML_SUCCESS;
-  ok = std::fflush(file) == 0 && ok;
-  ok = fsync(fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  tinyxml2::XMLPrinter text;
+  doc.Print(&text);
+  return ReplacePrivateFile(path, std::string_view(text.CStr(), static_cast<size_t>(text.CStrSize() - 1)));
 }
 
 }  // namespace mivora

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "common/PrivateFiles.h"
 #include "pipeline/TaskBuilder.h"
 
 namespace mivora {
@@ -266,19 +267,7 @@ SavedListReading ReadSavedSourceList(std::string_view text) {
 }
 
 bool SaveSourceListFile(const std::string& path, const SavedSourceList& list) {
-  const std::string text = WriteSavedSourceList(list);
-  const std::string temporary = path + ".new";
-  FILE* file = std::fopen(temporary.c_str(), "wbe");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = fsync(fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return ReplacePrivateFile(path, WriteSavedSourceList(list));
 }
 
 bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error) {

@@ -2,12 +2,18 @@
 
 #include <QDBusError>
 #include <atomic>
+#include <string>
+
+#include "app/progress/BusHandshake.h"
 
 namespace mivora {
 
 namespace {
 
 constexpr const char* kStandardSystemBus = "unix:path=/run/dbus/system_bus_socket";
+// A bus answers its first request at once; one that has not within this
+// time is taken as hung.
+constexpr int kAnswerLimitMs = 2000;
 
 QString BusAddress(DesktopBus::Kind kind) {
   if (kind == DesktopBus::Kind::kSession) return qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
@@ -23,6 +29,11 @@ DesktopBus::DesktopBus(Kind kind) {
   const QString address = BusAddress(kind);
   if (address.isEmpty()) {
     why_ = QStringLiteral("no session bus is announced");
+    return;
+  }
+  std::string silence;
+  if (!BusAnswers(address.toStdString(), kAnswerLimitMs, &silence)) {
+    why_ = address + QStringLiteral(": ") + QString::fromStdString(silence);
     return;
   }
   QDBusConnection connection = QDBusConnection::connectToBus(address, name_);

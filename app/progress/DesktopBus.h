@@ -4,7 +4,9 @@
 // system bus at its standard place when none is given), so a bus named later
 // in the process's life, or a bus that was missing at start-up, is used as it
 // is now. Without an announced session bus nothing is tried: asking for one
-// could start a stray bus daemon just for this.
+// could start a stray bus daemon just for this. A bus that does not answer
+// within 2 s is not connected to (BusHandshake.h). Made and ended on the bus
+// thread only (DesktopBusThread.h): connecting may still take that long.
 
 #include <QDBusConnection>
 #include <QString>

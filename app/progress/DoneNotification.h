@@ -10,7 +10,7 @@ namespace mivora {
 // The icon the desktop knows the program by (its desktop entry's name).
 inline constexpr const char* kDesktopIconName = "org.mivora.Mivora";
 
-// Sends the notification; the answer is awaited off the caller's way.
+// Sends the notification from the bus thread; never waits.
 void NotifyBatchDone(const std::string& report);
 
 }  // namespace mivora

@@ -2,7 +2,9 @@
 // Progress on the program's launcher entry: the launcher-entry "Update"
 // signal on the session bus, which docks and task bars that show progress
 // on an application's icon listen to. Without a session bus there is no
-// backend, and the taskbar calls do nothing.
+// backend, and the taskbar calls do nothing. Every signal is sent from the
+// bus thread (DesktopBusThread.h), so neither the window's thread nor the
+// batch worker waits for a bus.
 
 #include <QDBusConnection>
 
@@ -17,9 +19,11 @@ class LauncherEntryProgress : public TaskbarBackend {
   // The installed desktop entry, so the launcher shows the progress on Mivora's icon.
   static constexpr const char* kAppUri = "application://org.mivora.Mivora.desktop";
 
-  // Null when `bus` (by default the session bus) is not connected.
-  static std::unique_ptr<LauncherEntryProgress> Connect(
-      const QDBusConnection& bus = QDBusConnection::sessionBus());
+  // Over the connection `bus`; null when it is not connected.
+  static std::unique_ptr<LauncherEntryProgress> Connect(const QDBusConnection& bus);
+  // Over a connection of its own to the session bus, opened on the bus
+  // thread with the first update (a log line and nothing more without one).
+  static std::unique_ptr<LauncherEntryProgress> OnSessionBus();
   // Hides the progress again, so the icon shows none after the window closed.
   ~LauncherEntryProgress() override;
 
@@ -28,12 +32,13 @@ class LauncherEntryProgress : public TaskbarBackend {
   void SetState(uint64_t window, int state) override;
 
  private:
-  explicit LauncherEntryProgress(const QDBusConnection& bus) : bus_(bus) {}
+  struct Line;  // the connection: used and ended on the bus thread only
+  explicit LauncherEntryProgress(std::shared_ptr<Line> line) : line_(std::move(line)) {}
   void Send(double progress, bool visible);
 
   // The taskbar functions call a backend under their own lock, one call at
   // a time, from the window's thread or the batch worker.
-  QDBusConnection bus_;
+  std::shared_ptr<Line> line_;
   double progress_ = 0.0;  // the last value sent
 };
 

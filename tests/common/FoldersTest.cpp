@@ -7,6 +7,8 @@
 #include <set>
 
 #include "common/Folders.h"
+#include "common/Log.h"
+#include "common/PrivateFiles.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace mivora {
@@ -81,6 +83,61 @@ TEST(Folders, NoTemporaryFileOutlivesAProgramThatEndsNormally) {
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_TRUE(Entries(tmp).empty()) << *Entries(tmp).begin();
+}
+
+int ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+// The per-user folder lists the user's files: made for the user alone, and an
+// older one that others could read is closed to them.
+TEST(Folders, ThePerUserFolderIsTheUsersAlone) {
+  const std::string saved = std::getenv("XDG_CONFIG_HOME");
+  for (const bool older : {false, true}) {
+    const std::string home = test::MakeTempDir("config-home");
+    if (older) {
+      ASSERT_TRUE(CreateFolderTree(home + "/Mivora"));
+      chmod((home + "/Mivora").c_str(), 0755);
+    }
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    EXPECT_EQ(AppDataFolder("Mivora"), home + "/Mivora");
+    EXPECT_EQ(ModeOf(home + "/Mivora"), 0700) << (older ? "an older folder" : "a new folder");
+    // The log, made there, is the user's alone too.
+    ResetLogForNewRun();
+    MLOG("private");
+    EXPECT_EQ(ModeOf(LogFilePath()), 0600);
+  }
+  setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+}
+
+TEST(Folders, TighteningTakesOthersOffEverythingButLinks) {
+  const std::string folder = test::MakeTempDir("tighten");
+  const std::string outside = test::MakeTempDir("outside") + "/shared.txt";
+  test::WriteFile(outside, "x");
+  chmod(outside.c_str(), 0644);
+  ASSERT_TRUE(CreateFolderTree(folder + "/Profiles/Group"));
+  test::WriteFile(folder + "/Log.txt", "x");
+  test::WriteFile(folder + "/Profiles/Group/a.xml", "x");
+  ASSERT_EQ(symlink(outside.c_str(), (folder + "/link").c_str()), 0);
+  for (const char* path : {"", "/Profiles", "/Profiles/Group"}) chmod((folder + path).c_str(), 0777);
+  for (const char* path : {"/Log.txt", "/Profiles/Group/a.xml"}) chmod((folder + path).c_str(), 0666);
+  TightenPrivateTree(folder);
+  for (const char* path : {"", "/Profiles", "/Profiles/Group"}) EXPECT_EQ(ModeOf(folder + path), 0700) << path;
+  for (const char* path : {"/Log.txt", "/Profiles/Group/a.xml"}) EXPECT_EQ(ModeOf(folder + path), 0600) << path;
+  EXPECT_EQ(ModeOf(outside), 0644) << "a link was followed";
+}
+
+TEST(Folders, AReplacedFileIsTheUsersAloneAndNothingIsLeftBeside) {
+  const std::string folder = test::MakeTempDir("replace");
+  const std::string path = folder + "/config.xml";
+  test::WriteFile(path, "old");
+  chmod(path.c_str(), 0644);
+  ASSERT_TRUE(ReplacePrivateFile(path, "new text"));
+  EXPECT_EQ(test::ReadFile(path), "new text");
+  EXPECT_EQ(ModeOf(path), 0600);
+  EXPECT_EQ(Entries(folder), std::set<std::string>{"config.xml"});
+  EXPECT_FALSE(ReplacePrivateFile(folder + "/missing/config.xml", "x"));
 }
 
 TEST(Folders, FileQueries) {

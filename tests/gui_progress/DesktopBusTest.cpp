@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,15 +14,24 @@
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QThread>
 #include <QVariantMap>
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <optional>
+#include <thread>
 
+#include "app/progress/BusHandshake.h"
 #include "app/progress/CConvertingTray.h"
 #include "app/progress/CDlgConverting.h"
 #include "app/progress/DoneNotification.h"
+#include "app/progress/LauncherEntryProgress.h"
+#include "common/SystemQueries.h"
 #include "common/Log.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -154,7 +165,7 @@ constexpr const char* kSlowArgs = "-vcodec libx264 -acodec mp2 -s 1280x720 ";
 
 std::string Clip(int seconds) {
   const std::string path = test::MakeTempDir("clips") + "/clip.avi";
-  test::GenerateClip(path, {.seconds = seconds, .width = 160, .height = 120});
+  test::GenerateClip(path, {.seconds = static_cast<double>(seconds), .width = 160, .height = 120});
   return path;
 }
 
@@ -181,11 +192,13 @@ TEST_F(DesktopBusTest, TheComputerStaysAwakeForTheBatchAndNoNoticeGoesToAWatched
   dialog->AddJob({clip, out_ + "/a.avi", "10 KB", "avi", kSmallArgs, 1});
   dialog->AddJob({clip, out_ + "/b.avi", "10 KB", "avi", kSmallArgs, 1});
   ASSERT_TRUE(dialog->Start());
+  // Asked from the bus thread, so the window never waits for the answer.
+  EXPECT_TRUE(WaitUntil([&] { return !buses_.Login().Calls().isEmpty(); }, 10000));
   EXPECT_EQ(buses_.Login().Calls(), QStringList{"sleep:idle|Mivora|Converting 2 files|block"});
   EXPECT_EQ(buses_.Login().Released(), 0) << "released while the batch runs";
   ASSERT_TRUE(WaitUntil([&] { return dialog.isNull(); }, 60000));
   EXPECT_EQ(answers.Texts(), QStringList{"Converted successfully!"});
-  EXPECT_EQ(buses_.Login().Released(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return buses_.Login().Released() == 1; }, 10000));
   // A notice would have been sent before the report box.
   QTest::qWait(300);
   EXPECT_TRUE(buses_.Notifications().Calls().isEmpty());
@@ -199,11 +212,12 @@ TEST_F(DesktopBusTest, ACancelledBatchLetsTheComputerSleepAgain) {
   dialog->AddJob({clip, out_ + "/long.mp4", "10 KB", "mp4", kSlowArgs, 20});
   ASSERT_TRUE(dialog->Start());
   ASSERT_TRUE(WaitUntil([&] { return dialog->Runner().IsRunning(); }));
+  EXPECT_TRUE(WaitUntil([&] { return !buses_.Login().Calls().isEmpty(); }, 10000));
   EXPECT_EQ(buses_.Login().Calls(), QStringList{"sleep:idle|Mivora|Converting 1 file|block"});
   EXPECT_EQ(buses_.Login().Released(), 0);
   dialog->Cancel();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isNull(); }, 30000));
-  EXPECT_EQ(buses_.Login().Released(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return buses_.Login().Released() == 1; }, 10000));
   EXPECT_TRUE(buses_.Notifications().Calls().isEmpty()) << "a cancel is no finished batch";
 }
 
@@ -234,8 +248,191 @@ TEST_F(DesktopBusTest, WithoutTheServicesTheBatchRunsAndTheLogSaysSo) {
   dialog->MinimizeToTray();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isNull(); }, 60000));
   EXPECT_EQ(answers.Texts(), QStringList{"Converted successfully!"});
-  EXPECT_TRUE(LogSays("no login manager to keep the computer awake"));
-  EXPECT_TRUE(WaitUntil([] { return LogSays("no notification service"); }, 5000));
+  EXPECT_TRUE(WaitUntil([] { return LogSays("no login manager to keep the computer awake"); }, 10000));
+  EXPECT_TRUE(WaitUntil([] { return LogSays("no notification service"); }, 10000));
+}
+
+// A bus that hangs: its socket takes connections into its queue and never
+// accepts them, or accepts them and never says a word. It is named as both
+// the system and the session bus while it lives.
+class HungBus {
+ public:
+  enum class Kind { kNeverAccepts, kAcceptsButNeverAnswers };
+  explicit HungBus(Kind kind) {
+    const std::string path = test::MakeTempDir("hung-bus") + "/bus";
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 64) != 0) return;
+    if (kind == Kind::kAcceptsButNeverAnswers) {
+      accepter_ = std::thread([this] {
+        while (!stop_) {
+          pollfd ready{fd_, POLLIN, 0};
+          if (poll(&ready, 1, 50) != 1) continue;
+          const int taken = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+          if (taken >= 0) held_.push_back(taken);
+        }
+      });
+    }
+    for (const char* name : {"DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"}) {
+      saved_.emplace_back(name, qgetenv(name));
+      qputenv(name, QByteArray("unix:path=") + path.c_str());
+    }
+  }
+  ~HungBus() {
+    stop_ = true;
+    if (accepter_.joinable()) accepter_.join();
+    for (int fd : held_) close(fd);
+    close(fd_);
+    for (const auto& [name, value] : saved_) {
+      if (value.isEmpty()) {
+        qunsetenv(name);
+      } else {
+        qputenv(name, value);
+      }
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::thread accepter_;
+  std::vector<int> held_;  // the accepter's thread only
+  std::vector<std::pair<const char*, QByteArray>> saved_;
+};
+
+// Ends the test process when the window's thread stops turning its event
+// loop: a hang is a failure, not a test that never ends.
+class WindowThreadWatchdog {
+ public:
+  explicit WindowThreadWatchdog(int limitMs) {
+    QObject::connect(&beat_, &QTimer::timeout, [this] {
+      const qint64 now = clock_.elapsed();
+      largestGapMs_ = std::max(largestGapMs_, now - lastBeatMs_);
+      lastBeatMs_ = now;
+      alive_ = now;
+    });
+    clock_.start();
+    beat_.start(10);
+    watcher_ = std::thread([this, limitMs] {
+      while (!stop_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (clock_.elapsed() - alive_ > limitMs) {
+          std::fprintf(stderr, "the window's thread has not moved for %d ms\n", limitMs);
+          std::_Exit(1);
+        }
+      }
+    });
+  }
+  ~WindowThreadWatchdog() {
+    stop_ = true;
+    watcher_.join();
+  }
+  qint64 LargestGapMs() const { return largestGapMs_; }
+
+ private:
+  QTimer beat_;
+  QElapsedTimer clock_;
+  qint64 lastBeatMs_ = 0;
+  qint64 largestGapMs_ = 0;
+  std::atomic<qint64> alive_{0};
+  std::atomic<bool> stop_{false};
+  std::thread watcher_;
+};
+
+const HungBus::Kind kHangs[] = {HungBus::Kind::kNeverAccepts, HungBus::Kind::kAcceptsButNeverAnswers};
+
+TEST(BusHandshake, NamesTheSocketOfAnAddress) {
+  using namespace std::string_literals;
+  const struct {
+    std::string address;
+    std::optional<std::string> socket;
+  } rows[] = {
+      {"unix:path=/run/user/1000/bus", "/run/user/1000/bus"s},
+      {"unix:abstract=/tmp/dbus-AbC,guid=0123", "\0/tmp/dbus-AbC"s},
+      {"unix:guid=0123,path=/y", "/y"s},
+      {"unix:path=/tmp/a%20b%2cc", "/tmp/a b,c"s},
+      {"tcp:host=localhost,port=1;unix:path=/x", "/x"s},
+      {"tcp:host=localhost,port=1", std::nullopt},
+      {"unix:tmpdir=/tmp", std::nullopt},
+      {"unix:path=/broken%2", std::nullopt},
+      {"unix:path=/broken%zz", std::nullopt},
+      {"unix:path=", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(BusSocketName(row.address), row.socket) << row.address;
+}
+
+TEST_F(DesktopBusTest, ALiveBusAnswersAHungOneNotWithinTheLimit) {
+  std::string why;
+  EXPECT_TRUE(BusAnswers(qgetenv("DBUS_SESSION_BUS_ADDRESS").toStdString(), 2000, &why)) << why;
+  EXPECT_FALSE(BusAnswers("unix:path=" + test::TestRoot() + "/no-bus-here", 2000, &why));
+  for (HungBus::Kind kind : kHangs) {
+    HungBus bus(kind);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(BusAnswers(qgetenv("DBUS_SESSION_BUS_ADDRESS").toStdString(), 300, &why));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_NE(why.find("did not answer"), std::string::npos) << why;
+  }
+}
+
+// With both buses hanging, Start returns at once, the window keeps moving
+// through the batch, and what could not be said is a log line.
+TEST(HungDesktopBus, TheProgressWindowKeepsMovingAndTheBatchEnds) {
+  const std::string clip = Clip(2);
+  for (HungBus::Kind kind : kHangs) {
+    SCOPED_TRACE(kind == HungBus::Kind::kNeverAccepts ? "never accepts" : "never answers");
+    HungBus bus(kind);
+    InstallLauncherEntryProgress();
+    CConvertingTray::AssumeAvailable(true);
+    const std::string out = test::MakeTempDir("out");
+    MessageBoxAnswerer answers;
+    WindowThreadWatchdog watchdog(20000);
+    QPointer<CDlgConverting> dialog = new CDlgConverting;
+    dialog->AddJob({clip, out + "/a.avi", "10 KB", "avi", kSmallArgs, 2});
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(dialog->Start());
+    EXPECT_LT(clock.elapsed(), 1000) << "Start waited for the bus";
+    dialog->MinimizeToTray();
+    ASSERT_TRUE(WaitUntil([&] { return dialog.isNull(); }, 60000));
+    EXPECT_EQ(answers.Texts(), QStringList{"Converted successfully!"});
+    EXPECT_LT(watchdog.LargestGapMs(), 1000) << "the window stood still";
+    EXPECT_TRUE(WaitUntil([] { return LogSays("the computer may sleep while converting"); }, 10000));
+    EXPECT_TRUE(WaitUntil([] { return LogSays("no desktop notification"); }, 10000));
+    SetTaskbarBackendFactory(nullptr);
+  }
+}
+
+// The program's way out through SIGTERM works while a bus hangs: a batch in
+// the progress window of a process of its own, ended as the session ends it.
+TEST(HungDesktopBus, SigtermEndsAProgramWhoseBatchTalksToAHungBus) {
+  const std::string clip = Clip(20);
+  for (HungBus::Kind kind : kHangs) {
+    SCOPED_TRACE(kind == HungBus::Kind::kNeverAccepts ? "never accepts" : "never answers");
+    HungBus bus(kind);
+    const std::string out = test::MakeTempDir("out") + "/long.mp4";
+    QProcess program;
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(QStringLiteral(MIVORA_TEST_BINARY_DIR "/gui_progress/hung_bus_batch"),
+                  {QString::fromStdString(clip), QString::fromStdString(out)});
+    ASSERT_TRUE(WaitUntil([&] { return program.canReadLine() || program.state() == QProcess::NotRunning; }, 20000))
+        << "the batch's Start never returned";
+    EXPECT_EQ(program.readLine().trimmed(), "started");
+    QTest::qWait(500);
+    program.terminate();
+    const bool ended = program.waitForFinished(15000);
+    if (!ended) {
+      program.kill();
+      program.waitForFinished(5000);
+    }
+    EXPECT_TRUE(ended) << "SIGTERM did not end the program";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return test::ProcessesMentioning(out) == 0; }, 10000)) << "an engine outlived it";
+  }
 }
 
 }  // namespace

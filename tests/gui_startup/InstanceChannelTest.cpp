@@ -16,10 +16,19 @@
 
 #include "app/HandOverMessage.h"
 #include "app/InstanceChannel.h"
+#include "common/Log.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace mivora::test {
 namespace {
+
+int LogLinesSaying(const std::string& text) {
+  const std::string log = ReadFile(LogFilePath());
+  int count = 0;
+  for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+  return count;
+}
 
 TEST(HandOverMessage, ReadsWholeMessagesWaitsForCutOnesAndRefusesTheRest) {
   const std::vector<std::string> paths = {"/a b/c.mp4", "/x\ny/\xff\xfe.mkv", "/"};
@@ -118,6 +127,34 @@ TEST(InstanceChannel, DeliversAMessageAndDropsMalformedOrEndlessSenders) {
   EXPECT_TRUE(taken);
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], QStringList{dir.path()});
+}
+
+// The receiving program's current folder is no base for a sender's names: a
+// relative name that happens to name a file there is still left out.
+TEST(InstanceChannel, ARelativePathFromASecondStartIsLeftOutAndLogged) {
+  QTemporaryDir dir;
+  const std::string folder = QFile::encodeName(dir.path()).toStdString();
+  const std::string clip = folder + "/clip.mp4";
+  WriteFile(clip, "not a clip, but a file");
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  const int loggedBefore = LogLinesSaying("left out a handed-over path that is not absolute");
+  InstanceChannel channel;
+  ASSERT_TRUE(channel.Listen(folder + "/door"));
+  std::vector<QStringList> received;
+  channel.SetReceiver([&](const QStringList& paths) { received.push_back(paths); });
+
+  // Sent as they are: a real second start makes its names absolute itself.
+  QLocalSocket sender;
+  sender.connectToServer(QString::fromStdString(folder + "/door"));
+  ASSERT_TRUE(WaitUntil([&] { return sender.state() == QLocalSocket::ConnectedState; }, 5000));
+  const std::string message = EncodeHandOver({"clip.mp4", "./clip.mp4", clip});
+  sender.write(message.data(), static_cast<qint64>(message.size()));
+  const bool delivered = WaitUntil([&] { return !received.empty(); }, 5000);
+  QDir::setCurrent(before);
+  ASSERT_TRUE(delivered);
+  EXPECT_EQ(received[0], QStringList{QString::fromStdString(clip)});
+  EXPECT_EQ(LogLinesSaying("left out a handed-over path that is not absolute") - loggedBefore, 2);
 }
 
 TEST(InstanceChannel, MessagesBeforeTheReceiverWaitForIt) {

@@ -1,13 +1,20 @@
 // Starting the real program: one instance per session, a second start is
 // refused, and the lock goes with the process however it ends.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <cstdio>
+#include <QTest>
 #include <QProcess>
 #include <QCoreApplication>
 #include <QFile>
@@ -17,8 +24,11 @@
 
 #include "app/InstanceChannel.h"
 #include "app/SingleInstance.h"
+#include "common/Folders.h"
 #include "common/Log.h"
+#include "preview/PlayStatic.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
 namespace mivora::test {
@@ -126,6 +136,157 @@ TEST(Startup, ASecondStartWithFilesHandsThemToTheFirstAndEnds) {
   EXPECT_EQ(first.process().exitCode(), 0);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(InstanceChannel::SocketPath())));
   EXPECT_FALSE(LockHeld());
+}
+
+// Open descriptors of a process.
+int OpenDescriptors(qint64 pid) {
+  DIR* folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+  if (folder == nullptr) return -1;
+  int count = 0;
+  while (const dirent* entry = readdir(folder)) count += entry->d_name[0] != '.';
+  closedir(folder);
+  return count;
+}
+
+// Connections that knock at the door and then say nothing.
+class IdleSenders {
+ public:
+  IdleSenders(const std::string& path, int count) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    QElapsedTimer clock;
+    clock.start();
+    while (static_cast<int>(fds_.size()) < count && clock.elapsed() < 5000) {
+      const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+      if (fd < 0) break;
+      if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        fds_.push_back(fd);
+        continue;
+      }
+      close(fd);
+      if (errno != EAGAIN) break;
+      usleep(2000);  // the door's queue is full: it is taking them in
+    }
+  }
+  ~IdleSenders() {
+    for (int fd : fds_) close(fd);
+  }
+  size_t Connected() const { return fds_.size(); }
+
+ private:
+  std::vector<int> fds_;
+};
+
+// A flood of senders that never finish (more than the program may open) must
+// neither close the door for the rest of the session nor take every
+// descriptor: later starts still hand their files over.
+TEST(Startup, AFloodOfIdleSendersNeitherClosesTheDoorNorTakesEveryDescriptor) {
+  constexpr int kFlood = 300;
+  const struct {
+    const char* what;
+    int spareDescriptors;  // above what the running program has open
+  } rows[] = {
+      {"a generous limit", 4000},
+      {"few descriptors to spare", 8},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("after the flood.mp4"));
+    GenerateClip(clip.toStdString());
+    std::remove(LogFilePath().c_str());
+    Program first;
+    ASSERT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("InstanceChannel, listening")); }, 20000));
+    const qint64 pid = first.process().processId();
+    const int before = OpenDescriptors(pid);
+    ASSERT_GT(before, 0);
+    const rlimit limit{static_cast<rlim_t>(before + row.spareDescriptors),
+                       static_cast<rlim_t>(before + row.spareDescriptors)};
+    ASSERT_EQ(prlimit(static_cast<pid_t>(pid), RLIMIT_NOFILE, &limit, nullptr), 0);
+    {
+      IdleSenders flood(InstanceChannel::SocketPath(), kFlood);
+      EXPECT_EQ(flood.Connected(), static_cast<size_t>(kFlood));
+      QTest::qWait(1500);  // the program takes (and refuses) what it can
+      EXPECT_LE(OpenDescriptors(pid), before + 40) << "idle senders hold the program's descriptors";
+    }
+    QTest::qWait(500);
+    QProcess second;
+    second.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {clip});
+    ASSERT_TRUE(second.waitForFinished(20000)) << "the second start did not end";
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return LogSays(QStringLiteral("source list: 1 files, last: ") + clip); }, 30000))
+        << "the running program never got the file";
+  }
+}
+
+int LogLinesSaying(const QString& text) {
+  return QString::fromUtf8(QByteArray::fromStdString(ReadFile(LogFilePath()))).count(text);
+}
+
+// The log the user is asked to send belongs to the desktop program: its
+// start begins a new one, and every other process (the command line, the
+// engine adapter, the preview library in the program) adds to it.
+TEST(Startup, OnlyTheDesktopProgramsStartBeginsANewLog) {
+  QTemporaryDir dir;
+  const QString clip = dir.filePath(QStringLiteral("logged.mp4"));
+  GenerateClip(clip.toStdString());
+  WriteFile(LogFilePath(), "an earlier run's line\n");
+  Program first;
+  ASSERT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("InstanceChannel, listening")); }, 20000));
+  EXPECT_FALSE(LogSays(QStringLiteral("an earlier run's line"))) << "the program's start keeps an old log";
+  ASSERT_EQ(LogLinesSaying(QStringLiteral("Enter: main")), 1);
+
+  const std::vector<std::vector<std::string>> runs = {
+      {MIVORA_PROGRAM_DIR "/mivora-cli", "probe", clip.toStdString()},
+      {MIVORA_PROGRAM_DIR "/trancor", "-i", clip.toStdString()},
+      {MIVORA_PROGRAM_DIR "/mivora-cli", "probe", "/no/such/file.mp4"},
+  };
+  for (const std::vector<std::string>& run : runs) {
+    const size_t sizeBefore = ReadFile(LogFilePath()).size();
+    RunCommand(run);
+    EXPECT_GE(ReadFile(LogFilePath()).size(), sizeBefore) << run[0] << " cut the running program's log";
+    EXPECT_EQ(LogLinesSaying(QStringLiteral("Enter: main")), 1) << run[0] << " wiped the running program's log";
+  }
+  EXPECT_TRUE(LogSays(QStringLiteral("/no/such/file.mp4"))) << "the command line's own lines are missing";
+
+  // The preview library in this process writes its first line too.
+  {
+    CPlayStatic preview;
+    preview.Play("/no/such/file.mp4");
+    preview.Stop();
+  }
+  EXPECT_TRUE(LogSays(QStringLiteral("Enter: CPlayStatic::Play")));
+  EXPECT_EQ(LogLinesSaying(QStringLiteral("Enter: main")), 1) << "the preview library wiped the log";
+}
+
+// The per-user folder lists the user's files: only the user may read it.
+TEST(Startup, ThePerUserFolderAndItsFilesAreTheUsersAlone) {
+  const std::string folder = AppDataFolder("Mivora");
+  chmod(folder.c_str(), 0755);
+  const std::vector<std::string> files = {LogFilePath(), folder + "/config.xml", folder + "/SourceList.txt",
+                                          folder + "/Profiles/Group/Profile.xml"};
+  CreateFolderTree(folder + "/Profiles/Group");
+  chmod((folder + "/Profiles").c_str(), 0755);
+  chmod((folder + "/Profiles/Group").c_str(), 0755);
+  WriteFile(folder + "/config.xml", "<?xml version=\"1.0\"?><config/>");
+  WriteFile(folder + "/Profiles/Group/Profile.xml", "<Profile/>");
+  WriteFile(LogFilePath(), "");  // the program's own lines show it has started
+  WriteFile(folder + "/SourceList.txt", "");
+  for (const std::string& file : files) chmod(file.c_str(), 0644);
+  {
+    Program program;
+    ASSERT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("InstanceChannel, listening")); }, 20000));
+    program.process().terminate();
+    ASSERT_TRUE(program.process().waitForFinished(20000));
+  }
+  auto mode = [](const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+  };
+  for (const std::string& path : {folder, folder + "/Profiles", folder + "/Profiles/Group"})
+    EXPECT_EQ(mode(path), 0700) << path;
+  for (const std::string& file : files) EXPECT_EQ(mode(file), 0600) << file;
 }
 
 TEST(Startup, OnWaylandTheMainWindowIsMappedAndTheProgramEndsCleanly) {

@@ -203,6 +203,10 @@ TEST(ProfileFolder, ReadOnlyProgramFolderIsServedThroughASeededUserCopy) {
     if (test::ReadFile(served + "/G/b.xml").empty()) return 4;
     if (test::ReadFile(served + "/H/c.xml").empty()) return 6;
     if (access((served + "/H/c.xml").c_str(), W_OK) != 0) return 5;
+    // The copies are the user's alone.
+    struct stat info {};
+    if (stat((served + "/H/c.xml").c_str(), &info) != 0 || (info.st_mode & 0777) != 0600) return 7;
+    if (stat((served + "/H").c_str(), &info) != 0 || (info.st_mode & 0777) != 0700) return 8;
     return 0;
   });
   for (const char* path : {"", "/G", "/H"}) chmod((program + path).c_str(), 0755);

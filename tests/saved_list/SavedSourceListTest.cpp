@@ -3,9 +3,12 @@
 // disk is replaced, never half written.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "common/Folders.h"
@@ -114,7 +117,11 @@ TEST(SavedSourceList, TheFileIsReplacedWholeOrLeftAlone) {
   ASSERT_TRUE(read.list) << read.why;
   EXPECT_EQ(read.list->entries.size(), 1u);
   EXPECT_TRUE(read.list->cleanExit);
-  EXPECT_FALSE(FileExists(path + ".new"));
+  // Nothing beside it, and nobody but the user may read the user's files.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
   // A folder that cannot be written keeps what was there.
   EXPECT_FALSE(SaveSourceListFile(folder + "/missing/SourceList.txt", one));
 }

@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iterator>
 
 #include "common/Folders.h"
 #include "settings/ConfigXml.h"
@@ -35,7 +41,9 @@ TEST(CConfigXml, SaveWritesTheDocumentedFormatAndReloads) {
   ASSERT_TRUE(reloaded.LoadConfig(path));
   EXPECT_EQ(RecentOf(reloaded), dirs);
   EXPECT_EQ(reloaded.GetLastProfileId(), "12");
-  EXPECT_FALSE(FileExists(path + ".new"));
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u) << "the user's folders are nobody else's business";
 }
 
 TEST(CConfigXml, LoadHonoursElementsAtAnyDepthAndTheFirstProfileId) {
@@ -92,12 +100,21 @@ TEST(CConfigXml, FailedSaveKeepsTheOldFileWhole) {
   config.SetLastProfileId("5");
   ASSERT_TRUE(config.SaveConfig(path));
   std::string before = test::ReadFile(path);
-  // The new file cannot be written (its name is taken by a folder): the save
-  // fails and the old file stays as it was.
-  ASSERT_TRUE(CreateFolderTree(path + ".new"));
+  // The new file cannot be written whole (files may not grow beyond 10
+  // bytes now): the save fails, the old file stays as it was and nothing is
+  // left beside it.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit tiny{10, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
   config.SetLastProfileId("6");
-  EXPECT_FALSE(config.SaveConfig(path));
+  const bool saved6 = config.SaveConfig(path);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_FALSE(saved6);
   EXPECT_EQ(test::ReadFile(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
   EXPECT_FALSE(CConfigXml().SaveConfig(dir + "/no/such/folder/config.xml"));
 }
 

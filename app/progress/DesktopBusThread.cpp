@@ -1,0 +1,69 @@
+#include "app/progress/DesktopBusThread.h"
+
+#include <QCoreApplication>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace mivora {
+namespace {
+
+class BusThread {
+ public:
+  void Post(std::function<void()> work) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_) return;
+    if (!thread_.joinable()) {
+      thread_ = std::thread([this] { Run(); });
+      // Before the D-Bus library's own end, which would wait for ever on a
+      // call still running here.
+      qAddPostRoutine([] { Instance().End(); });
+    }
+    queue_.push_back(std::move(work));
+    wake_.notify_one();
+  }
+
+  static BusThread& Instance() {
+    static BusThread* thread = new BusThread;  // lives as long as the process
+    return *thread;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      wake_.wait(lock, [this] { return ended_ || !queue_.empty(); });
+      if (ended_) return;
+      std::function<void()> work = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      work();
+      work = nullptr;  // what it holds ends here, on this thread
+      lock.lock();
+    }
+  }
+
+  void End() {
+    std::deque<std::function<void()>> dropped;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ended_ = true;
+      dropped.swap(queue_);
+      wake_.notify_one();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> queue_;  // guarded by mutex_
+  bool ended_ = false;                       // guarded by mutex_
+  std::thread thread_;                       // started under mutex_, joined by End
+};
+
+}  // namespace
+
+void PostBusWork(std::function<void()> work) { BusThread::Instance().Post(std::move(work)); }
+
+}  // namespace mivora
