@@ -1,7 +1,9 @@
 #include "preview/YuvToBgr.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -70,6 +72,61 @@ void StorePixelsPortable(const uint8_t* y, const ChromaRow& row, int first, int 
   }
 }
 
+// ---- TV range: colour * 64 = LumaTerm(Y) + offset(U, V), rounded by the
+// offset's +32, shifted down by 6 and clamped. ----
+constexpr int kTvFractionBits = 6;
+// Y * 19077 / 256 is Y * 64 * 255 / 219 (to 1 in 10,000).
+constexpr int kTvLumaFactor = 19077;
+inline int TvLumaTerm(int y) { return (y * kTvLumaFactor) >> 8; }
+
+struct TvTables {
+  int16_t red[256], greenU[256], greenV[256], blue[256];
+};
+
+// The luma and chroma weights of a matrix: red and blue share of luma.
+TvTables MakeTvTables(double kr, double kb) {
+  const double kg = 1 - kr - kb;
+  const double scale = 64.0 * 255.0 / 224.0;
+  // -16 scaled as luma is, and the half that rounds; carried by one table of each colour.
+  const int constant = -static_cast<int>(std::lround(16 * 64.0 * 255.0 / 219.0)) + 32;
+  TvTables t{};
+  for (int c = 0; c < 256; ++c) {
+    const double d = c - 128;
+    t.red[c] = static_cast<int16_t>(std::lround(2 * (1 - kr) * d * scale) + constant);
+    t.blue[c] = static_cast<int16_t>(std::lround(2 * (1 - kb) * d * scale) + constant);
+    t.greenU[c] = static_cast<int16_t>(std::lround(-2 * kb * (1 - kb) / kg * d * scale) + constant);
+    t.greenV[c] = static_cast<int16_t>(std::lround(-2 * kr * (1 - kr) / kg * d * scale));
+  }
+  return t;
+}
+
+const TvTables& TvTablesFor(YuvColour colour) {
+  static const std::array<TvTables, 3> tables = {MakeTvTables(0.299, 0.114), MakeTvTables(0.2126, 0.0722),
+                                                 MakeTvTables(0.2627, 0.0593)};
+  switch (colour) {
+    case YuvColour::kTvBt709: return tables[1];
+    case YuvColour::kTvBt2020: return tables[2];
+    default: return tables[0];
+  }
+}
+
+void PrepareSamplesTv(const uint8_t* u, const uint8_t* v, int count, const TvTables& t, ChromaRow& row) {
+  for (int k = 0; k < count; ++k) {
+    row.blue[k] = t.blue[u[k]];
+    row.red[k] = t.red[v[k]];
+    row.green[k] = static_cast<int16_t>(t.greenU[u[k]] + t.greenV[v[k]]);
+  }
+}
+
+void StorePixelsTvPortable(const uint8_t* y, const ChromaRow& row, int first, int end, uint8_t* out) {
+  for (int j = first; j < end; ++j) {
+    const int k = j / 2, luma = TvLumaTerm(y[j]);
+    out[3 * j] = Clamp255((luma + row.blue[k]) >> kTvFractionBits);
+    out[3 * j + 1] = Clamp255((luma + row.green[k]) >> kTvFractionBits);
+    out[3 * j + 2] = Clamp255((luma + row.red[k]) >> kTvFractionBits);
+  }
+}
+
 #ifdef MIVORA_HAVE_X86
 // Floor of n / d for 8 integers |n| < 2^24: exact in single precision, as the
 // quotient is either an integer or at least 1e-4 away from one.
@@ -127,24 +184,41 @@ struct InterleaveMasks {
 };
 const InterleaveMasks g_masks;
 
+// One colour of 16 pixels: Y + offset (full range), or the TV expansion.
+template <bool kTv>
+__attribute__((target("avx2"))) inline __m128i Colour16(__m128i low, __m128i high, __m128i o) {
+  __m128i a = _mm_unpacklo_epi16(o, o), b = _mm_unpackhi_epi16(o, o);
+  if constexpr (kTv) {
+    // Saturating: a sum beyond the int16 range is beyond 255 anyway.
+    a = _mm_srai_epi16(_mm_adds_epi16(low, a), kTvFractionBits);
+    b = _mm_srai_epi16(_mm_adds_epi16(high, b), kTvFractionBits);
+    return _mm_packus_epi16(a, b);
+  }
+  return _mm_packus_epi16(_mm_add_epi16(low, a), _mm_add_epi16(high, b));
+}
+
 // Returns the first pixel not done.
+template <bool kTv>
 __attribute__((target("avx2"))) int StorePixelsAvx2(const uint8_t* y, const ChromaRow& row, int width,
                                                     uint8_t* out) {
   __m128i masks[3][3];
   for (int b = 0; b < 3; ++b)
     for (int c = 0; c < 3; ++c) masks[b][c] = _mm_load_si128(reinterpret_cast<const __m128i*>(g_masks.mask[b][c]));
   const int16_t* offsets[3] = {row.blue.data(), row.green.data(), row.red.data()};
+  const __m128i lumaFactor = _mm_set1_epi16(static_cast<int16_t>(kTvLumaFactor));
   int j = 0;
   for (; j + 16 <= width; j += 16) {
     const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + j));
-    const __m128i low = _mm_cvtepu8_epi16(luma);
-    const __m128i high = _mm_cvtepu8_epi16(_mm_srli_si128(luma, 8));
-    __m128i channel[3];
-    for (int c = 0; c < 3; ++c) {
-      const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets[c] + j / 2));
-      channel[c] = _mm_packus_epi16(_mm_add_epi16(low, _mm_unpacklo_epi16(o, o)),
-                                    _mm_add_epi16(high, _mm_unpackhi_epi16(o, o)));
+    __m128i low = _mm_cvtepu8_epi16(luma);
+    __m128i high = _mm_cvtepu8_epi16(_mm_srli_si128(luma, 8));
+    if constexpr (kTv) {
+      // (Y << 8) * factor >> 16 is TvLumaTerm(Y).
+      low = _mm_mulhi_epu16(_mm_slli_epi16(low, 8), lumaFactor);
+      high = _mm_mulhi_epu16(_mm_slli_epi16(high, 8), lumaFactor);
     }
+    __m128i channel[3];
+    for (int c = 0; c < 3; ++c)
+      channel[c] = Colour16<kTv>(low, high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets[c] + j / 2)));
     for (int b = 0; b < 3; ++b) {
       const __m128i bgr = _mm_or_si128(
           _mm_or_si128(_mm_shuffle_epi8(channel[0], masks[b][0]), _mm_shuffle_epi8(channel[1], masks[b][1])),
@@ -156,28 +230,45 @@ __attribute__((target("avx2"))) int StorePixelsAvx2(const uint8_t* y, const Chro
 }
 #endif
 
-void PrepareChromaRow(const uint8_t* u, const uint8_t* v, int count, ChromaRow& row) {
+void PrepareChromaRow(const uint8_t* u, const uint8_t* v, int count, YuvColour colour, ChromaRow& row) {
   row.exact.clear();
-  int done = 0;
+  if (colour != YuvColour::kFullRange) {
+    PrepareSamplesTv(u, v, count, TvTablesFor(colour), row);
+  } else {
+    int done = 0;
 #ifdef MIVORA_HAVE_X86
-  if (g_useAvx2.load(std::memory_order_relaxed)) done = PrepareSamplesAvx2(u, v, count, row);
+    if (g_useAvx2.load(std::memory_order_relaxed)) done = PrepareSamplesAvx2(u, v, count, row);
 #endif
-  PrepareSamplesPortable(u, v, done, count, row);
+    PrepareSamplesPortable(u, v, done, count, row);
+  }
   // The extra column of an odd width uses the last chroma column.
   row.blue[count] = row.blue[count - 1];
   row.green[count] = row.green[count - 1];
   row.red[count] = row.red[count - 1];
 }
 
-void StoreRow(const uint8_t* y, const ChromaRow& row, int width, uint8_t* out) {
+void StoreRow(const uint8_t* y, const ChromaRow& row, int width, bool tv, uint8_t* out) {
   int done = 0;
 #ifdef MIVORA_HAVE_X86
-  if (g_useAvx2.load(std::memory_order_relaxed)) done = StorePixelsAvx2(y, row, width, out);
+  if (g_useAvx2.load(std::memory_order_relaxed))
+    done = tv ? StorePixelsAvx2<true>(y, row, width, out) : StorePixelsAvx2<false>(y, row, width, out);
 #endif
-  StorePixelsPortable(y, row, done, width, out);
+  if (tv)
+    StorePixelsTvPortable(y, row, done, width, out);
+  else
+    StorePixelsPortable(y, row, done, width, out);
 }
 
 }  // namespace
+
+YuvColour YuvColourFromCode(int code) {
+  switch (code) {
+    case static_cast<int>(YuvColour::kTvBt601): return YuvColour::kTvBt601;
+    case static_cast<int>(YuvColour::kTvBt709): return YuvColour::kTvBt709;
+    case static_cast<int>(YuvColour::kTvBt2020): return YuvColour::kTvBt2020;
+    default: return YuvColour::kFullRange;
+  }
+}
 
 bool ConverterUsesAvx2() { return g_useAvx2.load(); }
 void SetConverterUsesAvx2(bool use) { g_useAvx2.store(use && DetectAvx2()); }
@@ -188,7 +279,7 @@ int BitmapStride(int width) {
 }
 
 void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
-                        uint8_t* bits) {
+                        uint8_t* bits, YuvColour colour) {
   if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide) return;
   const int stride = BitmapStride(width);
   const int chromaWidth = width / 2, chromaRows = height / 2;
@@ -197,6 +288,15 @@ void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, in
   const size_t samples = static_cast<size_t>(width / 2) + 1;
   ChromaRow row{std::vector<int16_t>(samples, 0), std::vector<int16_t>(samples, 0),
                 std::vector<int16_t>(samples, 0), {}};
+  const bool tv = colour != YuvColour::kFullRange;
+  // A frame without chroma samples is grey: every U and V is 128.
+  // (Full range: the offsets are then 0, as they start.)
+  if (!hasChroma && tv) {
+    const TvTables& t = TvTablesFor(colour);
+    std::fill(row.blue.begin(), row.blue.end(), t.blue[128]);
+    std::fill(row.green.begin(), row.green.end(), static_cast<int16_t>(t.greenU[128] + t.greenV[128]));
+    std::fill(row.red.begin(), row.red.end(), t.red[128]);
+  }
   int preparedRow = -1;
   const uint8_t* uRow = u;
   const uint8_t* vRow = v;
@@ -206,11 +306,11 @@ void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, in
       preparedRow = chromaRow;
       uRow = u + static_cast<size_t>(chromaRow) * static_cast<size_t>(chromaWidth);
       vRow = v + static_cast<size_t>(chromaRow) * static_cast<size_t>(chromaWidth);
-      PrepareChromaRow(uRow, vRow, chromaWidth, row);
+      PrepareChromaRow(uRow, vRow, chromaWidth, colour, row);
     }
     const uint8_t* yRow = y + static_cast<size_t>(i) * static_cast<size_t>(width);
     uint8_t* out = bits + static_cast<size_t>(height - 1 - i) * static_cast<size_t>(stride);
-    StoreRow(yRow, row, width, out);
+    StoreRow(yRow, row, width, tv, out);
     std::memset(out + 3 * width, 0, static_cast<size_t>(stride - 3 * width));
     for (int k : row.exact) {
       for (int j = 2 * k; j < std::min(2 * k + 2, width); ++j)
