@@ -79,42 +79,42 @@ constexpr int kTvFractionBits = 6;
 constexpr int kTvLumaFactor = 19077;
 inline int TvLumaTerm(int y) { return (y * kTvLumaFactor) >> 8; }
 
-struct TvTables {
-  int16_t red[256], greenU[256], greenV[256], blue[256];
+// Each colour's chroma weights in 1/1024 of the TV-range output units (64 per
+// level), and the constant every colour carries: -16 scaled as luma is, and
+// the half that rounds the final shift.
+struct TvWeights {
+  int red, greenU, greenV, blue;  // red from V, blue from U, green from both
+  int constant;
 };
 
-// The luma and chroma weights of a matrix: red and blue share of luma.
-TvTables MakeTvTables(double kr, double kb) {
+TvWeights MakeTvWeights(double kr, double kb) {
   const double kg = 1 - kr - kb;
-  const double scale = 64.0 * 255.0 / 224.0;
-  // -16 scaled as luma is, and the half that rounds; carried by one table of each colour.
+  const double scale = 64.0 * 1024 * 255.0 / 224.0;
+  auto weight = [scale](double w) { return static_cast<int>(std::lround(w * scale)); };
   const int constant = -static_cast<int>(std::lround(16 * 64.0 * 255.0 / 219.0)) + 32;
-  TvTables t{};
-  for (int c = 0; c < 256; ++c) {
-    const double d = c - 128;
-    t.red[c] = static_cast<int16_t>(std::lround(2 * (1 - kr) * d * scale) + constant);
-    t.blue[c] = static_cast<int16_t>(std::lround(2 * (1 - kb) * d * scale) + constant);
-    t.greenU[c] = static_cast<int16_t>(std::lround(-2 * kb * (1 - kb) / kg * d * scale) + constant);
-    t.greenV[c] = static_cast<int16_t>(std::lround(-2 * kr * (1 - kr) / kg * d * scale));
-  }
-  return t;
+  return {weight(2 * (1 - kr)), weight(-2 * kb * (1 - kb) / kg), weight(-2 * kr * (1 - kr) / kg),
+          weight(2 * (1 - kb)), constant};
 }
 
-const TvTables& TvTablesFor(YuvColour colour) {
-  static const std::array<TvTables, 3> tables = {MakeTvTables(0.299, 0.114), MakeTvTables(0.2126, 0.0722),
-                                                 MakeTvTables(0.2627, 0.0593)};
+const TvWeights& TvWeightsFor(YuvColour colour) {
+  static const std::array<TvWeights, 3> weights = {MakeTvWeights(0.299, 0.114), MakeTvWeights(0.2126, 0.0722),
+                                                   MakeTvWeights(0.2627, 0.0593)};
   switch (colour) {
-    case YuvColour::kTvBt709: return tables[1];
-    case YuvColour::kTvBt2020: return tables[2];
-    default: return tables[0];
+    case YuvColour::kTvBt709: return weights[1];
+    case YuvColour::kTvBt2020: return weights[2];
+    default: return weights[0];
   }
 }
 
-void PrepareSamplesTv(const uint8_t* u, const uint8_t* v, int count, const TvTables& t, ChromaRow& row) {
-  for (int k = 0; k < count; ++k) {
-    row.blue[k] = t.blue[u[k]];
-    row.red[k] = t.red[v[k]];
-    row.green[k] = static_cast<int16_t>(t.greenU[u[k]] + t.greenV[v[k]]);
+// The offsets of one chroma sample (the same integer steps as the AVX2 path).
+inline int TvOffset(int weightedSum, int constant) { return ((weightedSum + 512) >> 10) + constant; }
+
+void PrepareSamplesTv(const uint8_t* u, const uint8_t* v, int first, int end, const TvWeights& w, ChromaRow& row) {
+  for (int k = first; k < end; ++k) {
+    const int cb = u[k] - 128, cr = v[k] - 128;
+    row.blue[k] = static_cast<int16_t>(TvOffset(w.blue * cb, w.constant));
+    row.red[k] = static_cast<int16_t>(TvOffset(w.red * cr, w.constant));
+    row.green[k] = static_cast<int16_t>(TvOffset(w.greenU * cb + w.greenV * cr, w.constant));
   }
 }
 
@@ -166,6 +166,31 @@ __attribute__((target("avx2"))) int PrepareSamplesAvx2(const uint8_t* u, const u
       row.exact.push_back(k + __builtin_ctz(static_cast<unsigned>(mask)));
       mask &= mask - 1;
     }
+  }
+  return k;
+}
+
+// TvOffset of 8 weighted sums.
+__attribute__((target("avx2"))) inline __m256i TvOffset8(__m256i sum, __m256i constant) {
+  return _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(512)), 10), constant);
+}
+
+// TV-range offsets of 8 samples at a time; returns the first sample not done.
+__attribute__((target("avx2"))) int PrepareSamplesTvAvx2(const uint8_t* u, const uint8_t* v, int count,
+                                                         const TvWeights& w, ChromaRow& row) {
+  const __m256i bias = _mm256_set1_epi32(128);
+  const __m256i constant = _mm256_set1_epi32(w.constant);
+  int k = 0;
+  for (; k + 8 <= count; k += 8) {
+    const __m256i cb = _mm256_sub_epi32(
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + k))), bias);
+    const __m256i cr = _mm256_sub_epi32(
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + k))), bias);
+    Store8(&row.blue[k], TvOffset8(_mm256_mullo_epi32(cb, _mm256_set1_epi32(w.blue)), constant));
+    Store8(&row.red[k], TvOffset8(_mm256_mullo_epi32(cr, _mm256_set1_epi32(w.red)), constant));
+    Store8(&row.green[k], TvOffset8(_mm256_add_epi32(_mm256_mullo_epi32(cb, _mm256_set1_epi32(w.greenU)),
+                                                     _mm256_mullo_epi32(cr, _mm256_set1_epi32(w.greenV))),
+                                    constant));
   }
   return k;
 }
@@ -233,7 +258,12 @@ __attribute__((target("avx2"))) int StorePixelsAvx2(const uint8_t* y, const Chro
 void PrepareChromaRow(const uint8_t* u, const uint8_t* v, int count, YuvColour colour, ChromaRow& row) {
   row.exact.clear();
   if (colour != YuvColour::kFullRange) {
-    PrepareSamplesTv(u, v, count, TvTablesFor(colour), row);
+    const TvWeights& weights = TvWeightsFor(colour);
+    int done = 0;
+#ifdef MIVORA_HAVE_X86
+    if (g_useAvx2.load(std::memory_order_relaxed)) done = PrepareSamplesTvAvx2(u, v, count, weights, row);
+#endif
+    PrepareSamplesTv(u, v, done, count, weights, row);
   } else {
     int done = 0;
 #ifdef MIVORA_HAVE_X86
@@ -292,10 +322,8 @@ void ConvertYuv420ToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, in
   // A frame without chroma samples is grey: every U and V is 128.
   // (Full range: the offsets are then 0, as they start.)
   if (!hasChroma && tv) {
-    const TvTables& t = TvTablesFor(colour);
-    std::fill(row.blue.begin(), row.blue.end(), t.blue[128]);
-    std::fill(row.green.begin(), row.green.end(), static_cast<int16_t>(t.greenU[128] + t.greenV[128]));
-    std::fill(row.red.begin(), row.red.end(), t.red[128]);
+    const int16_t grey = static_cast<int16_t>(TvOffset(0, TvWeightsFor(colour).constant));
+    for (auto* offsets : {&row.blue, &row.green, &row.red}) std::fill(offsets->begin(), offsets->end(), grey);
   }
   int preparedRow = -1;
   const uint8_t* uRow = u;
