@@ -94,15 +94,23 @@ void RegisterResize(const ResizeCase& c) {
 
 void RegisterConvert(int w, int h) {
   const std::string what = std::to_string(w) + "x" + std::to_string(h);
-  for (bool avx2 : {true, false}) {
-    if (avx2 && !ConverterUsesAvx2()) continue;
-    benchmark::RegisterBenchmark(Name("Convert", what, avx2 ? "glimra" : "glimra_portable").c_str(),
-                                 [w, h, avx2](benchmark::State& state) {
-      SetConverterUsesAvx2(avx2);
+  // Full range (the preview's arithmetic) and TV range expanded with BT.709;
+  // libswscale's conversion (TV range) is the reference of both.
+  struct Variant {
+    const char* name;
+    bool avx2;
+    YuvColour colour;
+  };
+  for (Variant v : {Variant{"glimra", true, YuvColour::kFullRange}, Variant{"glimra_portable", false, YuvColour::kFullRange},
+                    Variant{"glimra_tv709", true, YuvColour::kTvBt709},
+                    Variant{"glimra_tv709_portable", false, YuvColour::kTvBt709}}) {
+    if (v.avx2 && !ConverterUsesAvx2()) continue;
+    benchmark::RegisterBenchmark(Name("Convert", what, v.name).c_str(), [w, h, v](benchmark::State& state) {
+      SetConverterUsesAvx2(v.avx2);
       Planes source(w, h);
       std::vector<uint8_t> bits(size_t(BitmapStride(w)) * h);
       for (auto _ : state) {
-        ConvertYuv420ToBgr(source.y.data(), source.u.data(), source.v.data(), w, h, bits.data());
+        ConvertYuv420ToBgr(source.y.data(), source.u.data(), source.v.data(), w, h, bits.data(), v.colour);
         benchmark::DoNotOptimize(bits.data());
       }
       SetConverterUsesAvx2(true);

@@ -17,7 +17,13 @@
 //       16     4  library     the window's client height
 //       20    12  -           three reserved fields
 //       32     4  library     full-screen request: 1
-//       36   364  -           unused
+//       36     4  player      the current frame's colour: how its codes
+//                             become colours (FrameColour; 0 also when the
+//                             player does not say)
+//       40     8  player      the picture's shape as shown: width and height
+//                             in square pixels (sample aspect applied);
+//                             0 x 0 when the player does not say
+//       48   352  -           unused
 //      400   800  player      status text, NUL-terminated
 //     1200  rest  player      the current frame: Y (width x height bytes),
 //                             then U and V (width x height / 4 bytes each)
@@ -51,10 +57,17 @@ constexpr size_t kReserved1Offset = 20;
 constexpr size_t kReserved2Offset = 24;
 constexpr size_t kReserved3Offset = 28;
 constexpr size_t kFullScreenOffset = 32;
+constexpr size_t kFrameColourOffset = 36;
+constexpr size_t kShapeWidthOffset = 40;
+constexpr size_t kShapeHeightOffset = 44;
 constexpr size_t kStatusOffset = 400;
 constexpr size_t kStatusBytes = 800;
 constexpr size_t kFrameOffset = 1200;
 constexpr size_t kFrameCapacity = kBlockBytes - kFrameOffset;
+
+// Values of the frame colour field: full-range codes (drawn with the
+// preview's own arithmetic), or TV-range codes of the named matrix.
+enum FrameColour : int32_t { kFullRange = 0, kTvBt601 = 1, kTvBt709 = 2, kTvBt2020 = 3 };
 
 // What the player leaves in the seek field once it has taken a request.
 constexpr int32_t kNoSeekRequest = -1;

@@ -69,14 +69,29 @@ GLIMRA_API void GLIMRA_CropFrame(const uint8_t* sourceY, const uint8_t* sourceU,
 // Bitmap row stride for a width: width * 3 padded up to a multiple of 4.
 GLIMRA_API int GLIMRA_BitmapStride(int width);
 
+// How a frame's codes become colours: full range (Y 0..255) with the
+// preview's own arithmetic, or TV range (Y 16..235) expanded with the matrix
+// the frame was made with. The player tells each frame's (PlayStatic.h).
+#define GLIMRA_YUV_FULL_RANGE 0
+#define GLIMRA_YUV_TV_BT601 1
+#define GLIMRA_YUV_TV_BT709 2
+#define GLIMRA_YUV_TV_BT2020 3
+
 // Converts a frame into `bits` (GLIMRA_BitmapStride(width) x height bytes):
 // blue, green, red per pixel, source row i at bitmap row height - 1 - i.
+// The frame is taken as full range.
 GLIMRA_API void GLIMRA_ConvertYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                                      int height, uint8_t* bits);
+// The same for a frame of the given GLIMRA_YUV_* colour (other values: full range).
+GLIMRA_API void GLIMRA_ConvertYuv420Colour(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
+                                           int height, uint8_t* bits, int colour);
 
-// Converts a frame and hands the bitmap to `target`; always returns 1.
+// Converts a full-range frame and hands the bitmap to `target`; always returns 1.
 GLIMRA_API int DrawYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                           int height, GlimraDrawTarget* target);
+// The same for a frame of the given GLIMRA_YUV_* colour.
+GLIMRA_API int DrawYuv420Colour(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
+                                int colour, GlimraDrawTarget* target);
 
 // Inert entry points kept for the program's interface: the Init, Seek and
 // Is* functions return 0, the others do nothing.

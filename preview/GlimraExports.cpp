@@ -125,21 +125,31 @@ void GLIMRA_CropFrame(const uint8_t* sourceY, const uint8_t* sourceU, const uint
 
 int GLIMRA_BitmapStride(int width) { return mivora::BitmapStride(width); }
 
+void GLIMRA_ConvertYuv420Colour(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
+                                uint8_t* bits, int colour) {
+  if (y == nullptr || u == nullptr || v == nullptr || bits == nullptr) return;
+  mivora::ConvertYuv420ToBgr(y, u, v, width, height, bits, mivora::YuvColourFromCode(colour));
+}
+
 void GLIMRA_ConvertYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                           int height, uint8_t* bits) {
-  if (y == nullptr || u == nullptr || v == nullptr || bits == nullptr) return;
-  mivora::ConvertYuv420ToBgr(y, u, v, width, height, bits);
+  GLIMRA_ConvertYuv420Colour(y, u, v, width, height, bits, GLIMRA_YUV_FULL_RANGE);
 }
 
 int DrawYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
                GlimraDrawTarget* target) {
+  return DrawYuv420Colour(y, u, v, width, height, GLIMRA_YUV_FULL_RANGE, target);
+}
+
+int DrawYuv420Colour(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height, int colour,
+                     GlimraDrawTarget* target) {
   const int stride = mivora::BitmapStride(width);
   if (y == nullptr || u == nullptr || v == nullptr || stride <= 0 || height <= 0 ||
       height > mivora::kMaxBitmapSide)
     return 1;
   try {
     std::vector<uint8_t> bits(static_cast<size_t>(stride) * static_cast<size_t>(height));
-    mivora::ConvertYuv420ToBgr(y, u, v, width, height, bits.data());
+    mivora::ConvertYuv420ToBgr(y, u, v, width, height, bits.data(), mivora::YuvColourFromCode(colour));
     if (target != nullptr && target->paint != nullptr) {
       GlimraBitmapInfo info{40, width, height, 1, 24, stride, stride * height};
       target->paint(target->user, &info, bits.data());
@@ -151,3 +161,7 @@ int DrawYuv420(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, 
 }
 
 }  // extern "C"
+
+static_assert(static_cast<int>(mivora::YuvColour::kTvBt601) == GLIMRA_YUV_TV_BT601 &&
+              static_cast<int>(mivora::YuvColour::kTvBt709) == GLIMRA_YUV_TV_BT709 &&
+              static_cast<int>(mivora::YuvColour::kTvBt2020) == GLIMRA_YUV_TV_BT2020);

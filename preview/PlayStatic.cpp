@@ -39,6 +39,9 @@ QImage BlackImage(QSize size) {
 
 }  // namespace
 
+static_assert(playerblock::kFullRange == GLIMRA_YUV_FULL_RANGE && playerblock::kTvBt601 == GLIMRA_YUV_TV_BT601 &&
+              playerblock::kTvBt709 == GLIMRA_YUV_TV_BT709 && playerblock::kTvBt2020 == GLIMRA_YUV_TV_BT2020);
+
 // Scaling of announced frames to the picture's size, kept between frames.
 struct CPlayStatic::ScalerCache {
   int sourceWidth = 0, sourceHeight = 0, width = 0, height = 0;
@@ -72,15 +75,30 @@ QWidget* CPlayStatic::FullScreenWindow() const { return m_fullScreen; }
 
 void CPlayStatic::Play(const char* path) {
   MLOG("Enter: CPlayStatic::Play");
-  if (m_bPlaying) Stop();
+  if (m_run) Stop();  // a playback, or the first frame still coming
   m_strFile = path ? path : "";
   m_bPaused = 0;
-  m_picture = QImage();
-  m_frameNumber = m_pictureFrameNumber = m_drawnFrameNumber = 0;
-  if (!m_endpoint) {
+  if (!StartRun(0)) {
     MLOG("Leave: CPlayStatic::Play, no endpoint for the player");
     return;
   }
+  m_bPlaying = 1;
+  MLOG("Leave: CPlayStatic::Play, block %s", m_blockName.c_str());
+}
+
+void CPlayStatic::ShowFirstFrame(const char* path) {
+  if (m_bPlaying) return;
+  if (m_run) Stop();
+  m_strFile = path ? path : "";
+  if (m_strFile.empty()) return;
+  m_bShowingFirstFrame = true;
+  if (!StartRun(1)) m_bShowingFirstFrame = false;
+}
+
+bool CPlayStatic::StartRun(int frameLimit) {
+  m_picture = QImage();
+  m_frameNumber = m_pictureFrameNumber = m_drawnFrameNumber = 0;
+  if (!m_endpoint) return false;
   // Announcements a previous player left unread mean nothing now.
   while (m_endpoint->Receive(0)) {
   }
@@ -119,11 +137,11 @@ void CPlayStatic::Play(const char* path) {
   run->endpoint = m_endpoint->Number();
   run->width = width();
   run->height = height();
+  run->frameLimit = frameLimit;
   run->window = this;
   m_run = run;
-  m_bPlaying = 1;
   run->thread = std::thread([run] { PlayContext(run); });
-  MLOG("Leave: CPlayStatic::Play, block %s", m_blockName.c_str());
+  return true;
 }
 
 void CPlayStatic::Pause() {
@@ -134,7 +152,7 @@ void CPlayStatic::Pause() {
 }
 
 void CPlayStatic::Stop() {
-  if (!m_bPlaying || !m_run) return;
+  if (!m_run) return;
   MLOG("Enter: CPlayStatic::Stop");
   std::shared_ptr<PlayerRun> run = m_run;
   run->stopRequest = 1;
@@ -163,12 +181,16 @@ void CPlayStatic::OnRunEnded(const std::shared_ptr<PlayerRun>& run) {
 }
 
 void CPlayStatic::FinishPlayback(int result) {
+  const bool playback = !m_bShowingFirstFrame;
+  m_bShowingFirstFrame = false;
   m_run.reset();
   m_bPlaying = 0;
   ReleaseBlock();
+  // The last frame stays on the window (a short clip's only frame too).
+  if (!m_picture.isNull()) m_stillFrame = ComposedPicture(size().expandedTo(QSize(1, 1)));
   if (m_fullScreen) m_fullScreen->close();
   update();
-  emit playingEnded(result);
+  if (playback) emit playingEnded(result);
 }
 
 void CPlayStatic::ReleaseBlock() {
@@ -197,7 +219,7 @@ void CPlayStatic::FullScreen() {
 void CPlayStatic::CaputeFrame(int capture) {
   const QSize captured = size().expandedTo(QSize(1, 1));
   if (capture != 0 && m_bPlaying && !m_picture.isNull())
-    m_stillFrame = m_picture.size() == captured ? m_picture.copy() : m_picture.scaled(captured);
+    m_stillFrame = ComposedPicture(captured);
   else if (capture == 0 || m_stillFrame.size() != captured)
     m_stillFrame = BlackImage(captured);
   update();
@@ -273,8 +295,36 @@ void CPlayStatic::resizeEvent(QResizeEvent* event) {
 }
 
 QSize CPlayStatic::PictureSize() const {
-  QSize target = m_fullScreen && m_fullScreen->isVisible() ? m_fullScreen->size() : size();
+  QSize area = m_fullScreen && m_fullScreen->isVisible() ? m_fullScreen->size() : size();
+  QSize target = m_frameShape.isEmpty() ? area : m_frameShape.scaled(area, Qt::KeepAspectRatio);
   return QSize(std::max(2, target.width() & ~1), std::max(2, target.height() & ~1));
+}
+
+QRect CPlayStatic::PictureRect() const {
+  if (m_frameShape.isEmpty()) return rect();
+  const QSize shown = m_frameShape.scaled(size(), Qt::KeepAspectRatio);
+  return QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+}
+
+QImage CPlayStatic::ComposedPicture(QSize size) const {
+  QImage image = BlackImage(size);
+  if (m_picture.isNull()) return image;
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QSize shown = m_frameShape.isEmpty() ? size : m_frameShape.scaled(size, Qt::KeepAspectRatio);
+  painter.drawImage(QRect(QPoint((size.width() - shown.width()) / 2, (size.height() - shown.height()) / 2), shown),
+                    m_picture);
+  return image;
+}
+
+void CPlayStatic::ReadFrameFacts(int width, int height) {
+  uint8_t* block = m_block->Data();
+  m_nFrameColour = playerblock::LoadField(playerblock::Field(block, playerblock::kFrameColourOffset));
+  const int32_t shapeWidth = playerblock::LoadField(playerblock::Field(block, playerblock::kShapeWidthOffset));
+  const int32_t shapeHeight = playerblock::LoadField(playerblock::Field(block, playerblock::kShapeHeightOffset));
+  // A shape the player does not tell (or a senseless one) is the frame's own.
+  const bool told = shapeWidth > 0 && shapeHeight > 0 && shapeWidth <= 65535 && shapeHeight <= 65535;
+  m_frameShape = told ? QSize(shapeWidth, shapeHeight) : QSize(width, height);
 }
 
 void CPlayStatic::ReadEndpoint() {
@@ -289,11 +339,13 @@ void CPlayStatic::ReadEndpoint() {
 void CPlayStatic::OnCopyData(const CopyDataMessage& message) {
   const uint32_t width = copydata::FrameWidth(message.dataWord);
   const uint32_t height = copydata::FrameHeight(message.dataWord);
-  const bool frame = m_bPlaying && m_pFrame != nullptr && width > 0 && height > 0 &&
+  const bool frame = m_run && m_block && m_pFrame != nullptr && width > 0 && height > 0 &&
                      playerblock::FrameFits(width, height);
   if (frame) {
     ++m_frameNumber;
+    ReadFrameFacts(static_cast<int>(width), static_cast<int>(height));
     TakeFrame(m_pFrame, static_cast<int>(width), static_cast<int>(height));
+    if (!m_bPlaying) m_stillFrame = ComposedPicture(size().expandedTo(QSize(1, 1)));
     if (m_pfnFrameCallback) {
       const size_t luma = size_t(width) * height;
       YuvPlanes planes{m_pFrame, m_pFrame + luma, m_pFrame + luma + luma / 4};
@@ -347,19 +399,18 @@ void CPlayStatic::TakeFrame(const uint8_t* frame, int width, int height) {
       m_picture.format() != QImage::Format_BGR888)
     m_picture = QImage(width, height, QImage::Format_BGR888);
   if (m_picture.isNull() || m_picture.bytesPerLine() != GLIMRA_BitmapStride(width)) return;
-  GLIMRA_ConvertYuv420(y, u, v, width, height, m_picture.bits());
+  GLIMRA_ConvertYuv420Colour(y, u, v, width, height, m_picture.bits(), m_nFrameColour);
   m_picture.mirror(false, true);
   m_pictureFrameNumber = m_frameNumber;
 }
 
 void CPlayStatic::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (m_bPlaying && !m_bPaused) {
-    if (m_picture.isNull())
-      painter.fillRect(rect(), Qt::black);
-    else
-      painter.drawImage(rect(), m_picture);
+  if (m_bPlaying && !m_bPaused && !m_picture.isNull()) {
+    painter.fillRect(rect(), Qt::black);
+    painter.drawImage(PictureRect(), m_picture);
   } else {
+    // Idle, paused, or playing before the first frame: the still frame.
     painter.drawImage(rect(), m_stillFrame);
   }
   painter.end();

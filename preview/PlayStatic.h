@@ -76,6 +76,9 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   const char* m_pszStatus = nullptr;
 
   // ---- State the host may read. ----
+  // How the codes of the frame the callback gets become colours
+  // (GLIMRA_YUV_*, Glimra.h), as the player tells it for each frame.
+  int m_nFrameColour = 0;
   int m_bPaused = 0;     // toggled by Pause
   int m_bFitVideo = 0;   // 0 "Fit for window", 1 "Fit for video"
   int m_nVideoWidth = 0;   // the video's frame size from the status text;
@@ -90,6 +93,10 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   // Plays `path`: stops a running player first, makes the shared block and
   // starts the player thread. Returns at once; frames follow.
   void Play(const char* path);
+  // While not playing: shows the file's first frame as a still (it also goes
+  // to the frame callback) without playing or changing m_bPlaying; Play
+  // replaces it.
+  void ShowFirstFrame(const char* path);
   // While playing: asks the player to pause or resume, flips m_bPaused and
   // keeps the picture shown at the pause as the still frame.
   void Pause();
@@ -115,10 +122,16 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   // kFitForVideoCommand): sets the fit mode and places the window again.
   void OnPlayMenu(int command);
 
-  // The picture the window shows while playing (the last frame, scaled to
-  // the window or the full-screen view); null before the first frame.
+  // The picture the window shows while playing (the last frame, fitted with
+  // its shape inside the window or the full-screen view); null before the
+  // first frame.
   const QImage& Picture() const { return m_picture; }
-  // The still frame shown while paused or idle (captured size).
+  // Where the picture lies in the window: the source's shape (its sample
+  // aspect applied) fitted inside the window, centred; the whole window
+  // before the first frame.
+  QRect PictureRect() const;
+  // The still frame shown while paused or idle (captured size): the last
+  // picture, as the window showed it, once there is one.
   const QImage& StillFrame() const { return m_stillFrame; }
   // The full-screen view while it is open, else null.
   QWidget* FullScreenWindow() const;
@@ -131,10 +144,11 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   // 100 ms). Returns kPlayerEnded, kPlayerStopped or kPlayerNotStarted (then
   // "Lanuch process failed error=%d" goes to standard output). `playerPid`,
   // when given, holds the player's pid while it runs, else 0. Any thread.
+  // `frameLimit` > 0 asks the player to end after that many frames.
   static int PlayerLaunch(const std::string& playerPath, const std::string& mediaPath,
                           const std::atomic<int>& stopRequest, uint32_t windowEndpoint,
                           int width, int height, const std::string& blockName,
-                          std::atomic<int>* playerPid = nullptr);
+                          std::atomic<int>* playerPid = nullptr, int frameLimit = 0);
   // The player program beside this library.
   static std::string PlayerPath();
   // The "-ptsoffset" value for a file: 1000 for names ending in ".flv" in
@@ -165,6 +179,12 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   void ReleaseBlock();
   bool ParseVideoSize();
   QSize PictureSize() const;
+  // Starts the player for m_strFile; false when there is no endpoint.
+  bool StartRun(int frameLimit);
+  // The frame's colour and shape from the block.
+  void ReadFrameFacts(int width, int height);
+  // The picture fitted in a black image of `size`.
+  QImage ComposedPicture(QSize size) const;
 
   // Owned by the window's thread.
   std::unique_ptr<CopyDataEndpoint> m_endpoint;
@@ -182,6 +202,8 @@ class GLIMRA_CLASS_API CPlayStatic : public QWidget {
   int32_t* m_pFullScreen = nullptr;
   uint8_t* m_pFrame = nullptr;
 
+  bool m_bShowingFirstFrame = false;  // the run is ShowFirstFrame's
+  QSize m_frameShape;    // the picture's shape: as the player tells it, else the frame's size
   QImage m_stillFrame;   // the still frame (captured size)
   QImage m_picture;      // the last frame as shown
   quint64 m_frameNumber = 0;         // frames announced in this playback

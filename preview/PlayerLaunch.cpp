@@ -56,17 +56,19 @@ int CPlayStatic::PtsOffsetFor(const std::string& mediaPath) {
 int CPlayStatic::PlayerLaunch(const std::string& playerPath, const std::string& mediaPath,
                               const std::atomic<int>& stopRequest, uint32_t windowEndpoint,
                               int width, int height, const std::string& blockName,
-                              std::atomic<int>* playerPid) {
+                              std::atomic<int>* playerPid, int frameLimit) {
   MLOG("Enter: CPlayStatic::PlayerLaunch");
   const int ptsOffset = PtsOffsetFor(mediaPath);
   MLOG("CPlayStatic::PlayerLaunch, command: %s  -framedrop 0 -capyuv 1 -hwnd %u -shmem %s -x %d -y %d "
        "-ptsoffset %d  \"%s\" ",
        playerPath.c_str(), windowEndpoint, blockName.c_str(), width, height, ptsOffset,
        mediaPath.c_str());
-  const std::vector<std::string> argv = {
+  std::vector<std::string> argv = {
       playerPath, "-framedrop", "0", "-capyuv", "1", "-hwnd", std::to_string(windowEndpoint),
       "-shmem", blockName, "-x", std::to_string(width), "-y", std::to_string(height),
-      "-ptsoffset", std::to_string(ptsOffset), mediaPath};
+      "-ptsoffset", std::to_string(ptsOffset)};
+  if (frameLimit > 0) argv.insert(argv.end(), {"-frames", std::to_string(frameLimit)});
+  argv.push_back(mediaPath);
   ChildOptions options;
   options.stdio.output = 1;
   options.stdio.error = 2;
@@ -98,7 +100,7 @@ int CPlayStatic::PlayerLaunch(const std::string& playerPath, const std::string& 
 
 int CPlayStatic::PlayContext(const std::shared_ptr<PlayerRun>& run) {
   int result = PlayerLaunch(run->playerPath, run->mediaPath, run->stopRequest, run->endpoint,
-                            run->width, run->height, run->blockName, &run->playerPid);
+                            run->width, run->height, run->blockName, &run->playerPid, run->frameLimit);
   {
     std::lock_guard<std::mutex> lock(run->mutex);
     run->done = true;

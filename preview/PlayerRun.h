@@ -22,6 +22,7 @@ struct PlayerRun {
   uint32_t endpoint = 0;
   int width = 0;
   int height = 0;
+  int frameLimit = 0;  // > 0: the player ends after that many frames
 
   std::atomic<int> stopRequest{0};  // written by the window, polled by the thread
   std::atomic<int> playerPid{0};    // written by the thread

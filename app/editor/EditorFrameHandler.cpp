@@ -166,9 +166,10 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
 }
 
 void EditorFrameHandler::Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height,
-                                QSize sourceSize, QSize paneSize) {
+                                QSize sourceSize, QSize paneSize, int colour) {
   if (width <= 0 || height <= 0) return;
   sourceSize_ = sourceSize;
+  colour_ = colour;
   if (source_.width() != width || source_.height() != height) source_ = YuvFrame(width, height);
   std::memcpy(source_.Y(), planes.y, source_.lumaBytes());
   std::memcpy(source_.U(), planes.u, source_.chromaBytes());
@@ -196,7 +197,7 @@ void EditorFrameHandler::Rerender(const EditSettings& edits, QSize paneSize) {
   const YuvFrame& edited = ApplyEffects(edits);
   if (picture_.size() != pane) picture_ = QImage(pane, QImage::Format_BGR888);
   GlimraDrawTarget target{&PaintInto, &picture_};
-  DrawYuv420(edited.Y(), edited.U(), edited.V(), edited.width(), edited.height(), &target);
+  DrawYuv420Colour(edited.Y(), edited.U(), edited.V(), edited.width(), edited.height(), colour_, &target);
 
   // Positions map through the region the pane shows (the whole frame, or
   // the crop rectangle, which is what the output holds).

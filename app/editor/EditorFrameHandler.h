@@ -33,9 +33,10 @@ class EditorFrameHandler {
   // `sourceSize`, which the frame shows (scaled down when the player had to
   // shrink it); an empty `sourceSize` means the frame's own size. A pane or
   // frame without area renders nothing. The frame is kept (the planes need
-  // to live only during the call).
+  // to live only during the call). `colour` says how the frame's codes become
+  // colours (GLIMRA_YUV_*, as the player tells it).
   void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize sourceSize,
-              QSize paneSize);
+              QSize paneSize, int colour = GLIMRA_YUV_FULL_RANGE);
   void Render(const EditSettings& edits, const YuvPlanes& planes, int width, int height, QSize paneSize) {
     Render(edits, planes, width, height, QSize(), paneSize);
   }
@@ -78,6 +79,7 @@ class EditorFrameHandler {
   int frameWidth_ = 0, frameHeight_ = 0;
   QSize sourceSize_;  // empty: the frame's own size
   YuvFrame source_;  // the last frame from the player
+  int colour_ = GLIMRA_YUV_FULL_RANGE;  // how its codes become colours
   YuvFrame scaled_;  // the pane-sized frame
   EffectProcessor effects_;
   QImage picture_;

@@ -23,9 +23,9 @@ CropBand::CropBand(QWidget* pane) : QWidget(pane) {
   setGeometry(pane->rect());
 }
 
-void CropBand::SetBand(const PaneRect& band) {
+void CropBand::SetBand(const PaneRect& band, const QRect& picture) {
   band_ = band;
-  setGeometry(parentWidget()->rect());
+  setGeometry(picture);
   raise();
   update();
 }

@@ -25,15 +25,17 @@ class EditorPane : public QWidget {
   QImage picture_;
 };
 
-// The rubber band over the left pane that mirrors the crop rectangle. It
-// takes no mouse input: the editor draws it from the pane's mouse events.
+// The rubber band over the left pane's picture that mirrors the crop
+// rectangle. It takes no mouse input: the editor draws it from the pane's
+// mouse events.
 class CropBand : public QWidget {
   Q_OBJECT
 
  public:
   explicit CropBand(QWidget* pane);
-  // Places the band in pane coordinates.
-  void SetBand(const PaneRect& band);
+  // Covers `picture` (the picture's place in the pane) and places the band
+  // in the picture's coordinates.
+  void SetBand(const PaneRect& band, const QRect& picture);
   PaneRect Band() const { return band_; }
 
  protected:

@@ -92,6 +92,9 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
   connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
   ShowPage(kTrimPage);
   current_ = this;
+  // The first frame shows in both panes at once, before anything plays.
+  player_->m_pfnFrameCallback = &EditorWindow::ForwardFrame;
+  player_->ShowFirstFrame(path.c_str());
 }
 
 EditorWindow::~EditorWindow() {
@@ -144,8 +147,13 @@ void EditorWindow::done(int result) {
   CImgDialogBase::done(result);
 }
 
+void EditorWindow::PlaceBand() {
+  const QRect picture = player_->PictureRect();
+  band_->SetBand(model_->CropBand(picture.width(), picture.height()), picture);
+}
+
 void EditorWindow::CropChanged() {
-  band_->SetBand(model_->CropBand(player_->width(), player_->height()));
+  PlaceBand();
   EditsChanged();
 }
 
@@ -155,7 +163,9 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched != player_ || currentPage_ != kCropPage) return CImgDialogBase::eventFilter(watched, event);
   auto* mouse = dynamic_cast<QMouseEvent*>(event);
   if (!mouse) return CImgDialogBase::eventFilter(watched, event);
-  const QPoint at = mouse->position().toPoint();
+  // The band is drawn on the picture, which the pane shows with its shape.
+  const QRect picture = player_->PictureRect();
+  const QPoint at = mouse->position().toPoint() - picture.topLeft();
   if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
     drawingBand_ = true;
     bandOrigin_ = at;
@@ -163,10 +173,11 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   if ((event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) && drawingBand_) {
     band_->SetBand({std::min(bandOrigin_.x(), at.x()), std::min(bandOrigin_.y(), at.y()),
-                    std::abs(at.x() - bandOrigin_.x()), std::abs(at.y() - bandOrigin_.y())});
+                    std::abs(at.x() - bandOrigin_.x()), std::abs(at.y() - bandOrigin_.y())},
+                   picture);
     if (event->type() == QEvent::MouseButtonRelease) {
       drawingBand_ = false;
-      if (model_->SetCropFromBand(band_->Band(), player_->width(), player_->height())) pages_[kCropPage]->Refresh();
+      if (model_->SetCropFromBand(band_->Band(), picture.width(), picture.height())) pages_[kCropPage]->Refresh();
       CropChanged();  // the band shows the crop that was taken
     }
     return true;
@@ -192,10 +203,11 @@ void EditorWindow::OnFrame(const YuvPlanes& planes, int width, int height) {
          model_->FrameWidth(), model_->FrameHeight());
     model_->SetFrameSize(shown.width(), shown.height());
     pages_[currentPage_]->Refresh();
-    if (currentPage_ == kCropPage) band_->SetBand(model_->CropBand(player_->width(), player_->height()));
   }
+  // The picture's place in the pane is known from the first frame on.
+  if (currentPage_ == kCropPage && band_->geometry() != player_->PictureRect()) PlaceBand();
   handler_.Render(model_->Working(), planes, width, height, QSize(model_->FrameWidth(), model_->FrameHeight()),
-                  rightPane_->size());
+                  rightPane_->size(), player_->m_nFrameColour);
   rightPane_->SetPicture(handler_.Picture());
   emit frameRendered(++framesRendered_);
 }

@@ -83,6 +83,8 @@ class EditorWindow : public ui::CImgDialogBase {
   static int ForwardFrame(int reserved, YuvPlanes* planes, int width, int height);
   void StoreEdits();
   void RenderLastFrame();
+  // Puts the crop band on the left pane's picture.
+  void PlaceBand();
 
   SourceList& list_;
   size_t row_;

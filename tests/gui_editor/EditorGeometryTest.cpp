@@ -41,6 +41,8 @@ class EditorGeometryTest : public ::testing::Test {
     editor_ = std::make_unique<EditorWindow>(list, 0);
     editor_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_.get()));
+    // The first frame comes at once and places the picture in the pane.
+    ASSERT_TRUE(WaitUntil([&] { return editor_->FramesRendered() >= 1; }, 20000)) << "no first frame";
   }
   void PlayUntilFrames(quint64 frames) {
     QTest::mouseClick(editor_->Transport()->PlayPauseButton(), Qt::LeftButton);
@@ -71,12 +73,14 @@ class EditorGeometryTest : public ::testing::Test {
     QTest::keyClicks(box, QString::number(value));
     QTest::keyClick(box, Qt::Key_Return);
   }
-  // Draws the band on the left pane with the mouse, corner to corner.
+  // Draws the band on the left pane's picture with the mouse, corner to
+  // corner (points on the picture).
   void DrawBand(QPoint from, QPoint to) {
     QWidget* leftPane = editor_->Player();
-    QTest::mousePress(leftPane, Qt::LeftButton, {}, from);
-    QTest::mouseMove(leftPane, (from + to) / 2);
-    QTest::mouseRelease(leftPane, Qt::LeftButton, {}, to);
+    const QPoint picture = editor_->Player()->PictureRect().topLeft();
+    QTest::mousePress(leftPane, Qt::LeftButton, {}, picture + from);
+    QTest::mouseMove(leftPane, picture + (from + to) / 2);
+    QTest::mouseRelease(leftPane, Qt::LeftButton, {}, picture + to);
   }
   CropRecord Crop() const {
     const EditSettings& w = editor_->Model().Working();
@@ -100,7 +104,7 @@ TEST_F(EditorGeometryTest, PortraitPhoneClipCropsOnItsUprightAxes) {
 
   // The right half of the pane, drawn before and after Play: the same crop,
   // in upright source pixels, and the frames arrive upright.
-  const QSize pane = editor_->Player()->size();
+  const QSize pane = editor_->Player()->PictureRect().size();
   DrawBand(QPoint(pane.width() / 2, 0), QPoint(pane.width(), pane.height()));
   const CropRecord before = Crop();
   EXPECT_EQ(before, (CropRecord{1, 360, 0, 720, 1280}));
@@ -122,7 +126,7 @@ TEST_F(EditorGeometryTest, FourKSourceKeepsItsEditsInSourcePixelsBeforeAndAfterP
   const QPoint from(40, 30), to(200, 150);
   DrawBand(from, to);
   const CropRecord before = Crop();
-  const QSize pane = editor_->Player()->size();
+  const QSize pane = editor_->Player()->PictureRect().size();
   EXPECT_EQ(before.left, qRound(40.0 * 3840 / pane.width()));
   EXPECT_EQ(before.bottom, before.top + qRound(120.0 * 2160 / pane.height()));
 

@@ -103,15 +103,19 @@ TEST_F(EditorWindowTest, EveryPageDrivenSavedIntoTheItemAndTheJobConvertsWithThe
   EXPECT_EQ(width->value(), 16) << "at least 16 pixels";
   QTest::keyClick(Find<QSpinBox>(crop, "cropLeft"), Qt::Key_Down);
   EXPECT_EQ(Find<QSpinBox>(crop, "cropLeft")->value(), 0);
+  // The 4:3 picture lies in the 322 x 204 pane with its shape; the band is drawn on it.
   QWidget* leftPane = editor_->Player();
-  QTest::mousePress(leftPane, Qt::LeftButton, {}, QPoint(162, 103));  // from the lower right corner
-  QTest::mouseMove(leftPane, QPoint(100, 60));
-  QTest::mouseRelease(leftPane, Qt::LeftButton, {}, QPoint(1, 1));
+  const QPoint onPicture = editor_->Player()->PictureRect().topLeft();
+  EXPECT_EQ(editor_->Player()->PictureRect(), QRect(25, 0, 272, 204));
+  QTest::mousePress(leftPane, Qt::LeftButton, {}, onPicture + QPoint(137, 103));  // from the lower right corner
+  QTest::mouseMove(leftPane, onPicture + QPoint(100, 60));
+  QTest::mouseRelease(leftPane, Qt::LeftButton, {}, onPicture + QPoint(1, 1));
   EXPECT_EQ(Find<QSpinBox>(crop, "cropLeft")->value(), 1);
   EXPECT_EQ(Find<QSpinBox>(crop, "cropTop")->value(), 1);
   EXPECT_EQ(width->value(), 160);
   EXPECT_EQ(Find<QSpinBox>(crop, "cropHeight")->value(), 120);
-  EXPECT_EQ(editor_->Band()->Band(), (PaneRect{1, 1, 161, 102}));
+  EXPECT_EQ(editor_->Band()->Band(), (PaneRect{1, 1, 136, 102}));
+  EXPECT_EQ(editor_->Band()->geometry(), editor_->Player()->PictureRect());
 
   // Effects: every slider moved and back, every effect picked, both flips on and off.
   QWidget* effects = Page(EditorWindow::kEffectsPage);

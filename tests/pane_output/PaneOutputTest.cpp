@@ -1,7 +1,9 @@
 // The right pane shows what the file will hold: for each combination of
 // edits, the pane (EditorFrameHandler on the source frame as the player hands
 // it over) is compared with the converted file's frame at the same moment,
-// by the PSNR of their luma. The table of results is printed.
+// both as a screen shows them: the pane's colours against the file decoded
+// to RGB by ffmpeg (TV range expanded with the file's matrix), by the PSNR
+// over red, green and blue. The table of results is printed.
 
 #include <gtest/gtest.h>
 
@@ -10,14 +12,22 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
 
 #include "app/editor/EditorFrameHandler.h"
 #include "common/Folders.h"
+#include "platform/PlayerSharedBlock.h"
 #include "preview/Glimra.h"
+#include "tests/player/PlayerHarness.h"
 #include "tests/support/Mp4Rotation.h"
 #include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "tools/colour/ColourRule.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 namespace mivora {
 namespace {
@@ -28,14 +38,16 @@ constexpr double kThresholdDb = 30;  // a mirrored or shifted region scores far 
 
 const std::string kCli = std::string(MIVORA_PROGRAM_DIR) + "/mivora-cli";
 
-// MPEG-4 Part 2 at 320x240 and a high bit rate: close to lossless.
+// MPEG-4 Part 2 at 320x240 and a high bit rate: close to lossless; in MP4,
+// which keeps the colours the engine names (AVI keeps none, and a screen then
+// takes an SD picture as BT.601).
 const std::string& Profile() {
   static const std::string path = [] {
     std::string p = test::MakeTempDir("profile") + "/Pane.xml";
     test::WriteFile(p,
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Profile>\n"
                     "    <ProfileName value=\"Pane\"/>\n"
-                    "    <FormatExt value=\"avi\"/>\n"
+                    "    <FormatExt value=\"mp4\"/>\n"
                     "    <VideoCodec value=\"MPEG4\" index=\"0\"/>\n"
                     "    <VideoBitrate value=\"10000\" index=\"0\"/>\n"
                     "    <VideoSize value=\"320x240\" index=\"0\"/>\n"
@@ -50,34 +62,46 @@ const std::string& Profile() {
 
 // A still picture that tells left from right and top from bottom: luma and
 // chroma ramps with a ripple, and a white box near the top-left corner.
-const std::string& PatternClip() {
-  static const std::string path = [] {
-    std::string p = test::MakeTempDir("pattern") + "/pattern.mkv";
-    auto r = test::RunCommand(
-        {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-         "nullsrc=size=320x240:rate=25,geq=lum='20+X*0.55+Y*0.2+25*sin(X/13)*sin(Y/11)':"
-         "cb='128+(X-160)/4':cr='128+(Y-120)/3',drawbox=x=30:y=40:w=40:h=30:color=white:t=fill,"
-         "format=yuv420p",
-         "-f", "lavfi", "-i", "anullsrc=r=44100:cl=stereo", "-t", "1", "-c:v", "libx264", "-qp", "0",
-         "-c:a", "mp2", "file:" + p});
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    return p;
-  }();
+// The pattern written to `path` (through `filters` after it, e.g. a scale,
+// and the encoder options `encode`), one second with sound.
+std::string WritePattern(const std::string& path, const std::string& filters,
+                         const std::vector<std::string>& encode) {
+  std::vector<std::string> argv = {
+      "ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+      "nullsrc=size=320x240:rate=25,geq=lum='20+X*0.55+Y*0.2+25*sin(X/13)*sin(Y/11)':"
+      "cb='128+(X-160)/4':cr='128+(Y-120)/3',drawbox=x=30:y=40:w=40:h=30:color=white:t=fill," +
+          filters,
+      "-f", "lavfi", "-i", "anullsrc=r=44100:cl=stereo", "-t", "1"};
+  argv.insert(argv.end(), encode.begin(), encode.end());
+  argv.push_back("file:" + path);
+  auto r = test::RunCommand(argv);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
   return path;
 }
 
-const std::string& HdrClip(test::HdrTransfer transfer) {
-  static const std::string pq = [] {
-    std::string p = test::MakeTempDir("hdr") + "/pq.mp4";
-    test::GenerateHdrClip(p, test::HdrTransfer::kPq);
-    return p;
-  }();
-  static const std::string hlg = [] {
-    std::string p = test::MakeTempDir("hdr") + "/hlg.mp4";
-    test::GenerateHdrClip(p, test::HdrTransfer::kHlg);
-    return p;
-  }();
-  return transfer == test::HdrTransfer::kPq ? pq : hlg;
+const std::string& PatternClip() {
+  static const std::string path = WritePattern(test::MakeTempDir("pattern") + "/pattern.mkv", "format=yuv420p",
+                                               {"-c:v", "libx264", "-qp", "0", "-c:a", "mp2"});
+  return path;
+}
+
+const std::string& HdrClip(test::HdrTransfer transfer, bool namesColours = true) {
+  static std::map<std::pair<test::HdrTransfer, bool>, std::string> clips;
+  std::string& path = clips[{transfer, namesColours}];
+  if (path.empty()) {
+    path = test::MakeTempDir("hdr") + (transfer == test::HdrTransfer::kPq ? "/pq" : "/hlg") +
+           (namesColours ? ".mp4" : "-untagged.mp4");
+    if (transfer == test::HdrTransfer::kHlg && namesColours) {
+      // The pattern, whose colours change smoothly (testsrc2's sharp bars
+      // and noise weigh on red, green and blue more than on luma).
+      WritePattern(path, "format=yuv420p10le",
+                   {"-c:v", "libx264", "-profile:v", "high10", "-crf", "8", "-color_trc", "arib-std-b67",
+                    "-color_primaries", "bt2020", "-colorspace", "bt2020nc", "-c:a", "aac"});
+    } else {
+      test::GenerateHdrClip(path, transfer, 1.0, namesColours);
+    }
+  }
+  return path;
 }
 
 const std::string& Logo() {
@@ -92,21 +116,25 @@ const std::string& Logo() {
   return path;
 }
 
-// The player converts HDR sources to SDR with this chain before it hands
-// frames over, like the engine does to the output.
-const char* const kPlayerToneMap =
-    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
-    "zscale=t=bt709:m=bt709:r=tv";
+// The player converts HDR sources to SDR with the colour rule's chain before
+// it hands frames over, like the engine does to the output.
+const std::string kPlayerToneMap = colour::kToneMapToSdr;
+
+// The number of the frame shown at `seconds` of a clip of `path`'s frame
+// rate. Frames are picked by number, not by seeking: a source whose sound
+// starts early (AAC's priming) and the file made from it would otherwise
+// give frames one apart.
+int FrameAt(const std::string& path, double seconds);
 
 // One 8-bit 4:2:0 frame of `path` at `seconds`, decoded as the player does
 // (turned as the track says, through `filters`), of `width` x `height`.
 YuvFrame DecodeYuv(const std::string& path, double seconds, const std::string& filters = "",
                    int width = kWidth, int height = kHeight) {
   std::string out = test::MakeTempDir("frame") + "/frame.yuv";
-  std::string chain = filters.empty() ? "format=yuv420p" : filters + ",format=yuv420p";
-  auto r = test::RunCommand({"ffmpeg", "-v", "error", "-nostdin", "-y", "-ss", std::to_string(seconds), "-i",
-                             "file:" + path, "-vf", chain, "-frames:v", "1", "-f", "rawvideo",
-                             "file:" + out});
+  std::string chain = "select=eq(n\\," + std::to_string(FrameAt(path, seconds)) + ")," +
+                      (filters.empty() ? "format=yuv420p" : filters + ",format=yuv420p");
+  auto r = test::RunCommand({"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "file:" + path, "-vf", chain,
+                             "-frames:v", "1", "-f", "rawvideo", "file:" + out});
   EXPECT_EQ(r.exitCode, 0) << r.output;
   std::string data = test::ReadFile(out);
   YuvFrame frame(width, height);
@@ -116,34 +144,91 @@ YuvFrame DecodeYuv(const std::string& path, double seconds, const std::string& f
   return frame;
 }
 
-// Copies DrawYuv420's bottom-up BGR rows into a top-down image.
-void PaintInto(void* user, const GlimraBitmapInfo* info, const uint8_t* bits) {
-  auto* image = static_cast<QImage*>(user);
-  for (int row = 0; row < info->height; ++row)
-    std::memcpy(image->scanLine(row), bits + static_cast<size_t>(info->height - 1 - row) * info->stride,
-                static_cast<size_t>(info->width) * 3);
+// What ffprobe says of the first video stream: a field of -show_entries.
+std::string ProbeField(const std::string& path, const std::string& field) {
+  auto r = test::RunCommand({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                             "stream=" + field, "-of", "default=noprint_wrappers=1:nokey=1", "file:" + path});
+  std::string value = r.output.substr(0, r.output.find('\n'));
+  return value;
 }
 
-// The file's frame drawn as the pane draws its frames, so that both pass
-// through the same YUV to RGB conversion.
-QImage AsPaneDraws(const YuvFrame& frame) {
-  QImage image(frame.width(), frame.height(), QImage::Format_BGR888);
-  GlimraDrawTarget target{&PaintInto, &image};
-  DrawYuv420(frame.Y(), frame.U(), frame.V(), frame.width(), frame.height(), &target);
+int FrameAt(const std::string& path, double seconds) {
+  const std::string rate = ProbeField(path, "r_frame_rate");  // "25/1"
+  const double num = std::atof(rate.c_str());
+  const double den = rate.find('/') != std::string::npos ? std::atof(rate.c_str() + rate.find('/') + 1) : 1;
+  return den > 0 ? static_cast<int>(std::lround(seconds * num / den)) : 0;
+}
+
+// How a screen shows the codes of `path`'s frames, by the colour rule.
+colour::ScreenColour ScreenColourOfFile(const std::string& path) {
+  const int range = ProbeField(path, "color_range") == "pc" ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  const int matrix = av_color_space_from_name(ProbeField(path, "color_space").c_str());
+  return colour::ScreenColourOf(range, matrix, std::atoi(ProbeField(path, "height").c_str()));
+}
+
+// The luma and chroma weights of each screen colour's matrix (red, blue).
+std::pair<double, double> MatrixWeights(colour::ScreenColour c) {
+  switch (c) {
+    case colour::ScreenColour::kTvBt709: return {0.2126, 0.0722};
+    case colour::ScreenColour::kTvBt2020: return {0.2627, 0.0593};
+    default: return {0.299, 0.114};
+  }
+}
+
+// A frame as a screen shows it, computed here in double precision from the
+// standard's formulas: TV range expanded (Y 16..235, U and V 16..240) with
+// the matrix, full range as it is; each pixel with its 2 x 2 block's chroma
+// sample, as the pane takes it.
+QImage ScreenPicture(const YuvFrame& frame, colour::ScreenColour c) {
+  const bool full = c == colour::ScreenColour::kFullRange;
+  const auto [kr, kb] = MatrixWeights(c);
+  const double kg = 1 - kr - kb;
+  const double lumaScale = full ? 1 : 255.0 / 219, chromaScale = full ? 1 : 255.0 / 224;
+  QImage image(frame.width(), frame.height(), QImage::Format_RGB888);
+  auto clamp = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 255.0))); };
+  for (int y = 0; y < frame.height(); ++y)
+    for (int x = 0; x < frame.width(); ++x) {
+      const int k = (y / 2) * frame.chromaWidth() + x / 2;
+      const double l = (frame.Y()[y * frame.width() + x] - (full ? 0 : 16)) * lumaScale;
+      const double cb = (frame.U()[k] - 128) * chromaScale, cr = (frame.V()[k] - 128) * chromaScale;
+      const double r = l + 2 * (1 - kr) * cr, b = l + 2 * (1 - kb) * cb;
+      const double g = l - 2 * kb * (1 - kb) / kg * cb - 2 * kr * (1 - kr) / kg * cr;
+      image.setPixel(x, y, qRgb(clamp(r), clamp(g), clamp(b)));
+    }
   return image;
 }
 
-// Luma of an RGB picture, 0.299 R + 0.587 G + 0.114 B; `mirrored` reads each
-// row from right to left.
-std::vector<double> LumaOf(const QImage& image, bool mirrored = false) {
-  std::vector<double> luma;
-  luma.reserve(static_cast<size_t>(image.width()) * image.height());
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) {
-      QRgb p = image.pixel(mirrored ? image.width() - 1 - x : x, y);
-      luma.push_back(0.299 * qRed(p) + 0.587 * qGreen(p) + 0.114 * qBlue(p));
+// The file's frame at `seconds` as a screen shows it: decoded by ffmpeg,
+// expanded with the range and matrix the file names (by the colour rule
+// where it names none).
+QImage DecodeRgb(const std::string& path, double seconds) {
+  return ScreenPicture(DecodeYuv(path, seconds), ScreenColourOfFile(path));
+}
+
+// Red, green and blue of an RGB picture, in that order per pixel, each the
+// mean over the pixel's 3 x 3 neighbourhood: the pane's scaler and the
+// engine's place a sharp edge of colour (chroma has half the resolution)
+// up to a pixel apart, which alone would dominate the measure; levels,
+// colours, a mirrored or a shifted region still show in full. `mirrored`
+// reads each row from right to left.
+std::vector<double> ColoursOf(const QImage& image, bool mirrored = false) {
+  const int width = image.width(), height = image.height();
+  std::vector<double> colours;
+  colours.reserve(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      double sum[3] = {0, 0, 0};
+      int count = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int sx = x + dx, sy = y + dy;
+          if (sx < 0 || sy < 0 || sx >= width || sy >= height) continue;
+          const QRgb p = image.pixel(mirrored ? width - 1 - sx : sx, sy);
+          sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p), ++count;
+        }
+      colours.insert(colours.end(), {sum[0] / count, sum[1] / count, sum[2] / count});
     }
-  return luma;
+  return colours;
 }
 
 double Psnr(const std::vector<double>& a, const std::vector<double>& b) {
@@ -195,7 +280,7 @@ std::string Convert(const std::string& source, const EditSettings& edits) {
   test::CommandResult r = test::RunCommand(argv);
   EXPECT_EQ(r.exitCode, 0) << r.output;
   std::string name(BaseName(source));
-  return out + "/" + name.substr(0, name.rfind('.')) + ".avi";
+  return out + "/" + name.substr(0, name.rfind('.')) + ".mp4";
 }
 
 struct Combination {
@@ -205,35 +290,75 @@ struct Combination {
   std::string playerFilters;  // what the player does to the source's frames
   QSize handedOver = QSize(kWidth, kHeight);  // the frames' size as the player hands them over
   QSize source_ = QSize();  // the displayed source frame's size, when the frames are smaller
+  // Take the frame from the real player (playrun) instead of ffmpeg's
+  // decode through `playerFilters`; it also tells the frame's colour.
+  bool fromPlayer = false;
+  // Further checks of the pane and the file's pictures.
+  std::function<void(const QImage& pane, const QImage& file)> check;
 };
 
 // A portrait phone clip: 320x240 coded, the track turned by 90 degrees, so
 // it shows 240x320.
 const std::string& TurnedClip() {
   static const std::string path = [] {
-    std::string p = test::MakeTempDir("turned") + "/portrait.mp4";
-    test::ClipSpec shape;
-    shape.seconds = 1;
-    test::GenerateRotatedClip(p, shape, 90);
+    std::string p = WritePattern(test::MakeTempDir("turned") + "/portrait.mp4", "format=yuv420p",
+                                 {"-c:v", "libx264", "-qp", "0", "-c:a", "aac"});
+    std::string error;
+    EXPECT_TRUE(test::SetMp4Rotation(p, 90, &error)) << error;
     return p;
   }();
   return path;
 }
 
-// A 4K clip (few frames, to stay quick) of colour bars; the player hands its frames over
-// scaled down to 2228x1254.
-const std::string& UhdClip() {
+// The same with a display matrix that mirrors as well as turns (front
+// cameras): it shows 240x320, mirrored left to right.
+const std::string& MirroredClip() {
   static const std::string path = [] {
-    std::string p = test::MakeTempDir("uhd") + "/uhd.mp4";
-    test::ClipSpec shape;
-    shape.seconds = 1;
-    shape.width = 3840, shape.height = 2160, shape.frameRate = 5;
-    // Broad bars: the pane sees the frame reduced, so fine checkers would
-    // alias differently from the file's own scaling.
-    shape.videoSource = "smptehdbars";
-    test::GenerateClip(p, shape);
+    std::string p = WritePattern(test::MakeTempDir("mirrored") + "/front-camera.mp4", "format=yuv420p",
+                                 {"-c:v", "libx264", "-qp", "0", "-c:a", "aac"});
+    std::string error;
+    EXPECT_TRUE(test::SetMp4MirroredRotation(p, 90, &error)) << error;
     return p;
   }();
+  return path;
+}
+
+// TV-range black (16) on the left half and white (235) on the right.
+const std::string& LevelsClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("levels") + "/levels.mp4";
+    auto r = test::RunCommand({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                               "nullsrc=size=320x240:rate=25,geq=lum='if(lt(X,160),16,235)':cb=128:cr=128",
+                               "-t", "1", "-c:v", "libx264", "-qp", "0", "-pix_fmt", "yuv420p", "file:" + p});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    return p;
+  }();
+  return path;
+}
+
+// The pane shows TV black at most 4 and TV white at least 250 (inside each
+// half, away from the edge between them).
+void BlackAndWhite(const QImage& pane, const QImage&) {
+  int darkest = 255, brightest = 0, blackest = 0, whitest = 255;
+  for (int y = 8; y < pane.height() - 8; ++y)
+    for (int x = 8; x < pane.width() - 8; ++x) {
+      if (std::abs(x - pane.width() / 2) < 8) continue;
+      const QRgb p = pane.pixel(x, y);
+      const int low = std::min({qRed(p), qGreen(p), qBlue(p)}), high = std::max({qRed(p), qGreen(p), qBlue(p)});
+      if (x < pane.width() / 2) blackest = std::max(blackest, high), darkest = std::min(darkest, low);
+      else whitest = std::min(whitest, low), brightest = std::max(brightest, high);
+    }
+  EXPECT_LE(blackest, 4) << "TV black in the pane";
+  EXPECT_GE(whitest, 250) << "TV white in the pane";
+}
+
+// A 4K clip (few frames, to stay quick) of the pattern, named BT.709 as 4K
+// cameras name it; the player hands its frames over scaled down to 2228x1254.
+const std::string& UhdClip() {
+  static const std::string path = WritePattern(
+      test::MakeTempDir("uhd") + "/uhd.mp4", "scale=3840:2160,fps=5,format=yuv420p",
+      {"-c:v", "libx264", "-crf", "10", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+       "-c:a", "aac"});
   return path;
 }
 
@@ -316,6 +441,13 @@ std::vector<Combination> Combinations() {
   all.push_back({"4K source + Vflip + crop", [] { return UhdClip(); },
                  [](EditSettings& e) { e.effectsEnabled = e.flipVertical = 1, Crop(e, 1920, 0, 3840, 1440); },
                  "scale=2228:1254", QSize(2228, 1254), QSize(3840, 2160)});
+  all.push_back({"mirroring matrix + Hflip (player)", [] { return MirroredClip(); },
+                 [](EditSettings& e) { e.effectsEnabled = e.flipHorizontal = 1; }, "", QSize(240, 320), QSize(), true});
+  all.push_back({"TV-range black and white (player)", [] { return LevelsClip(); }, [](EditSettings&) {}, "",
+                 QSize(kWidth, kHeight), QSize(), true, &BlackAndWhite});
+  all.push_back({"HDR (PQ) source naming no colours (player)",
+                 [] { return HdrClip(test::HdrTransfer::kPq, /*namesColours=*/false); }, [](EditSettings&) {}, "",
+                 QSize(kWidth, kHeight), QSize(), true});
   return all;
 }
 
@@ -324,25 +456,59 @@ struct Measured {
   QImage output;
 };
 
+struct SourceFrame {
+  YuvFrame frame;
+  int colour = GLIMRA_YUV_FULL_RANGE;
+};
+
+// The source's frame at kAt as the real player hands it over, with the
+// colour it tells.
+SourceFrame FromPlayer(const std::string& source, QSize size) {
+  test::PlayerHarness player(source);
+  SourceFrame result{YuvFrame(size.width(), size.height())};
+  const int wanted = FrameAt(source, kAt);
+  int number = 0;
+  while (std::optional<test::ReceivedFrame> frame = player.NextFrame(5000)) {
+    if (number++ < wanted) continue;
+    EXPECT_EQ(QSize(frame->width, frame->height), size) << source;
+    if (frame->yuv.size() == result.frame.lumaBytes() + 2 * result.frame.chromaBytes())
+      std::memcpy(result.frame.Y(), frame->yuv.data(), frame->yuv.size());
+    result.colour = frame->colour;
+    return result;
+  }
+  ADD_FAILURE() << "the player handed over no frame at " << kAt << " s of " << source;
+  return result;
+}
+
+// The same through ffmpeg, as the player does; its colour by the colour rule
+// (tone-mapped frames are BT.709).
+SourceFrame FromFfmpeg(const Combination& c) {
+  SourceFrame result{DecodeYuv(c.source(), kAt, c.playerFilters, c.handedOver.width(), c.handedOver.height())};
+  const bool toneMapped = c.playerFilters.find("tonemap") != std::string::npos;
+  result.colour = toneMapped ? GLIMRA_YUV_TV_BT709 : static_cast<int>(ScreenColourOfFile(c.source()));
+  return result;
+}
+
 Measured Measure(const Combination& c) {
   EditSettings edits = Neutral();
   c.edit(edits);
-  YuvFrame source =
-      DecodeYuv(c.source(), kAt, c.playerFilters, c.handedOver.width(), c.handedOver.height());
+  SourceFrame source = c.fromPlayer ? FromPlayer(c.source(), c.handedOver) : FromFfmpeg(c);
   EditorFrameHandler handler;
-  YuvPlanes planes{source.Y(), source.U(), source.V()};
-  handler.Render(edits, planes, source.width(), source.height(), c.source_, QSize(kWidth, kHeight));
-  return {handler.Picture().copy(), AsPaneDraws(DecodeYuv(Convert(c.source(), edits), kAt))};
+  YuvPlanes planes{source.frame.Y(), source.frame.U(), source.frame.V()};
+  handler.Render(edits, planes, source.frame.width(), source.frame.height(), c.source_, QSize(kWidth, kHeight),
+                 source.colour);
+  return {handler.Picture().copy(), DecodeRgb(Convert(c.source(), edits), kAt)};
 }
 
 TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
-  std::string table = "| edits | luma PSNR (dB) |\n|---|---|\n";
+  std::string table = "| edits | RGB PSNR (dB) |\n|---|---|\n";
   const char* only = std::getenv("PANE_OUTPUT_ONLY");  // a part of the names to run
   for (const Combination& c : Combinations()) {
     if (only && c.name.find(only) == std::string::npos) continue;
     Measured m = Measure(c);
     ASSERT_EQ(m.pane.size(), QSize(kWidth, kHeight)) << c.name;
-    double psnr = Psnr(LumaOf(m.pane), LumaOf(m.output));
+    double psnr = Psnr(ColoursOf(m.pane), ColoursOf(m.output));
+    if (c.check) c.check(m.pane, m.output);
     char row[160];
     std::snprintf(row, sizeof row, "| %s | %.1f |\n", c.name.c_str(), psnr);
     table += row;
@@ -392,8 +558,8 @@ TEST(PaneOutput, AMirroredRegionFailsTheMeasure) {
   Combination flipCrop{"Hflip + crop left half", [] { return PatternClip(); },
                        [](EditSettings& e) { e.effectsEnabled = e.flipHorizontal = 1, Crop(e, 0, 0, 160, 240); }};
   Measured m = Measure(flipCrop);
-  EXPECT_GE(Psnr(LumaOf(m.pane), LumaOf(m.output)), kThresholdDb);
-  EXPECT_LT(Psnr(LumaOf(m.pane), LumaOf(m.output, /*mirrored=*/true)), kThresholdDb);
+  EXPECT_GE(Psnr(ColoursOf(m.pane), ColoursOf(m.output)), kThresholdDb);
+  EXPECT_LT(Psnr(ColoursOf(m.pane), ColoursOf(m.output, /*mirrored=*/true)), kThresholdDb);
 }
 
 }  // namespace

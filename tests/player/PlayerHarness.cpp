@@ -150,6 +150,10 @@ std::optional<ReceivedFrame> PlayerHarness::NextFrame(int timeoutMs) {
     frame.meanLuma = luma ? sum / luma : 0;
   }
   frame.status = Status();
+  uint8_t* block = block_->Data();
+  frame.colour = playerblock::LoadField(playerblock::Field(block, playerblock::kFrameColourOffset));
+  frame.shapeWidth = playerblock::LoadField(playerblock::Field(block, playerblock::kShapeWidthOffset));
+  frame.shapeHeight = playerblock::LoadField(playerblock::Field(block, playerblock::kShapeHeightOffset));
   if (answering_) endpoint_->Answer(*message);
   return frame;
 }

@@ -22,6 +22,8 @@ struct ReceivedFrame {
   std::string status;  // the status text when the frame was announced
   double meanLuma = 0;
   std::vector<uint8_t> yuv;  // Y, U and V as they lay in the block
+  int colour = -1;           // the block's frame colour field then
+  int shapeWidth = 0, shapeHeight = 0;  // the block's picture shape then
   std::chrono::steady_clock::time_point at;
 };
 

@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include "platform/PlayerSharedBlock.h"
+#include "tools/colour/ColourRule.h"
 #include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameFit.h"
 #include "tools/playrun/PlayerCommand.h"
@@ -30,6 +31,11 @@ TEST(PlayerCommand, ReadsTheLibrarysLineAndRefusesWhatItCannotUse) {
   EXPECT_EQ(parsed.command.ptsOffsetMs, 1000);
   EXPECT_EQ(parsed.command.file, "/v/clip one.flv");
 
+  EXPECT_EQ(parsed.command.frameLimit, 0);
+  parsed = ParsePlayerCommand({"-hwnd", "1", "-shmem", "b", "-frames", "1", "f.mp4"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.command.frameLimit, 1);
+
   // A file named like an option is still the file, being last.
   parsed = ParsePlayerCommand({"-hwnd", "1", "-shmem", "b", "-x"});
   ASSERT_TRUE(parsed.ok) << parsed.error;
@@ -50,6 +56,7 @@ TEST(PlayerCommand, ReadsTheLibrarysLineAndRefusesWhatItCannotUse) {
       {{"-hwnd", "1", "-shmem", "b", "-framedrop", "2", "f"}, "bad value for -framedrop"},
       {{"-hwnd", "1", "-shmem", "b", "-x", "-5", "f"}, "bad value for -x"},
       {{"-hwnd", "1", "-shmem", "b", "-loop", "1", "f"}, "unknown option"},
+      {{"-hwnd", "1", "-shmem", "b", "-frames", "-1", "f"}, "bad value for -frames"},
   };
   for (const Bad& b : bad) {
     parsed = ParsePlayerCommand(b.args);
@@ -92,18 +99,54 @@ TEST(FrameFit, SidesAreEvenAndTooLargeFramesShrinkKeepingTheirShape) {
 
 // Ordinary frames need no filter graph; a turn or a PQ/HLG transfer does,
 // and a frame too large for the block is scaled down before the costly steps.
+// A PQ or HLG frame that names no primaries or matrix is taken as BT.2020.
 TEST(DisplayChain, OnlyTurnedOrHdrFramesAreFiltered) {
-  EXPECT_EQ(DisplayChain(1920, 1080, 0, AVCOL_TRC_BT709), "");
-  EXPECT_EQ(DisplayChain(1920, 1080, 0, AVCOL_TRC_UNSPECIFIED), "");
-  EXPECT_EQ(DisplayChain(1280, 720, 90, AVCOL_TRC_BT709), "transpose=clock");
-  EXPECT_EQ(DisplayChain(1280, 720, 180, AVCOL_TRC_BT709), "hflip,vflip");
-  EXPECT_EQ(DisplayChain(1280, 720, 270, AVCOL_TRC_BT709), "transpose=cclock");
-  EXPECT_EQ(DisplayChain(1280, 720, 0, AVCOL_TRC_SMPTE2084), kToneMapChain);
-  EXPECT_EQ(DisplayChain(1280, 720, 90, AVCOL_TRC_ARIB_STD_B67), std::string("transpose=clock,") + kToneMapChain);
+  const DisplayTurn none, clockwise{"transpose=clock", true};
+  auto frame = [](int width, int height, int transfer, int primaries = AVCOL_PRI_BT2020,
+                  int matrix = AVCOL_SPC_BT2020_NCL) { return FrameFacts{width, height, transfer, primaries, matrix}; };
+  EXPECT_EQ(DisplayChain(frame(1920, 1080, AVCOL_TRC_BT709), none), "");
+  EXPECT_EQ(DisplayChain(frame(1920, 1080, AVCOL_TRC_UNSPECIFIED), none), "");
+  EXPECT_EQ(DisplayChain(frame(1280, 720, AVCOL_TRC_BT709), clockwise), "transpose=clock");
+  EXPECT_EQ(DisplayChain(frame(1280, 720, AVCOL_TRC_SMPTE2084), none), colour::kToneMapToSdr);
+  EXPECT_EQ(DisplayChain(frame(1280, 720, AVCOL_TRC_ARIB_STD_B67), clockwise),
+            std::string("transpose=clock,") + colour::kToneMapToSdr);
+  EXPECT_EQ(DisplayChain(frame(1280, 720, AVCOL_TRC_SMPTE2084, AVCOL_PRI_UNSPECIFIED, AVCOL_SPC_UNSPECIFIED), none),
+            std::string("setparams=color_primaries=bt2020:colorspace=bt2020nc,") + colour::kToneMapToSdr);
+  EXPECT_EQ(DisplayChain(frame(1280, 720, AVCOL_TRC_SMPTE2084, AVCOL_PRI_BT2020, AVCOL_SPC_UNSPECIFIED), none),
+            std::string("setparams=colorspace=bt2020nc,") + colour::kToneMapToSdr);
   const FrameSize fitted = FitFrameSize(3840, 2160);
-  EXPECT_EQ(DisplayChain(3840, 2160, 90, AVCOL_TRC_SMPTE2084),
+  EXPECT_EQ(DisplayChain(frame(3840, 2160, AVCOL_TRC_SMPTE2084), clockwise),
             "scale=" + std::to_string(fitted.width) + ":" + std::to_string(fitted.height) + ",transpose=clock," +
-                kToneMapChain);
+                colour::kToneMapToSdr);
+}
+
+// The display matrix is read as ffmpeg's automatic rotation reads it: the
+// turn, and a mirror by the matrix's signs. (16.16 fixed point.)
+TEST(DisplayTurn, FollowsTheWholeMatrixAsTheEngineDoes) {
+  constexpr int32_t k1 = 1 << 16, kM = -(1 << 16), kW = 1 << 30;
+  struct Case {
+    const char* name;
+    int32_t m[9];
+    const char* filters;
+    bool exchanged;
+  };
+  const Case cases[] = {
+      {"identity", {k1, 0, 0, 0, k1, 0, 0, 0, kW}, "", false},
+      {"turned 90", {0, k1, 0, kM, 0, 0, 0, 0, kW}, "transpose=clock", true},
+      {"turned 180", {kM, 0, 0, 0, kM, 0, 0, 0, kW}, "hflip,vflip", false},
+      {"turned 270", {0, kM, 0, k1, 0, 0, 0, 0, kW}, "transpose=cclock", true},
+      {"turned 90 and mirrored", {0, k1, 0, k1, 0, 0, 0, 0, kW}, "transpose=cclock_flip", true},
+      {"turned 270 and mirrored", {0, kM, 0, kM, 0, 0, 0, 0, kW}, "transpose=clock_flip", true},
+      {"mirrored left to right", {kM, 0, 0, 0, k1, 0, 0, 0, kW}, "hflip", false},
+      {"mirrored top to bottom", {k1, 0, 0, 0, kM, 0, 0, 0, kW}, "vflip", false},
+      {"empty", {0, 0, 0, 0, 0, 0, 0, 0, 0}, "", false},
+  };
+  for (const Case& c : cases) {
+    const DisplayTurn turn = TurnOfMatrix(c.m);
+    EXPECT_EQ(turn.filters, c.filters) << c.name;
+    EXPECT_EQ(turn.exchangesSides, c.exchanged) << c.name;
+  }
+  EXPECT_EQ(TurnOfMatrix(nullptr).filters, "");
 }
 
 TEST(StatusText, HoldsEveryPieceTheHostReads) {

@@ -14,6 +14,7 @@
 #include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "tools/colour/ColourRule.h"
 #include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameFit.h"
 #include "tools/playrun/PlayrunExitCodes.h"
@@ -178,21 +179,28 @@ TEST(Playrun, PlaysTheVideoTrackTheConversionUses) {
   }
 }
 
-// A phone clip whose track says "turn 90 degrees" (and the other turns) goes
-// over upright, exactly as ffmpeg turns it for its output; the status gives
-// the size as shown.
+// A phone clip whose track says "turn 90 degrees" (and the other turns, and
+// turns with a mirror, as front cameras write) goes over upright, exactly as
+// ffmpeg turns and mirrors it for its output; the status gives the size as
+// shown.
 TEST(Playrun, RotatedSourcesGoOverTurnedAsTheEngineTurnsThem) {
   struct Case {
     int degrees;
     int width, height;
+    bool mirrored = false;
   };
-  for (Case c : {Case{90, 1280, 720}, Case{180, 320, 240}, Case{270, 320, 240}}) {
-    SCOPED_TRACE(c.degrees);
+  for (Case c : {Case{90, 1280, 720}, Case{180, 320, 240}, Case{270, 320, 240}, Case{90, 320, 240, true},
+                 Case{0, 320, 240, true}, Case{180, 320, 240, true}, Case{270, 320, 240, true}}) {
+    SCOPED_TRACE(std::to_string(c.degrees) + (c.mirrored ? " mirrored" : ""));
     static std::string folder = test::MakeTempDir("turned");
-    const std::string clip = folder + "/turned" + std::to_string(c.degrees) + ".mp4";
-    test::GenerateRotatedClip(clip, {.seconds = 0.4, .width = c.width, .height = c.height, .frameRate = 10},
-                              c.degrees);
-    const bool quarter = c.degrees != 180;
+    const std::string clip =
+        folder + "/turned" + std::to_string(c.degrees) + (c.mirrored ? "-mirrored" : "") + ".mp4";
+    const test::ClipSpec shape{.seconds = 0.4, .width = c.width, .height = c.height, .frameRate = 10};
+    if (c.mirrored)
+      test::GenerateMirroredClip(clip, shape, c.degrees);
+    else
+      test::GenerateRotatedClip(clip, shape, c.degrees);
+    const bool quarter = c.degrees % 180 != 0;
     const int shownWidth = quarter ? c.height : c.width, shownHeight = quarter ? c.width : c.height;
     const std::vector<std::string> expected = test::FfmpegFrameMd5s(clip);  // ffmpeg turns by itself
     PlayerHarness player(clip);
@@ -207,6 +215,64 @@ TEST(Playrun, RotatedSourcesGoOverTurnedAsTheEngineTurnsThem) {
     }
     EXPECT_EQ(ParseStatus(frames.back().status).width, shownWidth);
     EXPECT_EQ(ParseStatus(frames.back().status).height, shownHeight);
+    EXPECT_EQ(frames.back().shapeWidth, shownWidth);
+    EXPECT_EQ(frames.back().shapeHeight, shownHeight);
+  }
+}
+
+// Each frame says how its codes become colours: TV range by its matrix tag
+// (untagged: BT.601 below 720 lines, BT.709 from 720), full range as it is;
+// and the picture's shape with its sample aspect.
+TEST(Playrun, TellsEachFramesColourAndThePicturesShape) {
+  struct Case {
+    const char* name;
+    const char* size;
+    std::vector<std::string> make;  // ffmpeg arguments after the input
+    int colour, shapeWidth, shapeHeight;
+  };
+  const Case cases[] = {
+      {"untagged 320x240", "320x240", {}, playerblock::kTvBt601, 320, 240},
+      {"untagged 1280x720", "1280x720", {}, playerblock::kTvBt709, 1280, 720},
+      {"BT.709 320x240", "320x240", {"-colorspace", "bt709"}, playerblock::kTvBt709, 320, 240},
+      {"BT.601 1280x720", "1280x720", {"-colorspace", "smpte170m"}, playerblock::kTvBt601, 1280, 720},
+      {"full range", "320x240", {"-pix_fmt", "yuvj420p"}, playerblock::kFullRange, 320, 240},
+      {"anamorphic 720x576", "720x576", {"-aspect", "16:9"}, playerblock::kTvBt601, 1024, 576},
+  };
+  static std::string folder = test::MakeTempDir("colours");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string clip = folder + "/" + std::string(c.name) + ".mp4";
+    std::vector<std::string> args = {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                                     std::string("testsrc2=rate=10:duration=0.2:size=") + c.size, "-c:v", "libx264"};
+    args.insert(args.end(), c.make.begin(), c.make.end());
+    args.push_back("file:" + clip);
+    test::CommandResult made = test::RunCommand(args);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    PlayerHarness player(clip);
+    std::optional<test::ReceivedFrame> first = player.NextFrame(5000);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->colour, c.colour);
+    EXPECT_EQ(first->shapeWidth, c.shapeWidth);
+    EXPECT_EQ(first->shapeHeight, c.shapeHeight);
+  }
+}
+
+// "-frames 1" hands over the first frame only and ends at once: the
+// window's still before anything plays (a 0.1 s clip too).
+TEST(Playrun, HandsOverOnlyTheFirstFrameWhenAskedForOne) {
+  for (double seconds : {2.0, 0.1}) {
+    const std::string clip = Clip("still" + std::to_string(seconds) + ".mp4",
+                                  {.seconds = seconds, .width = 160, .height = 120, .frameRate = 25});
+    const std::vector<std::string> expected = test::FfmpegFrameMd5s(clip);
+    ASSERT_FALSE(expected.empty());
+    auto start = steady_clock::now();
+    PlayerHarness player(clip, {"-frames", "1"});
+    int exitCode = -1;
+    std::vector<test::ReceivedFrame> frames = player.AllFrames(&exitCode);
+    EXPECT_EQ(exitCode, playrun::kExitPlayedToEnd);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].md5, expected[0]);
+    EXPECT_LT(Seconds(steady_clock::now() - start), 1.5);
   }
 }
 
@@ -222,7 +288,7 @@ TEST(Playrun, HdrSourcesGoOverToneMappedAsTheEngineMapsThem) {
          "-pix_fmt", "yuv420p10le", "-c:v", "libx265", "-x265-params", "log-level=error", "-color_primaries",
          "bt2020", "-color_trc", transfer, "-colorspace", "bt2020nc", "-y", clip});
     ASSERT_EQ(made.exitCode, 0) << made.output;
-    const std::vector<uint8_t> mapped = test::FfmpegFirstFrameYuv(clip, playrun::kToneMapChain, 320, 240);
+    const std::vector<uint8_t> mapped = test::FfmpegFirstFrameYuv(clip, colour::kToneMapToSdr, 320, 240);
     const std::vector<uint8_t> untouched = test::FfmpegFirstFrameYuv(clip, "", 320, 240);
     ASSERT_FALSE(mapped.empty());
     ASSERT_FALSE(untouched.empty());
@@ -238,6 +304,28 @@ TEST(Playrun, HdrSourcesGoOverToneMappedAsTheEngineMapsThem) {
                 toMapped, untouchedToMapped);
     EXPECT_GE(toMapped, 45) << "the engine's tone mapping";
     EXPECT_LT(untouchedToMapped, toMapped - 10);
+    EXPECT_EQ(first->colour, playerblock::kTvBt709);
+  }
+}
+
+// A PQ or HLG clip that names no primaries and no matrix goes over mapped as
+// the engine maps it (BT.2020 assumed), not as an empty pane.
+TEST(Playrun, UntaggedHdrSourcesGoOverToneMappedAsTheEngineMapsThem) {
+  for (test::HdrTransfer transfer : {test::HdrTransfer::kPq, test::HdrTransfer::kHlg}) {
+    const bool pq = transfer == test::HdrTransfer::kPq;
+    SCOPED_TRACE(pq ? "PQ" : "HLG");
+    static std::string folder = test::MakeTempDir("untagged");
+    const std::string clip = folder + (pq ? "/pq.mp4" : "/hlg.mp4");
+    test::GenerateHdrClip(clip, transfer, 0.3, /*namesColours=*/false);
+    const std::vector<uint8_t> mapped =
+        test::FfmpegFirstFrameYuv(clip, colour::ToneMapChain(true, true), 320, 240);
+    ASSERT_FALSE(mapped.empty());
+    PlayerHarness player(clip);
+    std::optional<test::ReceivedFrame> first = player.NextFrame(5000);
+    ASSERT_TRUE(first) << "no frame handed over";
+    ASSERT_EQ(first->width, 320);
+    ASSERT_EQ(first->height, 240);
+    EXPECT_GE(test::LumaPsnr(first->yuv.data(), mapped.data(), 320 * 240), 45);
   }
 }
 

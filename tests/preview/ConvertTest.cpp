@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "preview/YuvToBgr.h"
@@ -91,6 +95,82 @@ TEST_P(YuvToBgrPaths, LaysOutRowsBottomUpWithPaddedStride) {
       for (int p = 3 * s.width; p < stride; ++p) ASSERT_EQ(row[p], 0);
     }
   }
+}
+
+// TV-range frames against the expansion in double precision, for every
+// (Y, U, V) on a coarse grid and every size's odd column and row: within 1,
+// and the same bytes from both kernels.
+struct TvCase {
+  YuvColour colour;
+  double kr, kb;
+};
+const TvCase kTvCases[] = {{YuvColour::kTvBt601, 0.299, 0.114},
+                           {YuvColour::kTvBt709, 0.2126, 0.0722},
+                           {YuvColour::kTvBt2020, 0.2627, 0.0593}};
+
+std::array<int, 3> ExpandedBgr(const TvCase& c, int y, int u, int v) {
+  const double l = (y - 16) * 255.0 / 219.0, cb = (u - 128) * 255.0 / 224.0, cr = (v - 128) * 255.0 / 224.0;
+  const double kg = 1 - c.kr - c.kb;
+  const double r = l + 2 * (1 - c.kr) * cr, b = l + 2 * (1 - c.kb) * cb;
+  const double g = l - 2 * c.kb * (1 - c.kb) / kg * cb - 2 * c.kr * (1 - c.kr) / kg * cr;
+  auto clamp = [](double x) { return static_cast<int>(std::lround(std::clamp(x, 0.0, 255.0))); };
+  return {clamp(b), clamp(g), clamp(r)};
+}
+
+TEST_P(YuvToBgrPaths, TvRangeFramesAreExpandedWithTheirMatrix) {
+  const int width = 37, height = 3, cw = width / 2;  // 18 chroma samples, an odd column
+  for (const TvCase& c : kTvCases) {
+    for (int yy = 0; yy < 256; yy += 5)
+      for (int uu = 0; uu < 256; uu += 15) {
+        std::vector<uint8_t> y(width * height, static_cast<uint8_t>(yy)), u(cw), v(cw);
+        for (int k = 0; k < cw; ++k) u[k] = static_cast<uint8_t>(uu), v[k] = static_cast<uint8_t>(15 * k);
+        const int stride = BitmapStride(width);
+        std::vector<uint8_t> bits(stride * height);
+        ConvertYuv420ToBgr(y.data(), u.data(), v.data(), width, height, bits.data(), c.colour);
+        for (int j = 0; j < width; ++j) {
+          const std::array<int, 3> want = ExpandedBgr(c, yy, uu, v[std::min(j / 2, cw - 1)]);
+          for (int channel = 0; channel < 3; ++channel)
+            ASSERT_NEAR(bits[3 * j + channel], want[channel], 1)
+                << "matrix " << int(c.colour) << " Y " << yy << " U " << uu << " x " << j << " channel " << channel;
+        }
+      }
+  }
+}
+
+TEST(YuvToBgr, BothKernelsGiveTheSameTvBytes) {
+  std::mt19937 random(11);
+  const int width = 203, height = 9, cw = width / 2, ch = height / 2;
+  std::vector<uint8_t> y(width * height), u(cw * ch), v(cw * ch);
+  for (auto* plane : {&y, &u, &v})
+    for (uint8_t& b : *plane) b = static_cast<uint8_t>(random());
+  for (const TvCase& c : kTvCases) {
+    std::vector<uint8_t> portable(BitmapStride(width) * height), avx2(portable.size());
+    SetConverterUsesAvx2(false);
+    ConvertYuv420ToBgr(y.data(), u.data(), v.data(), width, height, portable.data(), c.colour);
+    SetConverterUsesAvx2(true);
+    ConvertYuv420ToBgr(y.data(), u.data(), v.data(), width, height, avx2.data(), c.colour);
+    EXPECT_EQ(portable, avx2) << int(c.colour);
+  }
+}
+
+// Black and white of a TV-range frame are black and white on the screen;
+// full-range frames keep the preview's arithmetic (16 stays 16).
+TEST(YuvToBgr, TvBlackAndWhiteBecomeScreenBlackAndWhite) {
+  for (YuvColour colour : {YuvColour::kTvBt601, YuvColour::kTvBt709, YuvColour::kTvBt2020}) {
+    for (auto [level, lowest, highest] : {std::tuple{16, 0, 4}, std::tuple{235, 250, 255}}) {
+      uint8_t y[4] = {uint8_t(level), uint8_t(level), uint8_t(level), uint8_t(level)}, u = 128, v = 128, bits[16];
+      ConvertYuv420ToBgr(y, &u, &v, 2, 2, bits, colour);
+      for (int p = 0; p < 6; ++p) {
+        EXPECT_GE(bits[p], lowest) << int(colour) << " level " << level;
+        EXPECT_LE(bits[p], highest) << int(colour) << " level " << level;
+      }
+    }
+  }
+  uint8_t y[4] = {16, 16, 16, 16}, u = 128, v = 128, bits[16];
+  ConvertYuv420ToBgr(y, &u, &v, 2, 2, bits, YuvColour::kFullRange);
+  EXPECT_EQ(bits[0], 16);
+  EXPECT_EQ(YuvColourFromCode(2), YuvColour::kTvBt709);
+  EXPECT_EQ(YuvColourFromCode(77), YuvColour::kFullRange);
 }
 
 TEST(YuvToBgr, KnownColours) {

@@ -37,7 +37,8 @@ TEST(GlimraLibrary, ExportsOnlyItsInterface) {
   }
   const std::set<std::string> expected = {
       "GLIMRA_InitResize", "GLIMRA_ResizeFrame", "GLIMRA_ReleaseResize", "GLIMRA_CropFrame",
-      "GLIMRA_BitmapStride", "GLIMRA_ConvertYuv420", "DrawYuv420", "DVD_Init", "DVD_Stop",
+      "GLIMRA_BitmapStride", "GLIMRA_ConvertYuv420", "GLIMRA_ConvertYuv420Colour", "DrawYuv420",
+      "DrawYuv420Colour", "DVD_Init", "DVD_Stop",
       "DVD_Seek", "DVD_Pause", "DVD_Release", "DVD_Play", "DVD_SetPaint_Callback",
       "DVD_IsPlaying", "DVD_IsPause"};
   EXPECT_EQ(cNames, expected);

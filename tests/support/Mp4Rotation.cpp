@@ -73,7 +73,7 @@ bool IsVideoTrack(const Bytes& b, const Box& trak) {
 // Writes the 3x3 matrix {a b u, c d v, x y w} of a clockwise turn. a..d and
 // x, y are 16.16 fixed point, u, v, w 2.30. The translation moves the turned
 // picture back into view, as recorders write it.
-bool WriteMatrix(Bytes& b, const Box& tkhd, int degrees) {
+bool WriteMatrix(Bytes& b, const Box& tkhd, int degrees, bool mirrored = false) {
   if (tkhd.body + 4 > tkhd.end) return false;
   int version = b[tkhd.body];
   // After version/flags: times, track id, reserved, duration, reserved,
@@ -96,13 +96,22 @@ bool WriteMatrix(Bytes& b, const Box& tkhd, int degrees) {
     default:
       break;
   }
+  if (mirrored) {
+    // Then left to right: the first column's signs change and the picture
+    // is moved back by its shown width.
+    m[0] = 0u - m[0], m[3] = 0u - m[3];
+    const uint32_t shownWidth = degrees % 180 ? height : width;
+    m[6] = m[6] ? 0 : shownWidth << 16;
+  }
   for (int i = 0; i < 9; ++i) WriteU32(b, matrix + 4 * i, m[i]);
   return true;
 }
 
 }  // namespace
 
-bool SetMp4Rotation(const std::string& path, int degrees, std::string* error) {
+namespace {
+
+bool PatchMatrix(const std::string& path, int degrees, bool mirrored, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
@@ -121,7 +130,7 @@ bool SetMp4Rotation(const std::string& path, int degrees, std::string* error) {
     for (const Box& trak : Children(bytes, moov.body, moov.end)) {
       if (trak.type != "trak" || !IsVideoTrack(bytes, trak)) continue;
       const Box* tkhd = Find(Children(bytes, trak.body, trak.end), "tkhd");
-      if (tkhd && WriteMatrix(bytes, *tkhd, degrees)) ++patched;
+      if (tkhd && WriteMatrix(bytes, *tkhd, degrees, mirrored)) ++patched;
     }
   }
   if (patched == 0) return fail("no video track header in " + path);
@@ -129,6 +138,23 @@ bool SetMp4Rotation(const std::string& path, int degrees, std::string* error) {
   if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
     return fail("cannot write " + path);
   return true;
+}
+
+}  // namespace
+
+bool SetMp4Rotation(const std::string& path, int degrees, std::string* error) {
+  return PatchMatrix(path, degrees, false, error);
+}
+
+bool SetMp4MirroredRotation(const std::string& path, int degrees, std::string* error) {
+  return PatchMatrix(path, degrees, true, error);
+}
+
+void GenerateMirroredClip(const std::string& path, const ClipSpec& shape, int degrees) {
+  GenerateClip(path, shape);
+  if (testing::Test::HasFatalFailure()) return;
+  std::string error;
+  ASSERT_TRUE(SetMp4MirroredRotation(path, degrees, &error)) << error;
 }
 
 void GenerateRotatedClip(const std::string& path, const ClipSpec& shape, int degrees) {

@@ -27,4 +27,11 @@ void GenerateRotatedClip(const std::string& path, const ClipSpec& shape, int deg
 // (0, 90, 180 or 270), or -1 when it cannot tell.
 int ProbeRotationWithFfprobe(const std::string& path);
 
+// As SetMp4Rotation, with a matrix that also mirrors the picture left to
+// right after the turn, as phones write for their front cameras (90 degrees:
+// the picture's rows become its columns, ffmpeg's "transpose" without a flip).
+bool SetMp4MirroredRotation(const std::string& path, int degrees, std::string* error = nullptr);
+// GenerateClip, then SetMp4MirroredRotation.
+void GenerateMirroredClip(const std::string& path, const ClipSpec& shape, int degrees);
+
 }  // namespace mivora::test

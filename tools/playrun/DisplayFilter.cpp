@@ -4,41 +4,57 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
+#include <libavutil/display.h>
 #include <libavutil/frame.h>
 #include <libavutil/pixdesc.h>
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
+#include "tools/colour/ColourRule.h"
 #include "tools/playrun/FrameFit.h"
 
 namespace mivora::playrun {
 
-const char* const kToneMapChain =
-    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
-    "zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
-
-bool IsHdrTransfer(int transfer) {
-  return transfer == AVCOL_TRC_SMPTE2084 || transfer == AVCOL_TRC_ARIB_STD_B67;
+DisplayTurn TurnOfMatrix(const int32_t* m) {
+  if (m == nullptr) return {};
+  // The clockwise angle, whole degrees in [0, 360) as ffmpeg rounds it.
+  double angle = -std::round(av_display_rotation_get(m));
+  if (!std::isfinite(angle)) return {};
+  angle -= 360 * std::floor(angle / 360 + 0.9 / 360);
+  auto near = [angle](double quarter) { return std::fabs(angle - quarter) < 1.0; };
+  // A mirror shows in the matrix's signs: ffmpeg turns and flips by them.
+  if (near(90)) return {m[3] > 0 ? "transpose=cclock_flip" : "transpose=clock", true};
+  if (near(270)) return {m[3] < 0 ? "transpose=clock_flip" : "transpose=cclock", true};
+  if (near(180)) {
+    std::string flips = m[0] < 0 ? "hflip" : "";
+    if (m[4] < 0) flips += flips.empty() ? "vflip" : ",vflip";
+    return {flips, false};
+  }
+  if (near(0) || near(360)) return {m[4] < 0 ? "vflip" : "", false};
+  switch ((std::lround(angle / 90.0) % 4 + 4) % 4) {
+    case 1: return {"transpose=clock", true};
+    case 2: return {"hflip,vflip", false};
+    case 3: return {"transpose=cclock", true};
+    default: return {};
+  }
 }
 
-std::string DisplayChain(int width, int height, int rotation, int transfer) {
-  const bool hdr = IsHdrTransfer(transfer);
-  if (rotation == 0 && !hdr) return {};
+std::string DisplayChain(const FrameFacts& frame, const DisplayTurn& turn) {
+  const bool hdr = colour::IsHdrTransfer(frame.transfer);
+  if (turn.filters.empty() && !hdr) return {};
   std::string chain;
   auto add = [&chain](const std::string& step) { chain += (chain.empty() ? "" : ",") + step; };
   // Scaling down first keeps the turn and the tone mapping cheap; the sizes
   // are FitFrameSize's, so the frame then goes into the block as it is.
-  FrameSize fitted = FitFrameSize(width, height);
-  if (fitted.width < (width & ~1) || fitted.height < (height & ~1))
+  FrameSize fitted = FitFrameSize(frame.width, frame.height);
+  if (fitted.width < (frame.width & ~1) || fitted.height < (frame.height & ~1))
     add("scale=" + std::to_string(fitted.width) + ":" + std::to_string(fitted.height));
-  // The turns the engine's own automatic rotation inserts.
-  if (rotation == 90) add("transpose=clock");
-  if (rotation == 180) add("hflip,vflip");
-  if (rotation == 270) add("transpose=cclock");
-  if (hdr) add(kToneMapChain);
+  if (!turn.filters.empty()) add(turn.filters);
+  if (hdr) add(colour::ToneMapChain(colour::NamesNothing(frame.primaries), colour::NamesNothing(frame.matrix)));
   return chain;
 }
 
@@ -85,7 +101,9 @@ bool DisplayFilter::Build(const AVFrame* decoded, const std::string& chain) {
 }
 
 const AVFrame* DisplayFilter::Apply(const AVFrame* decoded) {
-  const std::string chain = DisplayChain(decoded->width, decoded->height, rotation_, decoded->color_trc);
+  const FrameFacts facts{decoded->width, decoded->height, decoded->color_trc, decoded->color_primaries,
+                         decoded->colorspace};
+  const std::string chain = DisplayChain(facts, turn_);
   if (chain.empty()) return decoded;
   const bool sameGraph = chain == chain_ && decoded->width == width_ && decoded->height == height_ &&
                          decoded->format == format_;

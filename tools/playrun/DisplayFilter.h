@@ -1,12 +1,15 @@
 #pragma once
-// Makes decoded video frames look as the engine's output will: turned by the
-// track's display rotation (the engine turns its output the same way) and,
-// for a PQ or HLG source, tone-mapped to BT.709 SDR with the engine's own
-// filter chain. A frame too large for the shared block is scaled down first,
-// so the costly steps run on fewer pixels. Frames that need neither turn nor
-// tone mapping pass through untouched, without a filter graph.
+// Makes decoded video frames look as the engine's output will: turned and
+// mirrored by the track's display matrix (as ffmpeg's automatic rotation does
+// to the output) and, for a PQ or HLG source, tone-mapped to BT.709 SDR with
+// the colour rule's chain (tools/colour). A frame too large for the shared
+// block is scaled down first, so the costly steps run on fewer pixels. Frames
+// that need neither turn nor tone mapping pass through untouched, without a
+// filter graph.
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 struct AVFilterGraph;
 struct AVFilterContext;
@@ -14,21 +17,30 @@ struct AVFrame;
 
 namespace mivora::playrun {
 
-// The chain the engine applies to PQ and HLG sources.
-extern const char* const kToneMapChain;
+// What a track's display matrix asks for, read as ffmpeg's automatic
+// rotation reads it: the filters that turn and mirror the picture (empty:
+// none), and whether its sides are exchanged.
+struct DisplayTurn {
+  std::string filters;
+  bool exchangesSides = false;
+};
+// `matrix`: the nine values of a display matrix (AV_PKT_DATA_DISPLAYMATRIX),
+// or null. Angles between the quarters go to the nearest quarter turn.
+DisplayTurn TurnOfMatrix(const int32_t* matrix);
 
-// True for the transfer characteristics (AVColorTransferCharacteristic)
-// that are tone-mapped: SMPTE ST 2084 (PQ) and ARIB STD-B67 (HLG).
-bool IsHdrTransfer(int transfer);
+// What the chain depends on of a decoded frame (codes as FFmpeg's AVCOL_*).
+struct FrameFacts {
+  int width = 0, height = 0;
+  int transfer = 2, primaries = 2, matrix = 2;  // 2: unspecified
+};
 
-// The filter chain for a frame of `width` x `height` with the clockwise
-// `rotation` (0, 90, 180 or 270) and the given transfer; empty when the
-// frame goes over as it is.
-std::string DisplayChain(int width, int height, int rotation, int transfer);
+// The filter chain for a frame with the track's `turn`; empty when the frame
+// goes over as it is.
+std::string DisplayChain(const FrameFacts& frame, const DisplayTurn& turn);
 
 class DisplayFilter {
  public:
-  explicit DisplayFilter(int clockwiseRotation) : rotation_(clockwiseRotation) {}
+  explicit DisplayFilter(DisplayTurn turn) : turn_(std::move(turn)) {}
   ~DisplayFilter();
   DisplayFilter(const DisplayFilter&) = delete;
   DisplayFilter& operator=(const DisplayFilter&) = delete;
@@ -43,7 +55,7 @@ class DisplayFilter {
   bool Build(const AVFrame* decoded, const std::string& chain);
   void Release();
 
-  const int rotation_;
+  const DisplayTurn turn_;
   std::string chain_;  // the chain the graph was built for
   int width_ = 0, height_ = 0, format_ = -1;
   AVFilterGraph* graph_ = nullptr;

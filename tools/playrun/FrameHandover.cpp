@@ -19,6 +19,18 @@ void CopyPlane(const uint8_t* source, int sourceStride, uint8_t* target, int wid
                 source + static_cast<ptrdiff_t>(row) * sourceStride, static_cast<size_t>(width));
 }
 
+// The scaler would squeeze full-range (JPEG) formats into TV range; the
+// frame keeps its codes instead, and its colour says which range they are.
+void KeepRange(SwsContext* scaler) {
+  int *inverse = nullptr, *table = nullptr;
+  int sourceRange = 0, targetRange = 0, brightness = 0, contrast = 0, saturation = 0;
+  if (sws_getColorspaceDetails(scaler, &inverse, &sourceRange, &table, &targetRange, &brightness, &contrast,
+                               &saturation) < 0 ||
+      sourceRange == targetRange)
+    return;
+  sws_setColorspaceDetails(scaler, inverse, sourceRange, table, sourceRange, brightness, contrast, saturation);
+}
+
 }  // namespace
 
 FrameHandover::~FrameHandover() { sws_freeContext(scaler_); }
@@ -27,6 +39,10 @@ FrameSize FrameHandover::Prepare(const AVFrame* frame) {
   pending_ = nullptr;
   if (frame->width <= 0 || frame->height <= 0) return {};
   size_ = FitFrameSize(frame->width, frame->height);
+  const AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
+  fullRange_ = frame->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
+               format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+               format == AV_PIX_FMT_YUVJ411P;
   direct_ = frame->format == AV_PIX_FMT_YUV420P && size_.width == (frame->width & ~1) &&
             size_.height == (frame->height & ~1);
   if (!direct_) {
@@ -40,6 +56,7 @@ FrameSize FrameHandover::Prepare(const AVFrame* frame) {
                                    size_.height, AV_PIX_FMT_YUV420P,
                                    shrinking ? SWS_BILINEAR : SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (scaler_ == nullptr) return {};
+    KeepRange(scaler_);
     const size_t luma = static_cast<size_t>(size_.width) * size_.height;
     // Room behind the planes for the scaler's wide stores.
     staging_.resize(playerblock::FrameBytes(size_.width, size_.height) + 64);

@@ -29,11 +29,15 @@ class FrameHandover {
   FrameSize Prepare(const AVFrame* frame);
   // Writes the prepared frame into the frame area.
   void Write();
+  // Whether the prepared frame's codes are full range (the conversion keeps
+  // the source's range).
+  bool FullRange() const { return fullRange_; }
 
  private:
   uint8_t* const area_;
   const AVFrame* pending_ = nullptr;
   bool direct_ = false;
+  bool fullRange_ = false;
   FrameSize size_;
   SwsContext* scaler_ = nullptr;
   std::vector<uint8_t> staging_;  // Y, U, V tightly packed at size_

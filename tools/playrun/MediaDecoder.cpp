@@ -38,15 +38,12 @@ AVCodecContext* OpenDecoder(AVFormatContext* format, int stream, int threads) {
   return context;
 }
 
-// The clockwise turn of a stream's display matrix, to the nearest quarter
-// turn; 0 without one.
-int StreamRotation(const AVStream* stream) {
-  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-  if (matrix == nullptr) return 0;
-  double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-  if (!std::isfinite(counterClockwise)) return 0;
-  long quarters = std::lround(-counterClockwise / 90.0) % 4;
-  return static_cast<int>((quarters + 4) % 4) * 90;
+// What a stream's display matrix asks for; nothing without one.
+DisplayTurn StreamTurn(const AVStream* stream) {
+  size_t size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (matrix == nullptr || size < 9 * sizeof(int32_t)) return {};
+  return TurnOfMatrix(reinterpret_cast<const int32_t*>(matrix));
 }
 
 }  // namespace
@@ -75,7 +72,13 @@ std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool w
     decoder->video_ = OpenDecoder(format, video, threads);
     if (decoder->video_) {
       decoder->videoStream_ = video;
-      decoder->rotation_ = StreamRotation(format->streams[video]);
+      decoder->turn_ = StreamTurn(format->streams[video]);
+      AVRational aspect = av_guess_sample_aspect_ratio(format, format->streams[video], nullptr);
+      if (aspect.num > 0 && aspect.den > 0) {
+        // A quarter turn exchanges the sides, and so the aspect's terms.
+        decoder->sampleAspectNum_ = decoder->turn_.exchangesSides ? aspect.den : aspect.num;
+        decoder->sampleAspectDen_ = decoder->turn_.exchangesSides ? aspect.num : aspect.den;
+      }
     }
   }
   int audio = wantAudio ? tracks.audio.stream : -1;

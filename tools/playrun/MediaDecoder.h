@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "tools/playrun/DisplayFilter.h"
+
 struct AVFormatContext;
 struct AVCodecContext;
 struct AVFrame;
@@ -31,12 +33,15 @@ class MediaDecoder {
   bool HasAudio() const { return audio_ != nullptr; }
   int VideoWidth() const;
   int VideoHeight() const;
-  // How the track asks for the picture to be turned for display, clockwise:
-  // 0, 90, 180 or 270 (from its display matrix, rounded as the engine does).
-  int Rotation() const { return rotation_; }
+  // How the track's display matrix asks for the picture to be turned and
+  // mirrored for display, as the engine reads it.
+  const DisplayTurn& Turn() const { return turn_; }
   // The size as shown: the sides exchanged for a quarter turn.
-  int DisplayWidth() const { return rotation_ % 180 ? VideoHeight() : VideoWidth(); }
-  int DisplayHeight() const { return rotation_ % 180 ? VideoWidth() : VideoHeight(); }
+  int DisplayWidth() const { return turn_.exchangesSides ? VideoHeight() : VideoWidth(); }
+  int DisplayHeight() const { return turn_.exchangesSides ? VideoWidth() : VideoHeight(); }
+  // The video's sample aspect ratio as shown (1:1 when the file gives none).
+  int SampleAspectNum() const { return sampleAspectNum_; }
+  int SampleAspectDen() const { return sampleAspectDen_; }
   int64_t DurationMs() const { return durationMs_; }
   // The nominal time between two video frames (40 ms when unknown).
   int64_t FrameIntervalMs() const { return frameIntervalMs_; }
@@ -64,7 +69,8 @@ class MediaDecoder {
   int64_t startUs_ = 0;
   int64_t durationMs_ = 0;
   int64_t frameIntervalMs_ = 40;
-  int rotation_ = 0;
+  DisplayTurn turn_;
+  int sampleAspectNum_ = 1, sampleAspectDen_ = 1;
 };
 
 }  // namespace mivora::playrun

@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/mathematics.h>
 }
 
 #include <time.h>
@@ -14,6 +15,7 @@ extern "C" {
 
 #include "platform/CopyDataEndpoint.h"
 #include "platform/PlayerSharedBlock.h"
+#include "tools/colour/ColourRule.h"
 #include "tools/playrun/AudioOutput.h"
 #include "tools/playrun/DisplayFilter.h"
 #include "tools/playrun/FrameHandover.h"
@@ -22,6 +24,12 @@ extern "C" {
 #include "tools/playrun/StatusText.h"
 
 namespace mivora::playrun {
+
+static_assert(static_cast<int>(colour::ScreenColour::kFullRange) == playerblock::kFullRange &&
+              static_cast<int>(colour::ScreenColour::kTvBt601) == playerblock::kTvBt601 &&
+              static_cast<int>(colour::ScreenColour::kTvBt709) == playerblock::kTvBt709 &&
+              static_cast<int>(colour::ScreenColour::kTvBt2020) == playerblock::kTvBt2020);
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -46,7 +54,7 @@ int64_t MonotonicNs() {
 class Player::Impl {
  public:
   explicit Impl(Player& player)
-      : p_(player), display_(player.decoder_.Rotation()), handover_(player.block_ + playerblock::kFrameOffset) {}
+      : p_(player), display_(player.decoder_.Turn()), handover_(player.block_ + playerblock::kFrameOffset) {}
 
   int Run() {
     AVFrame* frame = av_frame_alloc();
@@ -76,6 +84,8 @@ class Player::Impl {
         HandleAudio(frame, position);
       else
         HandleVideo(frame, position);
+      const int limit = p_.command_.frameLimit;
+      if (limit > 0 && p_.counts_.announced >= limit) break;
     }
     AwaitAnswer();
     av_frame_free(&frame);
@@ -182,6 +192,7 @@ class Player::Impl {
     AwaitAnswer();
     if (size.width > 0) {
       handover_.Write();
+      WriteFrameFacts(*frame, *shown);
       WriteStatus(position);
       if (p_.trace_)
         std::fprintf(p_.trace_, "announce %lld %lld\n",
@@ -222,6 +233,18 @@ class Player::Impl {
       if (!paused_ && !soundLeft && now >= lastFrameEnd) return true;
       std::this_thread::sleep_for(kPollPeriod);
     }
+  }
+
+  // How the frame's codes become colours, and the picture's shape as shown.
+  void WriteFrameFacts(const AVFrame& decoded, const AVFrame& shown) {
+    const colour::ScreenColour screen = colour::ScreenColourOf(
+        handover_.FullRange() ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, shown.colorspace, decoded.height);
+    playerblock::StoreField(Field(playerblock::kFrameColourOffset), static_cast<int32_t>(screen));
+    const MediaDecoder& d = p_.decoder_;
+    const int64_t width = av_rescale(d.DisplayWidth(), d.SampleAspectNum(), d.SampleAspectDen());
+    playerblock::StoreField(Field(playerblock::kShapeWidthOffset),
+                            static_cast<int32_t>(std::clamp<int64_t>(width, 0, 65535)));
+    playerblock::StoreField(Field(playerblock::kShapeHeightOffset), d.DisplayHeight());
   }
 
   void WriteStatus(int64_t position) {

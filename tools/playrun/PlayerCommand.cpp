@@ -55,6 +55,9 @@ ParsedPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args) {
     } else if (arg == "-x" || arg == "-y") {
       if (!integer(0, 65535)) return result;
       (arg == "-x" ? command.windowWidth : command.windowHeight) = static_cast<int>(number);
+    } else if (arg == "-frames") {
+      if (!integer(0, std::numeric_limits<int>::max())) return result;
+      command.frameLimit = static_cast<int>(number);
     } else if (arg == "-ptsoffset") {
       if (!integer(std::numeric_limits<int>::min(), std::numeric_limits<int>::max())) return result;
       command.ptsOffsetMs = static_cast<int>(number);

@@ -1,6 +1,6 @@
 #pragma once
 // The player's command line, as the preview library writes it:
-//   playrun -framedrop 0 -capyuv 1 -hwnd N -shmem NAME -x W -y H -ptsoffset MS FILE
+//   playrun -framedrop 0 -capyuv 1 -hwnd N -shmem NAME -x W -y H -ptsoffset MS [-frames N] FILE
 // Options may come in any order; the file is the last argument (so a file
 // whose name looks like an option is still the file).
 
@@ -20,6 +20,9 @@ struct PlayerCommand {
   // -ptsoffset: accepted (the library gives 1000 for .flv files) and not
   // needed: positions are measured from the file's own start time.
   int ptsOffsetMs = 0;
+  // -frames: end after handing over this many video frames, silently (the
+  // window's still of the first frame); 0 plays the whole file.
+  int frameLimit = 0;
   std::string file;
 };
 

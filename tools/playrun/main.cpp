@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "playrun: %s\n", error.c_str());
     return kExitNoSharedBlock;
   }
-  auto decoder = MediaDecoder::Open(command.file, true, &error);
+  // A still of the first frames needs no sound.
+  auto decoder = MediaDecoder::Open(command.file, command.frameLimit == 0, &error);
   if (!decoder) {
     std::fprintf(stderr, "playrun: %s\n", error.c_str());
     return kExitCannotPlay;

@@ -55,13 +55,8 @@ std::string PixelFormatFor(const EngineCommand& command, const std::string& enco
   return "";  // msvideo1 (RGB only), stream copy, or an encoder not of the profiles
 }
 
-// The tone mapping cannot convert from colours the file leaves unnamed; PQ
-// and HLG come with BT.2020, so that is what such a file is taken to hold.
 std::string ToneMapping(const SourceFacts& source) {
-  std::string assumed;
-  if (source.primariesUnknown) assumed += "color_primaries=bt2020";
-  if (source.matrixUnknown) assumed += std::string(assumed.empty() ? "" : ":") + "colorspace=bt2020nc";
-  return (assumed.empty() ? "" : "setparams=" + assumed + ",") + kToneMapToSdr;
+  return colour::ToneMapChain(source.primariesUnknown, source.matrixUnknown);
 }
 
 // The tracks the program probed, plays and edits (TrackChoice.h), rather

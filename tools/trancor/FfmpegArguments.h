@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/colour/ColourRule.h"
 #include "tools/trancor/EngineCommand.h"
 #include "tools/trancor/SourceFacts.h"
 
@@ -27,11 +28,7 @@ FfmpegCommand BuildProbeCommand(const std::string& inputPath);
 FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
                                      const SourceFacts& source = {});
 
-// From a PQ or HLG source's linear light (100 nits as reference white) to
-// BT.709 SDR: Hable's curve without desaturation, 8-bit 4:2:0 limited range.
-// The editor's player uses the same chain, so that the pane matches the file.
-inline constexpr const char* kToneMapToSdr =
-    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
-    "zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
+// The chain of the colour rule that the editor's player shares.
+using colour::kToneMapToSdr;
 
 }  // namespace mivora::trancor

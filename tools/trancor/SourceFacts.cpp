@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "tools/colour/ColourRule.h"
+
 namespace mivora::trancor {
 
 namespace {
@@ -38,14 +40,12 @@ SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)()) {
     if (index >= 0) {
       const AVCodecParameters* video = format->streams[index]->codecpar;
       facts.readable = true;
-      switch (video->color_trc) {
-        case AVCOL_TRC_SMPTE2084: facts.transfer = Transfer::kPq; break;
-        case AVCOL_TRC_ARIB_STD_B67: facts.transfer = Transfer::kHlg; break;
-        case AVCOL_TRC_UNSPECIFIED: facts.transfer = Transfer::kUnknown; break;
-        default: facts.transfer = Transfer::kStandard; break;
-      }
-      facts.primariesUnknown = video->color_primaries == AVCOL_PRI_UNSPECIFIED;
-      facts.matrixUnknown = video->color_space == AVCOL_SPC_UNSPECIFIED;
+      if (colour::IsHdrTransfer(video->color_trc))
+        facts.transfer = video->color_trc == AVCOL_TRC_SMPTE2084 ? Transfer::kPq : Transfer::kHlg;
+      else
+        facts.transfer = video->color_trc == AVCOL_TRC_UNSPECIFIED ? Transfer::kUnknown : Transfer::kStandard;
+      facts.primariesUnknown = colour::NamesNothing(video->color_primaries);
+      facts.matrixUnknown = colour::NamesNothing(video->color_space);
       const AVPixFmtDescriptor* pixels = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(video->format));
       if (pixels) facts.bitsPerSample = pixels->comp[0].depth;
     }
