@@ -114,7 +114,8 @@ void ProbePool::Work(std::shared_ptr<Shared> shared) {
     answer.path = std::move(s.queued.front());
     s.queued.pop_front();
     --s.idle;
-    auto probe = s.running.insert(s.running.end(), Shared::Running{answer.path, std::chrono::steady_clock::now(), false});
+    const auto now = std::chrono::steady_clock::now();
+    auto probe = s.running.insert(s.running.end(), Shared::Running{answer.path, now, false});
     lock.unlock();
     answer.outcome = s.probe(answer.path, &answer.facts, s.limits);
     lock.lock();

@@ -37,7 +37,8 @@ class ProbePool {
     MediaInfo facts;
     ProbeOutcome outcome;
   };
-  using ProbeFunction = std::function<ProbeOutcome(const std::string& path, MediaInfo* info, const ProbeLimits& limits)>;
+  using ProbeFunction =
+      std::function<ProbeOutcome(const std::string& path, MediaInfo* info, const ProbeLimits& limits)>;
 
   // How long past its time limit a probe runs before it may be given up.
   static constexpr std::chrono::milliseconds kOverdueAfterLimit{2000};

@@ -76,8 +76,8 @@ void SourceListKeeper::LeaveOutConverted(const QStringList& paths) {
 bool SourceListKeeper::TakeList() {
   if (lock_.Held()) return true;
   if (lock_.Take(path_)) return true;
-  if (!toldNotOwner_) MLOG("SourceListKeeper, the saved list %s is held by another running Mivora; this one keeps none",
-                     path_.c_str());
+  if (!toldNotOwner_)
+    MLOG("SourceListKeeper, the saved list %s is held by another running Mivora; this one keeps none", path_.c_str());
   toldNotOwner_ = true;
   return false;
 }
@@ -91,7 +91,7 @@ void SourceListKeeper::RefuseSavedList(const std::string& why) {
                            ? QStringLiteral("It was left where it is, and the list is not kept during this run.")
                            : QStringLiteral("It was kept as %1.").arg(QString::fromStdString(aside));
   ui::CDlgMessageBox::Show(QStringLiteral("Mivora could not read its saved list of files %1 (%2), so it cannot "
-                                          "offer those files back. %3")
+                                          "offer those files back; add them again if you need them. %3")
                                .arg(QString::fromStdString(path_), QString::fromStdString(why), kept),
                            ui::kMbOk | ui::kMbIconInformation, &window_);
 }

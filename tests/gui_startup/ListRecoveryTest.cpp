@@ -266,7 +266,8 @@ TEST(ListRecovery, ARefusedSavedListIsKeptAsideAndTheUserToldOnce) {
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_FALSE(rescuer.Rescued()) << "waited for a writer";
     ASSERT_EQ(answers->Texts().size(), 1);
-    EXPECT_TRUE(answers->Texts()[0].contains(QString::fromStdString(path + ".refused"))) << answers->Texts()[0].toStdString();
+    EXPECT_TRUE(answers->Texts()[0].contains(QString::fromStdString(path + ".refused")))
+        << answers->Texts()[0].toStdString();
     EXPECT_EQ(session->window.Model().Sources().Count(), 0u);
     // Kept aside as it was (a link stays a link), and a new list begins.
     struct stat aside {};
@@ -343,7 +344,8 @@ TEST(ListRecovery, EachConvertedFileLeavesTheSavedListAtOnce) {
   auto session = std::make_unique<Session>(userFolder);
   session->keeper.StartSaving();
   session->window.AddPaths(paths, AddRoute::kDrop);
-  ASSERT_TRUE(WaitUntil([&] { return session->window.Model().Sources().Count() == 6 && session->window.PendingAdds() == 0; }, 60000));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return session->window.Model().Sources().Count() == 6 && session->window.PendingAdds() == 0; }, 60000));
   std::filesystem::remove(pipe);
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   session->window.Model().OutputFolders().Browse(MakeTempDir("out"));
