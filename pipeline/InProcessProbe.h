@@ -33,7 +33,7 @@ enum class DescribeOutcome {
   kDescribed,    // `text` holds the input's description
   kNotMedia,     // libavformat cannot read it; `text` says why, as the engine would
   kStopped,      // a limit or the cancel flag ended it
-  kUnavailable,  // libavformat is missing, or the source is a pipe or a device
+  kUnavailable,  // libavformat is missing, or the source is a pipe, a device or a concat list
 };
 
 // Describes `path` (a local file name, never a protocol address). When

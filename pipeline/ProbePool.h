@@ -4,17 +4,23 @@
 // in a box the owner empties whenever it likes, so a window can take them in
 // batches on its own thread.
 //
-// Threads: Add, TakeAnswers, DropQueued and Outstanding may be called from
-// any thread (the owner's, normally); the workers only probe and fill the
-// box. Everything shared is guarded by one lock. The destructor cancels the
-// running probes (they end at their next read) and joins the workers.
+// A probe ends at its limits (ProbeLimits), but one stuck where no limit
+// reaches it (a read from a hung disk) can be given up: it then counts as
+// answered (stopped, no facts), its worker is left to end on its own and a
+// new one takes its place. Nothing waits for such a worker: neither the
+// owner nor the destructor.
+//
+// Threads: Add, TakeAnswers, DropQueued, Outstanding and GiveUpOverdueProbes
+// may be called from any thread (the owner's, normally); the workers only
+// probe and fill the box. Everything shared lives in one block guarded by one
+// lock, held by the pool and by every worker, so a worker that outlives the
+// pool touches nothing that is gone. The destructor cancels the running
+// probes (they end at their next read) and waits a moment for the workers.
 
-#include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,12 +37,18 @@ class ProbePool {
     MediaInfo facts;
     ProbeOutcome outcome;
   };
+  using ProbeFunction =
+      std::function<ProbeOutcome(const std::string& path, MediaInfo* info, const ProbeLimits& limits)>;
 
-  // `answersWaiting` (optional) is called on a worker when the box goes from
-  // empty to holding an answer; it must only schedule the owner's visit.
-  // `workers` 0: one per core.
-  explicit ProbePool(std::function<void()> answersWaiting = {}, size_t workers = 0,
-                     ProbeLimits limits = {});
+  // How long past its time limit a probe runs before it may be given up.
+  static constexpr std::chrono::milliseconds kOverdueAfterLimit{2000};
+
+  // `answersWaiting` (optional) is called on a worker, under the pool's
+  // lock, when the box goes from empty to holding an answer; it must only
+  // schedule the owner's visit. `workers` 0: one per core. `probe`: how a
+  // file is probed (ProbeMedia unless a test says otherwise).
+  explicit ProbePool(std::function<void()> answersWaiting = {}, size_t workers = 0, ProbeLimits limits = {},
+                     ProbeFunction probe = {});
   ~ProbePool();
   ProbePool(const ProbePool&) = delete;
   ProbePool& operator=(const ProbePool&) = delete;
@@ -48,23 +60,20 @@ class ProbePool {
   void DropQueued();
   // Files given whose answers have not been taken yet.
   size_t Outstanding() const;
+  // Answers every probe that has run past its time limit by
+  // kOverdueAfterLimit as stopped, and gives its worker up. The number given up.
+  size_t GiveUpOverdueProbes();
   size_t WorkerLimit() const { return workerLimit_; }
 
  private:
-  void Work();
+  struct Shared;
+  static void Work(std::shared_ptr<Shared> shared);
+  // Starts workers while files wait for one (under the lock).
+  void StartWorkers(Shared& shared);
 
-  const std::function<void()> answersWaiting_;
   const size_t workerLimit_;
-  const ProbeLimits limits_;  // its cancel flag is `stopping_`
-  std::atomic<bool> stopping_{false};
-
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::string> queued_;  // guarded by mutex_
-  std::vector<Answer> answers_;     // guarded by mutex_
-  size_t running_ = 0;              // guarded by mutex_: probes under way
-  size_t idle_ = 0;                 // guarded by mutex_: workers waiting for files
-  std::vector<std::thread> workers_;  // started under mutex_, joined by the destructor
+  std::shared_ptr<Shared> shared_;
+  std::vector<std::thread> workers_;  // started under the lock, joined or left by the destructor
 };
 
 }  // namespace mivora

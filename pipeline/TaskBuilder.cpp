@@ -99,9 +99,9 @@ void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item) {
 }
 
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
-                     std::string* error, std::string* engineError) {
+                     std::string* error, std::string* engineError, const ProbeLimits& limits) {
   MediaInfo facts;
-  ProbeOutcome probe = ProbeMedia(path, &facts);
+  ProbeOutcome probe = ProbeMedia(path, &facts, limits);
   if (engineError) *engineError = probe.engineError;
   if (!BuildItemFromProfile(target, item, error)) {
     item->sourcePath = path;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pipeline/ConversionJob.h"
+#include "pipeline/InProcessProbe.h"
 #include "pipeline/SourceList.h"
 
 namespace mivora {
@@ -46,8 +47,9 @@ void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item);
 // `error`) when the profile cannot be read; a failed probe still gives an
 // item, with empty facts. `engineError` (optional) learns why the probe could
 // not run the engine at all ("" when it ran or was not needed).
+// The probe runs within `limits`.
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
-                     std::string* error, std::string* engineError = nullptr);
+                     std::string* error, std::string* engineError = nullptr, const ProbeLimits& limits = {});
 
 struct AddFilesResult {
   std::vector<std::string> added;

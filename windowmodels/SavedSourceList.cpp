@@ -1,9 +1,15 @@
 #include "windowmodels/SavedSourceList.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "common/PrivateFiles.h"
 #include "pipeline/TaskBuilder.h"
@@ -270,8 +276,74 @@ bool SaveSourceListFile(const std::string& path, const SavedSourceList& list) {
   return ReplacePrivateFile(path, WriteSavedSourceList(list));
 }
 
-bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error) {
-  if (!BuildSourceItem(entry.sourcePath, TargetProfile{entry.profilePath, entry.profileId}, item, error))
+SavedListFile ReadSourceListFile(const std::string& path) {
+  SavedListFile found;
+  auto refuse = [&](std::string why) {
+    found.state = SavedListFile::State::kRefused;
+    found.why = std::move(why);
+    return found;
+  };
+  // Without waiting (a pipe would hold the start for ever) and without
+  // following a link (which could lead anywhere).
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return found;
+  if (fd < 0 && errno == ELOOP) return refuse("not a plain file (a link)");
+  if (fd < 0) return refuse(std::strerror(errno));
+  struct stat facts {};
+  const bool plain = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode);
+  if (!plain || facts.st_size > static_cast<off_t>(kSavedListMaxBytes)) {
+    ::close(fd);
+    return refuse(plain ? "larger than any saved list" : "not a plain file");
+  }
+  std::string text(static_cast<size_t>(facts.st_size) + 1, '\0');
+  size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  // Grown while being read: read no further than any list goes.
+  if (got > kSavedListMaxBytes) return refuse("larger than any saved list");
+  text.resize(got);
+  found.state = SavedListFile::State::kRead;
+  found.text = std::move(text);
+  return found;
+}
+
+std::string SetAsideSourceListFile(const std::string& path) {
+  constexpr int kNames = 9;
+  for (int n = 1; n <= kNames; ++n) {
+    const std::string aside = path + ".refused" + (n == 1 ? "" : "." + std::to_string(n));
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (errno != EEXIST) return "";
+  }
+  return "";
+}
+
+bool SavedListLock::Take(const std::string& listPath) {
+  if (Held()) return true;
+  const std::string path = listPath + ".lock";
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void SavedListLock::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error,
+                       const ProbeLimits& limits) {
+  if (!BuildSourceItem(entry.sourcePath, TargetProfile{entry.profilePath, entry.profileId}, item, error, nullptr,
+                       limits))
     return false;
   // What the probe found stays; the user's choices come back as they were.
   item->targetExtension = entry.targetExtension;

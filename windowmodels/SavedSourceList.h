@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "editing/EditSettings.h"
+#include "pipeline/InProcessProbe.h"
 #include "pipeline/SourceItem.h"
 
 namespace mivora {
@@ -63,13 +64,51 @@ struct SavedListReading {
 };
 SavedListReading ReadSavedSourceList(std::string_view text);
 
-// Writes the list beside `path` and renames it over `path`, so a reader
-// finds the old list or the new one, never a part. False on any failure
-// (the old file then stays).
+// Writes the list beside `path` (under a name of its own, so two writers
+// never share one) and renames it over `path`, so a reader finds the old
+// list or the new one, never a part. False on any failure (the old file then
+// stays).
 bool SaveSourceListFile(const std::string& path, const SavedSourceList& list);
+
+// The saved list's file as found: read only when it is a plain file (not a
+// link, a pipe, a device or a folder) within kSavedListMaxBytes, opened
+// without waiting.
+struct SavedListFile {
+  enum class State { kAbsent, kRead, kRefused };
+  State state = State::kAbsent;
+  std::string text;  // kRead: the whole file
+  std::string why;   // kRefused: why it was not read
+};
+SavedListFile ReadSourceListFile(const std::string& path);
+
+// Moves a refused list out of the way, as it is (a link stays a link), to
+// "PATH.refused" (or "PATH.refused.2" ... when that is taken), so that
+// nothing overwrites it. Its new name; "" when it could not be moved.
+std::string SetAsideSourceListFile(const std::string& path);
+
+// Who may read and write the saved list: one program at a time, whatever
+// session it runs in. An exclusive lock on "PATH.lock" beside the list,
+// dropped by the kernel when the process ends in any way.
+class SavedListLock {
+ public:
+  SavedListLock() = default;
+  ~SavedListLock() { Release(); }
+  SavedListLock(const SavedListLock&) = delete;
+  SavedListLock& operator=(const SavedListLock&) = delete;
+  // True when this object holds the lock of the list at `listPath` (now or
+  // already); false when another process holds it or it cannot be made.
+  bool Take(const std::string& listPath);
+  bool Held() const { return fd_ >= 0; }
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
 
 // Rebuilds an item: probes its file again and gives it its saved profile,
 // choices and edits. False (with `error`) when its profile cannot be read.
-bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error);
+// The probe runs within `limits` (its cancel flag ends it).
+bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error,
+                       const ProbeLimits& limits = {});
 
 }  // namespace mivora

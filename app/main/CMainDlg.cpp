@@ -170,6 +170,8 @@ void CMainDlg::RestoreAfterRun() {
   activateWindow();
 }
 
+void CMainDlg::OnSourceConverted(const QString& sourcePath) { emit SourceConverted(sourcePath); }
+
 void CMainDlg::OnRunFinished(const QStringList& convertedSources) {
   model_.OnRunFinished();
   RefreshTips();

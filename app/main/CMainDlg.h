@@ -105,6 +105,8 @@ class CMainDlg : public ui::CImgDialogBase {
   // The last run has finished: every item's edits are dropped;
   // `convertedSources` are announced as SourcesConverted.
   void OnRunFinished(const QStringList& convertedSources = {});
+  // One file of the running batch is converted: announced as SourceConverted.
+  void OnSourceConverted(const QString& sourcePath);
 
  signals:
   // The list's rows or their items changed (added, moved, deleted, cleared).
@@ -119,6 +121,8 @@ class CMainDlg : public ui::CImgDialogBase {
   void RunStarting();
   // A completed run converted these files (their rows stay).
   void SourcesConverted(const QStringList& paths);
+  // The running batch has converted this file (its output is checked).
+  void SourceConverted(const QString& path);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

@@ -128,11 +128,16 @@ void CMainDlg::CheckAddingFinished() {
 }
 
 void CMainDlg::FinishAdding() {
+  constexpr int kGiveUpCheckMs = 1000;
   if (PendingAdds() == 0) return;
   MLOG("CMainDlg::FinishAdding, waiting for %d files", PendingAdds());
   QApplication::setOverrideCursor(Qt::WaitCursor);
   QEventLoop wait;
   connect(this, &CMainDlg::AddingFinished, &wait, &QEventLoop::quit);
+  // A probe stuck beyond every limit is given up, so Start always goes on.
+  QTimer giveUp;
+  connect(&giveUp, &QTimer::timeout, this, [this] { probes_->GiveUpOverdueProbes(); });
+  giveUp.start(kGiveUpCheckMs);
   // Rows, answers and drawing go on; clicks and keys wait until it is done.
   wait.exec(QEventLoop::ExcludeUserInputEvents);
   QApplication::restoreOverrideCursor();

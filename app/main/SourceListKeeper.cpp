@@ -1,8 +1,6 @@
 #include "app/main/SourceListKeeper.h"
 
 #include <QTimer>
-#include <fstream>
-#include <sstream>
 
 #include "app/main/CMainDlg.h"
 #include "common/Folders.h"
@@ -37,6 +35,9 @@ SourceListKeeper::SourceListKeeper(CMainDlg& window, std::string path)
   // A crash after a batch offers back only what is still to convert; a new
   // run converts every row again, so every row is worth restoring again.
   connect(&window_, &CMainDlg::SourcesConverted, this, &SourceListKeeper::LeaveOutConverted);
+  // Each file as soon as it is converted: a kill mid-batch offers back only
+  // what is still to convert.
+  connect(&window_, &CMainDlg::SourceConverted, this, [this](const QString& path) { LeaveOutConverted({path}); });
   connect(&window_, &CMainDlg::RunStarting, this, [this] {
     converted_.clear();
     SaveIfChanged();
@@ -68,18 +69,42 @@ SavedSourceList SourceListKeeper::CurrentList() {
 void SourceListKeeper::LeaveOutConverted(const QStringList& paths) {
   for (const QString& path : paths) converted_.insert(path.toStdString());
   MLOG("SourceListKeeper, %lld converted files leave the saved list", static_cast<long long>(paths.size()));
-  // At once: a crash right after the batch must not offer them back.
+  // At once: a crash right after must not offer them back.
   SaveIfChanged();
 }
 
+bool SourceListKeeper::TakeList() {
+  if (lock_.Held()) return true;
+  if (lock_.Take(path_)) return true;
+  if (!toldNotOwner_)
+    MLOG("SourceListKeeper, the saved list %s is held by another running Mivora; this one keeps none", path_.c_str());
+  toldNotOwner_ = true;
+  return false;
+}
+
+void SourceListKeeper::RefuseSavedList(const std::string& why) {
+  const std::string aside = SetAsideSourceListFile(path_);
+  MLOG("SourceListKeeper, refused the saved list %s: %s; kept as %s", path_.c_str(), why.c_str(),
+       aside.empty() ? "it was (cannot be moved)" : aside.c_str());
+  listRefused_ = aside.empty();
+  const QString kept = aside.empty()
+                           ? QStringLiteral("It was left where it is, and the list is not kept during this run.")
+                           : QStringLiteral("It was kept as %1.").arg(QString::fromStdString(aside));
+  ui::CDlgMessageBox::Show(QStringLiteral("Mivora could not read its saved list of files %1 (%2), so it cannot "
+                                          "offer those files back; add them again if you need them. %3")
+                               .arg(QString::fromStdString(path_), QString::fromStdString(why), kept),
+                           ui::kMbOk | ui::kMbIconInformation, &window_);
+}
+
 void SourceListKeeper::StartSaving() {
+  if (!TakeList()) return;
   saving_ = true;
   poll_->start();
   SaveIfChanged();
 }
 
 void SourceListKeeper::SaveIfChanged() {
-  if (!saving_ || restoring_) return;
+  if (!saving_ || restoring_ || listRefused_ || !lock_.Held()) return;
   const SavedSourceList list = CurrentList();
   std::string text = WriteSavedSourceList(list);
   if (text == written_) return;
@@ -95,18 +120,21 @@ void SourceListKeeper::MarkCleanExit() {
   saving_ = false;
   poll_->stop();
   debounce_->stop();
+  if (!lock_.Held() || listRefused_) return;
   if (!SaveSourceListFile(path_, SavedSourceList{true, {}}))
     MLOG("SourceListKeeper, cannot mark the list clean in %s", path_.c_str());
+  lock_.Release();  // the list is another program's to take from now on
 }
 
 void SourceListKeeper::OfferRestore() {
-  std::ifstream file(path_, std::ios::binary);
-  if (!file) return;  // nothing saved yet
-  std::stringstream text;
-  text << file.rdbuf();
-  SavedListReading reading = ReadSavedSourceList(text.str());
+  if (!TakeList()) return;
+  SavedListFile file = ReadSourceListFile(path_);
+  if (file.state == SavedListFile::State::kAbsent) return;  // nothing saved yet
+  SavedListReading reading;
+  if (file.state == SavedListFile::State::kRead) reading = ReadSavedSourceList(file.text);
+  else reading.why = file.why;
   if (!reading.list) {
-    MLOG("SourceListKeeper, ignored the saved list: %s", reading.why.c_str());
+    RefuseSavedList(reading.why);
     return;
   }
   if (reading.list->cleanExit || reading.list->entries.empty()) return;
@@ -127,7 +155,10 @@ void SourceListKeeper::RestoreOnWorker(std::vector<SavedSourceEntry> entries) {
     }
     SourceItem item;
     std::string error;
-    if (!RestoreSourceItem(entry, &item, &error)) {
+    // The program's end stops the probe (a pipe would keep it to its limit).
+    ProbeLimits limits;
+    limits.cancel = &stop_;
+    if (!RestoreSourceItem(entry, &item, &error, limits)) {
       MLOG("SourceListKeeper, cannot restore %s: %s", entry.sourcePath.c_str(), error.c_str());
       missing << QString::fromStdString(entry.sourcePath);
       continue;

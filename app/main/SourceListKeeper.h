@@ -72,6 +72,15 @@ class SourceListKeeper : public QObject {
   int saves_ = 0;
   QTimer* debounce_ = nullptr;
   QTimer* poll_ = nullptr;
+  // Takes the list for this program; false (once logged) when another holds it.
+  bool TakeList();
+  // A saved list that is not read: moved aside, the user told; when it
+  // cannot be moved, nothing is written over it.
+  void RefuseSavedList(const std::string& why);
+
+  SavedListLock lock_;
+  bool toldNotOwner_ = false;
+  bool listRefused_ = false;  // the refused list stayed where it was: write nothing
   std::thread worker_;
   std::atomic<bool> stop_{false};
 };

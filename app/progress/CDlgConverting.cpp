@@ -235,6 +235,7 @@ void CDlgConverting::JobFinished(int row, const JobResult& result) {
   Post([this, row, result] {
     if (result.outcome == JobOutcome::kSucceeded) {
       list_->SetProgress(row, 100);
+      emit sourceConverted(QString::fromStdString(result.sourcePath));
     } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
       file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
     }

@@ -126,6 +126,8 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // settings and returns to its idle state. `convertedSources`: the source
   // paths of the jobs that succeeded.
   void batchCompleted(const QStringList& convertedSources);
+  // One job's output is in place and checked: its source is converted.
+  void sourceConverted(const QString& sourcePath);
   // The user picked another number of conversions at once.
   void conversionsAtOnceChosen(int count);
 

@@ -9,15 +9,21 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/main/CMainDlg.h"
 #include "app/main/SourceListKeeper.h"
+#include "app/progress/CDlgConverting.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "pipeline/TaskBuilder.h"
+#include "tests/support/FifoRescuer.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -213,18 +219,180 @@ TEST(ListRecovery, AThousandFilesAddedQuicklyAreWrittenAFewTimesNotAThousand) {
   EXPECT_LE(writes, 3 + static_cast<int>(addingMs / 500)) << addingMs << " ms of adding";
 }
 
-TEST(ListRecovery, ABrokenOrNewerSavedListIsIgnoredWithALogLine) {
-  const std::string userFolder = MakeTempDir("user");
-  for (const char* text : {"MIVORA-LIST 9\nclean 0\ncount 0\n", "MIVORA-LIST 1\nclean 0\nitem\npath /x\n"}) {
-    WriteFile(SourceListKeeper::PathIn(userFolder), text);
+// What lies where the list is kept may be anything: it is read only when it
+// is a plain file of a list's size, without waiting and without following a
+// link. Anything else is kept aside, the user is told once, and the next
+// save starts a new list instead of overwriting it.
+TEST(ListRecovery, ARefusedSavedListIsKeptAsideAndTheUserToldOnce) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    std::string why;  // in the log
+  };
+  const std::vector<Case> cases = {
+      {"pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, "not a plain file"},
+      {"3 GB sparse file",
+       [](const std::string& path) {
+         WriteFile(path, "MIVORA-LIST 1\nclean 0\n");
+         ASSERT_EQ(::truncate(path.c_str(), int64_t{3} << 30), 0);
+       },
+       "larger than any saved list"},
+      {"link to a list",
+       [](const std::string& path) {
+         const std::string target = MakeTempDir("elsewhere") + "/list.txt";
+         WriteFile(target, "MIVORA-LIST 1\nclean 0\nitem\npath /v/a.mp4\nprofile /p.xml\nend\ncount 1\n");
+         ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+       },
+       "not a plain file"},
+      {"folder", [](const std::string& path) { std::filesystem::create_directory(path); }, "not a plain file"},
+      {"newer version", [](const std::string& path) { WriteFile(path, "MIVORA-LIST 9\nclean 0\ncount 0\n"); },
+       "written by a newer version"},
+      {"cut off", [](const std::string& path) { WriteFile(path, "MIVORA-LIST 1\nclean 0\nitem\npath /x\n"); },
+       "cut off"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string userFolder = MakeTempDir("user");
+    const std::string path = SourceListKeeper::PathIn(userFolder);
+    c.make(path);
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    FifoRescuer rescuer({path}, std::chrono::seconds(5));
+    auto answers = std::make_unique<MessageBoxAnswerer>();
+    auto session = std::make_unique<Session>(userFolder);
+    QElapsedTimer clock;
+    clock.start();
+    session->keeper.OfferRestore();
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_FALSE(rescuer.Rescued()) << "waited for a writer";
+    ASSERT_EQ(answers->Texts().size(), 1);
+    EXPECT_TRUE(answers->Texts()[0].contains(QString::fromStdString(path + ".refused")))
+        << answers->Texts()[0].toStdString();
+    EXPECT_EQ(session->window.Model().Sources().Count(), 0u);
+    // Kept aside as it was (a link stays a link), and a new list begins.
+    struct stat aside {};
+    ASSERT_EQ(::lstat((path + ".refused").c_str(), &aside), 0);
+    EXPECT_EQ(aside.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    EXPECT_EQ(aside.st_ino, before.st_ino);
+    session->keeper.StartSaving();
+    EXPECT_TRUE(FileSays(path, "count 0\n"));
+    EXPECT_TRUE(FileSays(LogFilePath(), c.why));
+    session.reset();  // ended without its exit: the new list stays unclean
+    answers.reset();
+    // Told once: the next start finds the new list.
     MessageBoxAnswerer none;
-    Session session(userFolder);
-    session.keeper.OfferRestore();
-    QTest::qWait(100);
-    EXPECT_TRUE(none.Texts().isEmpty()) << text;
-    EXPECT_EQ(session.window.Model().Sources().Count(), 0u);
+    Session again(userFolder);
+    again.keeper.OfferRestore();
+    EXPECT_TRUE(none.Texts().isEmpty());
   }
-  EXPECT_TRUE(FileSays(LogFilePath(), "ignored the saved list: written by a newer version"));
+}
+
+// The list belongs to the program that holds it: a second one (another
+// session of the same user, or one that could not take the instance lock)
+// neither offers the running program's list back nor empties it, so a kill
+// of the first still leaves its list to the next start.
+TEST(ListRecovery, ASecondInstanceNeitherOffersNorEmptiesTheRunningOnesList) {
+  const std::string media = MakeTempDir("media");
+  const std::string a = media + "/a.mp4", b = media + "/b.mp4";
+  GenerateClip(a, {.seconds = 1.0, .width = 160, .height = 120});
+  GenerateClip(b, {.seconds = 1.0, .width = 160, .height = 120});
+  const std::string saved = SourceListKeeper::PathIn(AppDataFolder("Mivora"));
+  std::filesystem::remove(saved);  // an earlier test's list would be offered back
+  QProcess first;
+  first.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {QString::fromStdString(a), QString::fromStdString(b)});
+  ASSERT_TRUE(WaitUntil([&] { return SavedPaths(AppDataFolder("Mivora")) == std::vector<std::string>{a, b}; }, 60000))
+      << "the list was never saved";
+
+  QProcess second;
+  QProcessEnvironment otherSession = QProcessEnvironment::systemEnvironment();
+  otherSession.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(MakeTempDir("other-session")));
+  second.setProcessEnvironment(otherSession);
+  second.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {});
+  ASSERT_TRUE(WaitUntil([] {
+    return FileSays(LogFilePath(), "ended abnormally") || FileSays(LogFilePath(), "held by another running Mivora");
+  }, 30000));
+  EXPECT_FALSE(FileSays(LogFilePath(), "ended abnormally")) << "the live list was offered back";
+  QTest::qWait(3000);  // past its first saves
+  second.terminate();
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(SavedPaths(AppDataFolder("Mivora")), (std::vector<std::string>{a, b}));
+
+  first.kill();
+  ASSERT_TRUE(first.waitForFinished(10000));
+  QProcess next;
+  next.start(QStringLiteral(MIVORA_PROGRAM_DIR "/mivora"), {});
+  EXPECT_TRUE(WaitUntil([] { return FileSays(LogFilePath(), "ended abnormally with 2 files"); }, 30000));
+  next.terminate();
+  ASSERT_TRUE(next.waitForFinished(10000));
+  EXPECT_TRUE(FileSays(saved, "count 2\n"));
+}
+
+// A file leaves the saved list as soon as its output is whole, not when the
+// batch ends: a kill with five of six converted offers back one. The sixth
+// source is a pipe nobody writes, so its engine waits until cancelled, and
+// the cancel must end it.
+TEST(ListRecovery, EachConvertedFileLeavesTheSavedListAtOnce) {
+  const std::string media = MakeTempDir("media");
+  QStringList paths;
+  for (int i = 1; i <= 6; ++i) {
+    paths << QString::fromStdString(media + "/clip" + std::to_string(i) + ".mp4");
+    GenerateClip(paths.back().toStdString(), {.seconds = 1.0, .width = 160, .height = 120});
+  }
+  const std::string pipe = paths.back().toStdString();
+  const std::string userFolder = MakeTempDir("user");
+  auto session = std::make_unique<Session>(userFolder);
+  session->keeper.StartSaving();
+  session->window.AddPaths(paths, AddRoute::kDrop);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return session->window.Model().Sources().Count() == 6 && session->window.PendingAdds() == 0; }, 60000));
+  std::filesystem::remove(pipe);
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  session->window.Model().OutputFolders().Browse(MakeTempDir("out"));
+
+  auto answers = std::make_unique<MessageBoxAnswerer>(std::deque<int>{1});  // Start: Yes
+  QTest::mouseClick(session->window.StartButton(), Qt::LeftButton);
+  EXPECT_TRUE(WaitUntil([&] { return SavedPaths(userFolder) == std::vector<std::string>{pipe}; }, 120000))
+      << SavedPaths(userFolder).size() << " files saved";
+  // The batch is still running (the pipe's engine waits): cancel it.
+  auto* progress = qobject_cast<CDlgConverting*>(session->window.ProgressWindow());
+  ASSERT_NE(progress, nullptr);
+  answers->Push(1);  // Cancel: Yes
+  QElapsedTimer clock;
+  clock.start();
+  progress->Cancel();
+  EXPECT_TRUE(WaitUntil([&] { return !session->window.ProgressWindow(); }, 20000));
+  EXPECT_LT(clock.elapsed(), 15000);
+  session.reset();  // as a kill leaves it: no clean exit
+  answers.reset();
+
+  MessageBoxAnswerer restore({2});  // No
+  Session next(userFolder);
+  next.keeper.OfferRestore();
+  EXPECT_EQ(restore.Texts(), QStringList{"Mivora did not close normally. Restore the 1 files of its list?"});
+}
+
+// Restoring a list whose file is a pipe: the restore's probe takes the
+// program's end as a stop instead of running to its time limit.
+TEST(ListRecovery, AnEndDuringTheRestoreDoesNotWaitForItsProbe) {
+  const std::string userFolder = MakeTempDir("user");
+  const std::string pipe = MakeTempDir("media") + "/pipe.mp4";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  SavedSourceList list;
+  SavedSourceEntry entry;
+  entry.sourcePath = pipe;
+  entry.profilePath = ProgramFolder() + "/Profiles/General Video/MP4 - MPEG-4 H.264 Video.xml";
+  list.entries.push_back(entry);
+  ASSERT_TRUE(SaveSourceListFile(SourceListKeeper::PathIn(userFolder), list));
+  MessageBoxAnswerer answers({1});  // Yes
+  auto session = std::make_unique<Session>(userFolder);
+  session->keeper.OfferRestore();
+  ASSERT_TRUE(session->keeper.Restoring());
+  QTest::qWait(1000);  // the probe is under way
+  QElapsedTimer clock;
+  clock.start();
+  session.reset();
+  EXPECT_LT(clock.elapsed(), 5000);
 }
 
 }  // namespace

@@ -243,6 +243,40 @@ TEST(InProcessProbe, APlaylistInAFileCannotMakeTheProbeReachTheNetwork) {
   EXPECT_TRUE(server.RequestHeads().empty()) << server.RequestHeads().front();
 }
 
+// Files named inside a source (playlist segments, concat entries, the
+// pictures of an image pattern) that are pipes: opening one for reading
+// would block the probe's thread beyond any limit, so none is opened.
+TEST(InProcessProbe, APipeNamedInsideASourceIsNeverWaitedFor) {
+  const std::string hls = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nseg.ts\n#EXT-X-ENDLIST\n";
+  const std::string concat = "ffconcat version 1.0\nfile part.ts\n";
+  struct Case {
+    std::string source;  // the file probed
+    std::string text;    // its contents ("": none, the name is a pattern)
+    std::string fifo;    // the pipe it names
+  };
+  const std::vector<Case> cases = {
+      {"list.m3u8", hls, "seg.ts"},
+      {"list.mp4", hls, "seg.ts"},
+      {"list.ffconcat", concat, "part.ts"},
+      {"concat.mp4", concat, "part.ts"},
+      {"img%03d.png", "", "img001.png"},
+  };
+  for (const Case& c : cases) {
+    const std::string folder = test::MakeTempDir("nested");
+    const std::string fifo = folder + "/" + c.fifo;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    if (!c.text.empty()) test::WriteFile(folder + "/" + c.source, c.text);
+    test::FifoRescuer rescuer({fifo}, std::chrono::seconds(5));
+    std::string text;
+    const auto start = std::chrono::steady_clock::now();
+    const DescribeOutcome outcome = DescribeSourceInProcess(folder + "/" + c.source, {}, &text);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_FALSE(rescuer.Rescued()) << c.source << ": the probe waited on the pipe";
+    EXPECT_LT(seconds, 3.0) << c.source;
+    EXPECT_NE(outcome, DescribeOutcome::kStopped) << c.source;
+  }
+}
+
 TEST(InProcessProbe, ProbesAtOnceEachReadTheirOwnSource) {
   const std::string folder = test::MakeTempDir("parallel");
   const std::vector<std::string> sizes = {"160x120", "176x144", "320x240", "352x288"};

@@ -12,6 +12,7 @@
 
 #include "common/Log.h"
 #include "tests/platform/ProcessTable.h"
+#include "tests/support/FifoRescuer.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace mivora::test {

@@ -78,5 +78,61 @@ TEST(ProbePool, DroppedFilesAreNotProbedAndEndingThePoolEndsItsProbes) {
       << test::Describe(test::LeftoverProcesses());
 }
 
+// Two playlists naming pipes take both workers while they wait; the file
+// behind them must still be answered, and the pool's end must not wait.
+TEST(ProbePool, PlaylistsNamingPipesHoldUpNeitherOtherFilesNorTheEnd) {
+  const std::string folder = test::MakeTempDir("pipes");
+  std::vector<std::string> fifos, paths;
+  for (const char* name : {"a", "b"}) {
+    fifos.push_back(folder + "/" + name + ".ts");
+    ASSERT_EQ(::mkfifo(fifos.back().c_str(), 0600), 0);
+    paths.push_back(folder + "/" + name + ".m3u8");
+    test::WriteFile(paths.back(), std::string("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n") + name +
+                                      ".ts\n#EXT-X-ENDLIST\n");
+  }
+  paths.push_back(Clips(1).front());
+  test::FifoRescuer rescuer(fifos, std::chrono::seconds(20));
+  auto pool = std::make_unique<ProbePool>(std::function<void()>{}, 2);
+  pool->Add(paths);
+  std::vector<std::string> answered;
+  EXPECT_TRUE(WaitFor([&] {
+    for (ProbePool::Answer& answer : pool->TakeAnswers()) answered.push_back(answer.path);
+    return answered.size() == paths.size();
+  }, std::chrono::seconds(10))) << answered.size() << " of " << paths.size() << " answered";
+  auto start = std::chrono::steady_clock::now();
+  pool.reset();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+  EXPECT_FALSE(rescuer.Rescued()) << "a probe waited on a pipe";
+}
+
+// A probe stuck where no cancel reaches it (a hung disk, say) is given up
+// once it is well past its time limit: Start, which waits for every answer,
+// goes on, later files get a worker, and the pool's end does not wait.
+TEST(ProbePool, AProbeStuckBeyondItsLimitIsGivenUpAndNotWaitedFor) {
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  ProbePool::ProbeFunction probe = [release](const std::string& path, MediaInfo* info, const ProbeLimits&) {
+    while (path == "stuck" && !release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    info->video.width = "1";
+    return ProbeOutcome{.found = true};
+  };
+  ProbeLimits limits;
+  limits.time = std::chrono::milliseconds(100);
+  auto pool = std::make_unique<ProbePool>(std::function<void()>{}, 1, limits, probe);
+  pool->Add({"stuck", "later"});
+  std::map<std::string, ProbePool::Answer> answers;
+  ASSERT_TRUE(WaitFor([&] {
+    pool->GiveUpOverdueProbes();
+    for (ProbePool::Answer& answer : pool->TakeAnswers()) answers.emplace(answer.path, answer);
+    return pool->Outstanding() == 0;
+  }, std::chrono::seconds(10)));
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_TRUE(answers["stuck"].outcome.stopped);
+  EXPECT_TRUE(answers["later"].outcome.found);
+  auto start = std::chrono::steady_clock::now();
+  pool.reset();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+  *release = true;  // the given-up worker ends on its own
+}
+
 }  // namespace
 }  // namespace mivora

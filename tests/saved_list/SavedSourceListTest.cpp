@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -124,6 +126,39 @@ TEST(SavedSourceList, TheFileIsReplacedWholeOrLeftAlone) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   // A folder that cannot be written keeps what was there.
   EXPECT_FALSE(SaveSourceListFile(folder + "/missing/SourceList.txt", one));
+}
+
+// Two writers at once (two programs, or a save racing a clean exit) each
+// write through a name of their own: every save lands whole, none fails
+// because the other took its file, and nothing is left beside the list.
+TEST(SavedSourceList, WritersAtOnceNeverMixTheirFiles) {
+  const std::string folder = test::MakeTempDir("racing");
+  const std::string path = folder + "/SourceList.txt";
+  std::atomic<int> failed{0}, broken{0};
+  std::atomic<bool> writing{true};
+  auto writer = [&](size_t items) {
+    SavedSourceList list = TwoItems();
+    while (list.entries.size() < items) list.entries.push_back(list.entries.front());
+    for (int i = 0; i < 200; ++i)
+      if (!SaveSourceListFile(path, list)) ++failed;
+  };
+  std::thread reader([&] {
+    while (writing) {
+      std::stringstream text;
+      text << std::ifstream(path).rdbuf();
+      if (!text.str().empty() && !ReadSavedSourceList(text.str()).list) ++broken;
+    }
+  });
+  std::thread one(writer, 2), two(writer, 50);
+  one.join();
+  two.join();
+  writing = false;
+  reader.join();
+  EXPECT_EQ(failed.load(), 0);
+  EXPECT_EQ(broken.load(), 0);
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) files += entry.path() != path;
+  EXPECT_EQ(files, 0u) << "temporary files left beside the list";
 }
 
 }  // namespace
