@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
     MLOG("Leave: main, already running");
     return taken ? 0 : 1;
   }
+  // What killed runs of the program left in the temporary folder goes first.
+  mivora::RemoveLeftoversOfEndedProcesses();
   // A later start hands its files over through this door.
   mivora::InstanceChannel channel;
   channel.Listen(mivora::InstanceChannel::SocketPath());
