@@ -185,10 +185,8 @@ bool CountsFrames(const std::string& record) {
   if (at == std::string::npos) return false;
   at += std::strlen("frame=");
   while (at < record.size() && record[at] == ' ') ++at;
-  unsigned long frames = 0;
-  for (; at < record.size() && std::isdigit(static_cast<unsigned char>(record[at])); ++at)
-    frames = frames * 10 + static_cast<unsigned long>(record[at] - '0');
-  return frames > 0;
+  while (at < record.size() && record[at] == '0') ++at;
+  return at < record.size() && std::isdigit(static_cast<unsigned char>(record[at]));
 }
 
 // Runs one ffmpeg command, forwarding its console text as it comes.
