@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QStandardPaths>
@@ -240,6 +241,32 @@ TEST(Startup, OnARealDisplayTheSplashComesFirstThenTheMainWindow) {
   program.waitForFinished(5000);
   xvfb.kill();
   xvfb.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace mivora::test
+
+namespace mivora::test {
+namespace {
+
+// The window's start clears the temporary folders of killed runs of the
+// program, as every start does, and leaves a running process's alone.
+TEST(Startup, TheFoldersOfKilledRunsGoAtTheStart) {
+  QProcess ended;
+  ended.start(QStringLiteral("/bin/true"), {});
+  ASSERT_TRUE(ended.waitForStarted(5000));
+  const qint64 endedPid = ended.processId();
+  ASSERT_TRUE(ended.waitForFinished(5000));
+  const QString tmp = qEnvironmentVariable("TMPDIR");
+  const QString killed = tmp + QStringLiteral("/mivora-%1-Killed").arg(endedPid);
+  const QString live = tmp + QStringLiteral("/trancor-%1-Living").arg(QCoreApplication::applicationPid());
+  ASSERT_TRUE(QDir().mkpath(killed + QStringLiteral("/demo-abcdef")));
+  ASSERT_TRUE(QDir().mkpath(live));
+  Program program;
+  EXPECT_TRUE(WaitUntil([] { return LogSays(QStringLiteral("InstanceChannel, listening")); }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return !QFile::exists(killed); }, 5000));
+  EXPECT_TRUE(QFile::exists(live));
+  QDir(live).removeRecursively();
 }
 
 }  // namespace
