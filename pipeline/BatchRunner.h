@@ -10,9 +10,9 @@
 //
 // A job goes through four steps: prepare (free space, the existing-file
 // question, the output folder, cleared once of what killed runs left; on
-// the worker, so questions come one at a time), start (its endpoint and engine runner), watch (its own thread
-// waits for the engine) and finish (the output checked and named, the row
-// told).
+// the worker, so questions come one at a time), start (its endpoint and
+// engine runner), watch (its own thread waits for the engine) and finish
+// (the output checked and named, the row told).
 //
 // Threads:
 //  - Start launches the worker thread (ThreadProc_Convert), which prepares
