@@ -325,6 +325,27 @@ TEST(TrancorRun, AProgramKilledWhileConvertingLeavesNoUnfinishedFile) {
   }
 }
 
+// However else a run ends, its unfinished output goes with it; only a stop
+// by the running program leaves it, for the program to remove or (when
+// unfinished files are kept) to name.
+TEST(TrancorRun, AnUnfinishedOutputGoesUnlessTheProgramStoppedTheRun) {
+  for (bool programStops : {false, true}) {
+    SCOPED_TRACE(programStops ? "stopped by the program" : "ffmpeg killed");
+    std::string out = test::MakeTempDir("ends") + "/.clip.partial-1-1.mp4";
+    auto trancor = ChildProcess::Start(SlowConversion(LongClip(), out), ChildOptions{});
+    ASSERT_TRUE(trancor);
+    ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return FileSize(out) > 0; }));
+    std::vector<pid_t> children = ChildrenOf(trancor->Pid());
+    ASSERT_EQ(children.size(), 1u);
+    if (programStops)
+      trancor->Signal(SIGTERM);
+    else
+      ::kill(children[0], SIGKILL);
+    EXPECT_NE(trancor->Wait(), 0);
+    EXPECT_EQ(FileExists(out), programStops);
+  }
+}
+
 // trancor opens a source whose name holds a line break through a link in a
 // temporary folder of its own; however the run ends, that folder goes: at
 // the run's end, or, when trancor itself was killed, at the next start of
