@@ -110,6 +110,8 @@ int main(int argc, char** argv) {
   }
   // Files that an older version left readable by others are closed to them.
   mivora::TightenPrivateTree(userFolder);
+  // What killed runs of the program left in the temporary folder goes first.
+  mivora::RemoveLeftoversOfEndedProcesses();
   // A later start hands its files over through this door.
   mivora::InstanceChannel channel;
   channel.Listen(mivora::InstanceChannel::SocketPath());

@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
   // Numbers in files and engine texts are always read and written in the C locale.
   std::setlocale(LC_ALL, "C");
   mivora::AppDataFolder("Mivora");
+  // What killed runs of the program left in the temporary folder goes first.
+  mivora::RemoveLeftoversOfEndedProcesses();
   if (argc < 2) return PrintUsage(stderr);
   if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0)
     return PrintUsage(stdout);

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/Leftovers.h"
+
 namespace mivora {
 namespace {
 
@@ -125,14 +127,18 @@ std::string PrivateTempFolder() {
   std::lock_guard<std::mutex> lock(g_privateTempMutex);
   if (!g_privateTemp.empty() && g_privateTempOwner == ::getpid() && IsDirectory(g_privateTemp))
     return g_privateTemp;
-  std::string pattern = TempFolder() + "/mivora-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  // The owner's id in the name lets a later start remove the folder of a
+  // process that was killed before its exit could (platform/Leftovers.h).
+  std::string pattern = MakeOwnedTempFolder(TempFolder(), kProgramTempPrefix);
+  if (pattern.empty()) return {};
   static const bool removedAtExit = std::atexit(RemovePrivateTempFolder) == 0;
   (void)removedAtExit;
   g_privateTemp = pattern;
   g_privateTempOwner = ::getpid();
   return g_privateTemp;
 }
+
+void RemoveLeftoversOfEndedProcesses() { RemoveTempFoldersOfEndedProcesses(TempFolder()); }
 
 std::string TempFileName(std::string_view extension) {
   if (extension.find('/') != std::string_view::npos || extension.find('\0') != std::string_view::npos) return {};

@@ -26,9 +26,11 @@ std::string VideosFolder();
 // $TMPDIR (else /tmp) without trailing '/'.
 std::string TempFolder();
 
-// This process's own folder inside TempFolder(), "mivora-XXXXXX", which only
-// the user may enter. Made on first use; removed with everything in it when
-// the program ends normally. "" when it cannot be made.
+// This process's own folder inside TempFolder(), "mivora-<pid>-XXXXXX",
+// which only the user may enter. Made on first use; removed with everything
+// in it when the program ends normally, and by a later start when the
+// process was killed (RemoveLeftoversOfEndedProcesses). "" when it cannot be
+// made.
 std::string PrivateTempFolder();
 // Creates a new empty file "kakaXXXXXX.<extension>" in PrivateTempFolder()
 // (exclusively: no other file had the name) and returns its path; the caller
@@ -37,6 +39,10 @@ std::string TempFileName(std::string_view extension);
 // Creates a new empty folder "<prefix>XXXXXX" in PrivateTempFolder() and
 // returns its path; "" when it cannot.
 std::string MakeTempFolder(std::string_view prefix);
+// Removes the temporary folders (of the program and of its engine adapter)
+// that processes of this user left behind when they were killed; at the
+// start of every program.
+void RemoveLeftoversOfEndedProcesses();
 // Removes a file or a folder with everything in it; links are removed, not
 // followed. Nothing happens for an empty path.
 void RemoveTree(std::string_view path);

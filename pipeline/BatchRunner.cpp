@@ -215,6 +215,7 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
   }
 
   CreateFolderTree(FolderOf(job.outputPath));
+  RemoveLeftoversOnce(FolderOf(job.outputPath));
   if (SameFile(job.sourcePath, job.outputPath)) {
     result.outcome = JobOutcome::kFailed;
     result.reason = "The output file would replace its own source, so it was not converted.";
@@ -232,6 +233,13 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     *replaceExisting = true;
   }
   return Prepared::kRun;
+}
+
+void BatchRunner::RemoveLeftoversOnce(std::string_view folder) {
+  std::string path = folder.empty() ? "." : std::string(folder);
+  if (!clearedFolders_.insert(path).second) return;
+  int removed = RemovePartialsOfEndedProcesses(path);
+  if (removed > 0) BATCH_LOG("Removed %d unfinished files of ended runs in %s", removed, path.c_str());
 }
 
 void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,

@@ -9,10 +9,10 @@
 // reports to an endpoint of its own, so its text reaches its own row only.
 //
 // A job goes through four steps: prepare (free space, the existing-file
-// question, the output folder; on the worker, so questions come one at a
-// time), start (its endpoint and engine runner), watch (its own thread
-// waits for the engine) and finish (the output checked and named, the row
-// told).
+// question, the output folder, cleared once of what killed runs left; on
+// the worker, so questions come one at a time), start (its endpoint and
+// engine runner), watch (its own thread waits for the engine) and finish
+// (the output checked and named, the row told).
 //
 // Threads:
 //  - Start launches the worker thread (ThreadProc_Convert), which prepares
@@ -32,7 +32,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -125,6 +127,8 @@ class BatchRunner {
   void ConvertAll();
   // The steps of one job.
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
+  // Before the first job into `folder`: what killed runs left there goes.
+  void RemoveLeftoversOnce(std::string_view folder);
   void StartJob(const Entry& entry, bool replaceExisting,
                 std::chrono::steady_clock::time_point prepareBegan);
   void WatchJob(const RunningPtr& job);
@@ -155,6 +159,7 @@ class BatchRunner {
   std::unique_ptr<CopyDataEndpoint> endpoint_;  // set by Start: the worker's end notice
   int watchFd_ = -1;  // epoll set over endpoint_ and every running job's endpoint
   std::thread worker_;
+  std::set<std::string> clearedFolders_;  // the worker's: output folders cleared of killed runs' files
   std::thread preloader_;  // loads the output read-back library; joined by Join
 
   mutable std::mutex jobsMutex_;

@@ -1,5 +1,6 @@
 #include "pipeline/OutputFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
@@ -8,14 +9,17 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "common/Folders.h"
+#include "platform/Leftovers.h"
 
 namespace mivora {
 namespace {
 
 constexpr size_t kMaxNameBytes = NAME_MAX;
+constexpr std::string_view kPartialMarker = ".partial-";
 
 // Cuts `text` to at most `bytes`, never inside a UTF-8 sequence.
 std::string CutUtf8(std::string text, size_t bytes) {
@@ -31,6 +35,17 @@ bool NameTaken(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
+// Reads a positive decimal number without sign or leading zero from the
+// start of `text`; 0 when there is none. `rest` gets what follows.
+unsigned long LeadingNumber(std::string_view text, std::string_view* rest) {
+  unsigned long value = 0;
+  if (text.empty() || text[0] == '0') return 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc()) return 0;
+  *rest = text.substr(static_cast<size_t>(end - text.data()));
+  return value;
+}
+
 }  // namespace
 
 std::string PartialOutputPath(const std::string& outputPath) {
@@ -43,11 +58,39 @@ std::string PartialOutputPath(const std::string& outputPath) {
   if (extension.size() > kMaxNameBytes / 2) extension.clear();  // no real container
   std::string prefix = folder.empty() && outputPath.find('/') == std::string::npos ? "" : folder + "/";
   while (true) {
-    std::string marker = ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    std::string marker = std::string(kPartialMarker) + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     size_t room = kMaxNameBytes - 1 - marker.size() - extension.size();
     std::string path = prefix + "." + CutUtf8(stem, room) + marker + extension;
     if (!NameTaken(path)) return path;
   }
+}
+
+pid_t OwnerOfPartialName(std::string_view name) {
+  // "." stem ".partial-" pid "-" counter, then the extension (".ext") or nothing.
+  size_t marker = name.rfind(kPartialMarker);
+  if (name.size() < 2 || name[0] != '.' || marker == std::string_view::npos || marker == 0) return 0;
+  std::string_view rest;
+  unsigned long pid = LeadingNumber(name.substr(marker + kPartialMarker.size()), &rest);
+  if (pid == 0 || rest.empty() || rest[0] != '-') return 0;
+  if (LeadingNumber(rest.substr(1), &rest) == 0) return 0;
+  bool extensionOrNothing = rest.empty() || (rest[0] == '.' && rest.find('.', 1) == std::string_view::npos);
+  return extensionOrNothing && pid <= static_cast<unsigned long>(INT_MAX) ? static_cast<pid_t>(pid) : 0;
+}
+
+int RemovePartialsOfEndedProcesses(const std::string& folder) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return 0;
+  int removed = 0;
+  while (dirent* entry = ::readdir(listing)) {
+    pid_t owner = OwnerOfPartialName(entry->d_name);
+    if (owner == 0 || !ProcessHasEnded(owner)) continue;
+    std::string path = folder + "/" + entry->d_name;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
 }
 
 bool PublishOutput(const std::string& partialPath, const std::string& outputPath,

@@ -5,7 +5,10 @@
 // file under a good name, and a file that was there before is replaced only
 // by a finished one.
 
+#include <sys/types.h>
+
 #include <string>
+#include <string_view>
 
 namespace mivora {
 
@@ -14,6 +17,15 @@ namespace mivora {
 // output's extension last (the engine picks the container by it). Names are
 // shortened, never past the system's limit on one name.
 std::string PartialOutputPath(const std::string& outputPath);
+
+// The process id in a name PartialOutputPath made; 0 for any other name.
+pid_t OwnerOfPartialName(std::string_view name);
+
+// Removes, in `folder`, the unfinished outputs of runs whose process has
+// ended (killed before it could remove or rename them): plain files of this
+// user only; the files of a process that still runs stay. Returns how many
+// went.
+int RemovePartialsOfEndedProcesses(const std::string& folder);
 
 // Gives the finished `partialPath` its final name. With `replaceExisting`
 // false an output that appeared meanwhile is kept and this fails. False with

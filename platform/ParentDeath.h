@@ -21,7 +21,8 @@ inline constexpr const char* kParentPidVariable = "MIVORA_PARENT_PID";
 // thread that started them.
 bool DieWithParent(int signal);
 
-// True once the parent recorded by DieWithParent has ended.
+// True once the parent recorded by DieWithParent has ended: all of it (a
+// process descriptor tells), or it is no longer this process's parent.
 bool ParentHasEnded();
 
 }  // namespace mivora

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <string>
@@ -37,9 +38,33 @@ TEST(OutputFiles, PartialNamesAreHiddenBesideTheOutputWithItsExtension) {
     EXPECT_TRUE(row.extension.empty() ? std::isdigit(static_cast<unsigned char>(name.back())) != 0
                                       : EndsWith(name, row.extension)) << partial;
     EXPECT_LE(name.size(), 255u) << partial;
+    EXPECT_EQ(OwnerOfPartialName(name), ::getpid()) << partial;
     EXPECT_EQ(RepairUtf8(name), name) << "cut inside a character: " << partial;
     EXPECT_NE(partial, PartialOutputPath(row.output));  // never the same name twice
   }
+}
+
+// A later batch removes the files whose owner has ended; any other name,
+// a user's hidden file above all, must not read as one.
+TEST(OutputFiles, OnlyPartialNamesTellTheirOwner) {
+  const struct {
+    const char* name;
+    pid_t owner;
+  } rows[] = {
+      {".clip.partial-123-4.mp4", 123},
+      {".noext.partial-123-4", 123},
+      {".a.partial-1.partial-77-1.mkv", 77},
+      {"clip.partial-123-4.mp4", 0},  // not hidden
+      {".clip.partial-123-4.mp4.bak", 0},
+      {".clip.partial-0123-4.mp4", 0},
+      {".clip.partial-123-.mp4", 0},
+      {".clip.partial--4.mp4", 0},
+      {".clip.partial-12a-4.mp4", 0},
+      {".notes.partial-draft.txt", 0},
+      {".clip.partial-99999999999-1.mp4", 0},
+      {".partial-123-4.mp4", 0},
+  };
+  for (const auto& row : rows) EXPECT_EQ(OwnerOfPartialName(row.name), row.owner) << row.name;
 }
 
 TEST(OutputFiles, PublishingReplacesOnlyWhenAllowed) {

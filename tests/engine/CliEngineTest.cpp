@@ -1,15 +1,19 @@
 // mivora-cli's probe and demo commands, run as a user runs them.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/ChildProcess.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
@@ -130,6 +134,43 @@ TEST(CliDemo, WorksInAPrivateFolderAndLeavesNothingBehind) {
     EXPECT_EQ(Entries(tmp), std::vector<std::string>{"mivora-demo"}) << "no temporary file or folder is left";
     ::chmod((tmp + "/mivora-demo").c_str(), 0755);
   }
+}
+
+// A demonstration killed with -9, while it makes its clip or while it
+// converts, leaves its temporary folder; the next start of the program
+// (another demonstration, or any command) removes it. The folder of a program that still runs, and a link under such
+// a name, are left alone.
+TEST(CliDemo, TheFolderOfAKilledDemoGoesAtTheNextStart) {
+  std::string tmp = test::MakeTempDir("shared-tmp");
+  ChildOptions options;
+  options.environment = {"TMPDIR=" + tmp};
+  for (int afterMs : {0, 1500}) {
+    auto demo = ChildProcess::Start({kCli, "demo"}, options);
+    ASSERT_TRUE(demo);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Entries(tmp).empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    demo->Signal(SIGKILL);
+    demo->Wait();
+    // Its folder stays; the one an earlier killed demo left went as it started.
+    ASSERT_EQ(Entries(tmp).size(), 1u) << ::testing::PrintToString(Entries(tmp));
+  }
+  const std::string live = "mivora-" + std::to_string(::getpid()) + "-LiveAb";
+  ASSERT_EQ(::mkdir((tmp + "/" + live).c_str(), 0700), 0);
+  auto ended = ChildProcess::Start({"/bin/true"}, ChildOptions{});
+  ASSERT_TRUE(ended);
+  const std::string link = "mivora-" + std::to_string(ended->Pid()) + "-LinkAb";
+  ended->Wait();
+  std::string theirs = test::MakeTempDir("theirs");
+  test::WriteFile(theirs + "/kept", "x");
+  ASSERT_EQ(::symlink(theirs.c_str(), (tmp + "/" + link).c_str()), 0);
+  test::CommandResult r = test::RunCommand({"/usr/bin/env", "TMPDIR=" + tmp, kCli, "profiles"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::vector<std::string> kept = {link, live};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Entries(tmp), kept);
+  EXPECT_EQ(Entries(theirs), std::vector<std::string>{"kept"});
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "common/Folders.h"
@@ -267,6 +270,121 @@ TEST(TrancorRun, AStoppedTrancorTakesItsFfmpegWithIt) {
   for (int i = 0; i < 50 && ProcessExists(children[0]); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_FALSE(ProcessExists(children[0])) << "ffmpeg outlived trancor";
+}
+
+// A 30-second clip: its conversion to full HD is still writing when a test
+// strikes.
+const std::string& LongClip() {
+  static const std::string path = [] {
+    std::string p = test::MakeTempDir("long") + "/long.avi";
+    test::GenerateClip(p, {.seconds = 30, .width = 160, .height = 120});
+    return p;
+  }();
+  return path;
+}
+
+// A slow conversion of `source` into `output`, as the program asks for it.
+std::vector<std::string> SlowConversion(const std::string& source, const std::string& output) {
+  return {kTrancor, "-i", source, "-vcodec", "libx264", "-s", "1920x1080", "-an", output};
+}
+
+// Names in `folder`, hidden ones included, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+template <typename Predicate>
+bool Within(std::chrono::milliseconds limit, Predicate predicate) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The program that started trancor is killed while it converts: the thread
+// that started it ends first, and the rest of the program at once or a
+// moment later. trancor then ends with its ffmpeg and removes its
+// unfinished output, which no one else is left to remove.
+TEST(TrancorRun, AProgramKilledWhileConvertingLeavesNoUnfinishedFile) {
+  for (int lingerMs : {0, 300, 1500}) {
+    SCOPED_TRACE("the program lingers " + std::to_string(lingerMs) + " ms");
+    std::string out = test::MakeTempDir("killed");
+    std::vector<std::string> argv = {THREAD_PARENT, std::to_string(lingerMs)};
+    for (const std::string& arg : SlowConversion(LongClip(), out + "/.clip.partial-1-1.mp4")) argv.push_back(arg);
+    test::CommandResult r = RunCommand(argv);
+    pid_t engine = std::atoi(r.output.c_str());
+    ASSERT_GT(engine, 0) << r.output;
+    EXPECT_TRUE(Within(std::chrono::seconds(5), [&] { return !ProcessExists(engine) && test::ProcessesMentioning(out) == 0; }))
+        << "trancor or ffmpeg outlived the program";
+    EXPECT_EQ(Entries(out), std::vector<std::string>{});
+  }
+}
+
+// However else a run ends, its unfinished output goes with it; only a stop
+// by the running program leaves it, for the program to remove or (when
+// unfinished files are kept) to name.
+TEST(TrancorRun, AnUnfinishedOutputGoesUnlessTheProgramStoppedTheRun) {
+  for (bool programStops : {false, true}) {
+    SCOPED_TRACE(programStops ? "stopped by the program" : "ffmpeg killed");
+    std::string out = test::MakeTempDir("ends") + "/.clip.partial-1-1.mp4";
+    auto trancor = ChildProcess::Start(SlowConversion(LongClip(), out), ChildOptions{});
+    ASSERT_TRUE(trancor);
+    ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return FileSize(out) > 0; }));
+    std::vector<pid_t> children = ChildrenOf(trancor->Pid());
+    ASSERT_EQ(children.size(), 1u);
+    if (programStops)
+      trancor->Signal(SIGTERM);
+    else
+      ::kill(children[0], SIGKILL);
+    EXPECT_NE(trancor->Wait(), 0);
+    EXPECT_EQ(FileExists(out), programStops);
+  }
+}
+
+// trancor opens a source whose name holds a line break through a link in a
+// temporary folder of its own; however the run ends, that folder goes: at
+// the run's end, or, when trancor itself was killed, at the next start of
+// the program.
+TEST(TrancorRun, ASourceNamedWithALineBreakLeavesNoTemporaryFolder) {
+  std::string sources = test::MakeTempDir("line-break");
+  std::string source = sources + "/two\nlines.avi";
+  ASSERT_EQ(::symlink(LongClip().c_str(), source.c_str()), 0);
+  std::string shortSource = sources + "/short\nclip.avi";
+  ASSERT_EQ(::symlink(SourceClip().c_str(), shortSource.c_str()), 0);
+  enum class End { kFinished, kStopped, kProgramKilled, kKilled };
+  for (End end : {End::kFinished, End::kStopped, End::kProgramKilled, End::kKilled}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    std::string tmp = test::MakeTempDir("tmp");
+    std::string out = test::MakeTempDir("out") + "/out.mp4";
+    std::vector<std::string> env = {"/usr/bin/env", "TMPDIR=" + tmp};
+    auto withEnv = [&](std::vector<std::string> argv) {
+      argv.insert(argv.begin(), env.begin(), env.end());
+      return argv;
+    };
+    if (end == End::kFinished) {
+      test::CommandResult r = RunCommand(withEnv({kTrancor, "-i", shortSource, "-vcodec", "mpeg4", "-an", out}));
+      EXPECT_EQ(r.exitCode, 0) << r.output;
+    } else if (end == End::kProgramKilled) {
+      std::vector<std::string> argv = {THREAD_PARENT, "0"};
+      for (const std::string& arg : SlowConversion(source, out)) argv.push_back(arg);
+      pid_t engine = std::atoi(RunCommand(withEnv(argv)).output.c_str());
+      EXPECT_TRUE(Within(std::chrono::seconds(5), [&] { return engine > 0 && !ProcessExists(engine); }));
+    } else {
+      auto trancor = ChildProcess::Start(withEnv(SlowConversion(source, out)), ChildOptions{});
+      ASSERT_TRUE(trancor);
+      ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return FileSize(out) > 0; }));
+      trancor->Signal(end == End::kStopped ? SIGTERM : SIGKILL);
+      trancor->Wait();
+      // A later start of the program clears what a killed run left.
+      if (end == End::kKilled) RunCommand(withEnv({std::string(MIVORA_PROGRAM_DIR) + "/mivora-cli", "profiles"}));
+    }
+    EXPECT_EQ(Entries(tmp), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace mivora {
 namespace {
 
 const std::string kCli = std::string(MIVORA_PROGRAM_DIR) + "/mivora-cli";
+const std::string kTrancor = std::string(MIVORA_PROGRAM_DIR) + "/trancor";
 const std::string kH264Profile = std::string(MIVORA_PROGRAM_DIR) + "/Profiles/Phones/Smartphone 480x320 (MP4).xml";
 const std::string kCuda = std::string(STANDIN_DRIVER_DIR) + "/cuda";
 const std::string kNvenc = std::string(STANDIN_DRIVER_DIR) + "/nvidia-encode";
@@ -31,11 +32,15 @@ class GpuProbeCli : public ::testing::Test {
   void SetUp() override { ledger_ = test::MakeTempDir("ledger") + "/events"; }
 
   test::CommandResult Run(const Driver& driver, std::vector<std::string> args) {
+    return RunProgram(driver, kCli, std::move(args));
+  }
+
+  test::CommandResult RunProgram(const Driver& driver, const std::string& program, std::vector<std::string> args) {
     std::string path;
     for (const std::string& folder : driver.libraries) path += (path.empty() ? "" : ":") + folder;
     std::vector<std::string> argv = {"/usr/bin/env", "LD_LIBRARY_PATH=" + path, "STANDIN_GPU_LEDGER=" + ledger_};
     argv.insert(argv.end(), driver.settings.begin(), driver.settings.end());
-    argv.push_back(kCli);
+    argv.push_back(program);
     argv.insert(argv.end(), args.begin(), args.end());
     return test::RunCommand(argv);
   }
@@ -106,6 +111,20 @@ TEST_F(GpuProbeCli, ADeviceWhoseSessionOpensWithH264IsCountedAndAFailingEncoderF
   EXPECT_NE(log.find("the GPU H.264 encoder could not be opened; converting with the software encoder libx264"),
             std::string::npos)
       << log;
+}
+
+// ffmpeg's GPU encoder dies while it loads the driver, before it names
+// itself in any complaint: the engine converts with the software encoder
+// all the same.
+TEST_F(GpuProbeCli, AGpuEncoderThatDiesBeforeTheFirstFrameGivesWayToTheSoftwareEncoder) {
+  const Driver dying{{kCuda, kNvenc}, {"STANDIN_NVENC=h264", "STANDIN_CUDA_ABORT_ON_LOAD=1"}};
+  std::string clip = test::MakeTempDir("source") + "/clip.mp4";
+  test::GenerateClip(clip, {.seconds = 1, .width = 160, .height = 120});
+  std::string out = test::MakeTempDir("out") + "/clip.mp4";
+  test::CommandResult r = RunProgram(dying, kTrancor, {"-i", clip, "-vcodec", "cudax264", "-an", out});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("converting with the software encoder libx264 instead"), std::string::npos) << r.output;
+  EXPECT_EQ(test::ProbeWithFfprobe(out).video.codec, "h264");
 }
 
 bool SystemHas(const char* library) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace mivora::test {
@@ -55,16 +56,17 @@ std::vector<Box> Children(const Bytes& b, size_t begin, size_t end) {
   return boxes;
 }
 
-const Box* Find(const std::vector<Box>& boxes, const char* type) {
+// A copy of the first box of that type: the list is often a temporary.
+std::optional<Box> Find(const std::vector<Box>& boxes, const char* type) {
   for (const Box& box : boxes)
-    if (box.type == type) return &box;
-  return nullptr;
+    if (box.type == type) return box;
+  return std::nullopt;
 }
 
 bool IsVideoTrack(const Bytes& b, const Box& trak) {
-  const Box* mdia = Find(Children(b, trak.body, trak.end), "mdia");
+  std::optional<Box> mdia = Find(Children(b, trak.body, trak.end), "mdia");
   if (!mdia) return false;
-  const Box* hdlr = Find(Children(b, mdia->body, mdia->end), "hdlr");
+  std::optional<Box> hdlr = Find(Children(b, mdia->body, mdia->end), "hdlr");
   // version and flags (4), pre_defined (4), then the handler type.
   return hdlr && hdlr->body + 12 <= hdlr->end &&
          std::string(reinterpret_cast<const char*>(&b[hdlr->body + 8]), 4) == "vide";
@@ -129,7 +131,7 @@ bool PatchMatrix(const std::string& path, int degrees, bool mirrored, std::strin
     if (moov.type != "moov") continue;
     for (const Box& trak : Children(bytes, moov.body, moov.end)) {
       if (trak.type != "trak" || !IsVideoTrack(bytes, trak)) continue;
-      const Box* tkhd = Find(Children(bytes, trak.body, trak.end), "tkhd");
+      std::optional<Box> tkhd = Find(Children(bytes, trak.body, trak.end), "tkhd");
       if (tkhd && WriteMatrix(bytes, *tkhd, degrees, mirrored)) ++patched;
     }
   }

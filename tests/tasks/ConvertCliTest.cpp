@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <cstring>
@@ -235,6 +236,46 @@ TEST(ConvertCli, HowEverTheProgramEndsTheEngineEndsWithinTwoSeconds) {
     EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return Entries(out).empty(); }))
         << ::testing::PrintToString(Entries(out));
   }
+}
+
+// The process id of a program that has ended.
+pid_t EndedProcessId() {
+  pid_t pid = -1;
+  char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) return -1;
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+// Runs killed with -9 leave their hidden unfinished files behind: the
+// program at several moments of a conversion, and a run killed after its
+// engine had finished, before the file got its name. The next batch in that
+// folder removes them; the file of a run that still goes and the user's own
+// hidden files stay.
+TEST(ConvertCli, UnfinishedFilesOfKilledRunsGoAtTheNextBatchInTheirFolder) {
+  std::string out = test::MakeTempDir("out");
+  std::string clip = Clips(1)[0];
+  for (int afterMs : {0, 300}) {
+    pid_t pid = SpawnConvert({"--profile", kFullHd, "-o", out, LongClip()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(EngineWriting(out));
+    std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_TRUE(Within(std::chrono::seconds(5), [&] { return test::ProcessesMentioning(out) == 0; }));
+  }
+  test::CommandResult finished = test::RunCommand(
+      {"sh", "-c", "cp \"$1\" \"$2/.clip 0.partial-$$-1.mp4\" && kill -9 $$", "sh", clip, out});
+  ASSERT_NE(finished.exitCode, 0);
+  const std::string live = ".clip 0.partial-" + std::to_string(getpid()) + "-1.mp4";
+  const std::string ended = ".clip 0.partial-" + std::to_string(EndedProcessId()) + "-2.mp4";
+  for (const std::string& name : {live, ended, std::string(".notes.partial-draft.txt")})
+    test::WriteFile(out + "/" + name, "kept?");
+  test::CommandResult r = Convert({"--profile", kAvi, "-o", out}, {clip});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  std::vector<std::string> left = Entries(out);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{live, ".notes.partial-draft.txt", "clip 0.avi"}));
 }
 
 TEST(ConvertCli, SourcesOfOneNameGetOutputsOfTheirOwn) {

@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "platform/ChildProcess.h"
 #include "platform/CopyDataEndpoint.h"
+#include "platform/Leftovers.h"
 #include "platform/ParentDeath.h"
+#include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FfmpegArguments.h"
 #include "tools/trancor/RecordSplitter.h"
 #include "tools/trancor/SourceFacts.h"
@@ -26,11 +30,24 @@ namespace {
 std::atomic<pid_t> g_ffmpegPid{0};
 std::atomic<int> g_stopSignal{0};
 
+// The signal the system sends when the thread that started trancor ends.
+// The program waits for its engines on the threads that started them, so
+// that thread ends before its engine only when the program itself ends (a
+// kill, a crash). A signal of its own tells it from a stop the program asks
+// for, which the program follows up itself.
+constexpr int kParentEndSignal = SIGUSR1;
+std::atomic<bool> g_parentEnding{false};
+
 void StopFfmpeg(int signal) {
+  if (signal == kParentEndSignal) g_parentEnding.store(true);
   g_stopSignal.store(signal);
   pid_t pid = g_ffmpegPid.load();
   if (pid > 0) ::kill(pid, SIGKILL);
 }
+
+// True once the program that started trancor is ending or gone: nobody is
+// left to take the output or to remove it.
+bool ParentGone() { return g_parentEnding.load() || ParentHasEnded(); }
 
 // Called once ffmpeg runs: a stop that came while it was being started
 // reaches it now.
@@ -43,7 +60,7 @@ void InstallStopHandler() {
   struct sigaction action {};
   action.sa_handler = StopFfmpeg;
   sigemptyset(&action.sa_mask);
-  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(sig, &action, nullptr);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, kParentEndSignal}) ::sigaction(sig, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -68,14 +85,15 @@ void SendRecord(CopyDataSender* sender, const EngineCommand& command, std::strin
 
 // A name with a line break would put lines of the file's choosing into the
 // report that the probe reads. ffmpeg then opens the file through a link
-// with a plain name in a private folder.
+// with a plain name in a private folder, named for this process so that a
+// later start of the program removes it should trancor be killed.
 class InputAlias {
  public:
   explicit InputAlias(const std::string& path) : path_(path) {
     if (path.find_first_of("\r\n") == std::string::npos) return;
     const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/trancor-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) return;
+    std::string folder = MakeOwnedTempFolder(tmp && *tmp ? tmp : "/tmp", kEngineTempPrefix);
+    if (folder.empty()) return;
     std::string target = path;
     if (target.empty() || target[0] != '/') {
       char* cwd = ::getcwd(nullptr, 0);
@@ -113,14 +131,14 @@ int StartFailure(const EngineCommand& command, const std::string& error) {
   return kExitNoFfmpeg;
 }
 
-// After a run that ended its program's parent: the unfinished output has no
-// one left to take or remove it, and nothing of the run may stay behind.
-void CleanUpAfterParent(const EngineCommand& command, bool outputExisted, int status) {
-  if (!ParentHasEnded()) return;
-  if (!command.output.empty() && !outputExisted && status != 0) ::unlink(command.output.c_str());
-  // As the leader of its own process group (as the program starts it),
-  // end every member that is left, this process last.
-  if (::getpgrp() == ::getpid()) ::kill(0, SIGKILL);
+// An output that the run began and did not finish goes, however the run
+// ended, unless the program stopped the run and is there to decide: it
+// keeps unfinished files when the user asks it to. A file that was there
+// before the run is not this run's to remove.
+void RemoveUnfinishedOutput(const EngineCommand& command, bool outputExisted, int status) {
+  bool stoppedByTheProgram = g_stopSignal.load() != 0 && !ParentGone();
+  if (status != 0 && !outputExisted && !stoppedByTheProgram && !command.output.empty())
+    ::unlink(command.output.c_str());
 }
 
 int RunProbe(const EngineCommand& command) {
@@ -137,7 +155,6 @@ int RunProbe(const EngineCommand& command) {
   WatchFfmpeg(child->Pid());
   int status = child->Wait();
   g_ffmpegPid.store(0);
-  CleanUpAfterParent(command, true, status);
   return status;
 }
 
@@ -156,9 +173,21 @@ constexpr const char* kSoftwareH264 = "libx264";
 struct FfmpegRun {
   int status = 0;
   bool started = false;
+  // ffmpeg reported a frame encoded.
+  bool encoded = false;
   // ffmpeg complained about the GPU encoder before it encoded anything.
   bool gpuEncoderRefused = false;
 };
+
+// True for a progress report that counts at least one frame ("frame=   12").
+bool CountsFrames(const std::string& record) {
+  size_t at = record.find("frame=");
+  if (at == std::string::npos) return false;
+  at += std::strlen("frame=");
+  while (at < record.size() && record[at] == ' ') ++at;
+  while (at < record.size() && record[at] == '0') ++at;
+  return at < record.size() && std::isdigit(static_cast<unsigned char>(record[at]));
+}
 
 // Runs one ffmpeg command, forwarding its console text as it comes.
 FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
@@ -187,11 +216,10 @@ FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
 
   CopyDataSender sender;
   RecordSplitter splitter;
-  bool encoding = false;
   auto take = [&](const std::string& record) {
-    if (record.find("frame=") != std::string::npos) encoding = true;
+    if (CountsFrames(record)) run.encoded = true;
     // ffmpeg names the encoder in its complaint ("[h264_nvenc @ 0x...] ...").
-    if (!encoding && record.find(std::string(kGpuH264Encoder) + " @") != std::string::npos)
+    if (!run.encoded && record.find(std::string(kGpuH264Encoder) + " @") != std::string::npos)
       run.gpuEncoderRefused = true;
     SendRecord(&sender, command, record);
   };
@@ -212,6 +240,18 @@ FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
   return run;
 }
 
+// A GPU encoder that fails before its first frame (no encoder on the chip,
+// no free session, no driver, a driver that ends ffmpeg as it loads) must
+// not fail the job: the software encoder does it. A source that cannot be
+// read fails either way, so only a readable one, or a failure that names
+// the GPU encoder, is tried again.
+bool GpuEncoderFailed(const EngineCommand& command, const FfmpegRun& run, const SourceFacts& source) {
+  if (MapEncoder(command.videoCodec).encoder != kGpuH264Encoder) return false;
+  if (!run.started || run.status == 0 || run.encoded) return false;
+  if (g_stopSignal.load() != 0 || ParentGone()) return false;
+  return run.gpuEncoderRefused || source.readable;
+}
+
 int RunConversion(const EngineCommand& command) {
   // Overwriting the source while reading it would destroy it.
   if (SameFile(command.input, command.output)) {
@@ -227,20 +267,17 @@ int RunConversion(const EngineCommand& command) {
   }
   bool outputExisted = ::access(command.output.c_str(), F_OK) == 0;
   FfmpegRun run = RunFfmpeg(command, ffmpeg);
-  // A GPU encoder that does not open (no encoder on the chip, no free
-  // session, no driver) must not fail the job: the software encoder does it.
-  if (run.started && run.status != 0 && run.gpuEncoderRefused && g_stopSignal.load() == 0 &&
-      !ParentHasEnded()) {
+  if (GpuEncoderFailed(command, run, source)) {
     EngineCommand software = command;
     software.videoCodec = kSoftwareH264;
-    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path());
+    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path(), source);
     if (fallback.ok) {
       ReportLine(&command, "trancor: the GPU H.264 encoder could not be opened; converting with the "
                            "software encoder libx264 instead");
       run = RunFfmpeg(command, fallback);
     }
   }
-  CleanUpAfterParent(command, outputExisted, run.status);
+  RemoveUnfinishedOutput(command, outputExisted, run.status);
   return run.status;
 }
 
@@ -258,8 +295,13 @@ int RunEngineCommand(const EngineCommand& command) {
   InstallStopHandler();
   // The engine never outlives the program that started it: its end (however
   // it comes) stops ffmpeg as a stop signal does.
-  if (!DieWithParent(SIGTERM)) return 128 + SIGTERM;
-  return command.probe ? RunProbe(command) : RunConversion(command);
+  if (!DieWithParent(kParentEndSignal)) return 128 + SIGTERM;
+  int status = command.probe ? RunProbe(command) : RunConversion(command);
+  // After the program's end nothing of the run may stay: as the leader of
+  // its own process group (as the program starts it), trancor ends every
+  // member that is left, itself last, once its own files are gone.
+  if (ParentGone() && ::getpgrp() == ::getpid()) ::kill(0, SIGKILL);
+  return status;
 }
 
 }  // namespace mivora::trancor

@@ -1,8 +1,10 @@
 // Stands in for the driver's CUDA library (libcuda.so.1): STANDIN_CUDA_DEVICES
 // devices (default 1), each named "Stand-in GPU N"; STANDIN_CUDA_INIT makes
-// cuInit answer that error instead of success.
+// cuInit answer that error instead of success; STANDIN_CUDA_ABORT_ON_LOAD=1
+// ends the loading program at once, as a broken driver install can.
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/gpu/standins/StandInLedger.h"
 
@@ -17,6 +19,10 @@ constexpr int kMaxDevices = 16;
 
 bool g_initialised = false;
 int g_contexts[kMaxDevices];  // a context is the address of its device's slot
+
+__attribute__((constructor)) void AbortOnLoad() {
+  if (EnvInt("STANDIN_CUDA_ABORT_ON_LOAD", 0) == 1) std::abort();
+}
 
 int Devices() {
   int devices = EnvInt("STANDIN_CUDA_DEVICES", 1);
