@@ -13,7 +13,9 @@
 #include "platform/ChildProcess.h"
 #include "platform/CopyDataEndpoint.h"
 #include "platform/ParentDeath.h"
+#include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FfmpegArguments.h"
+#include "tools/trancor/HdrMetadata.h"
 #include "tools/trancor/RecordSplitter.h"
 #include "tools/trancor/SourceFacts.h"
 #include "tools/trancor/TrancorExitCodes.h"
@@ -148,11 +150,6 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// The GPU H.264 encoder's name in ffmpeg, and the software encoder that
-// stands in when it cannot be opened.
-constexpr std::string_view kGpuH264Encoder = "h264_nvenc";
-constexpr const char* kSoftwareH264 = "libx264";
-
 struct FfmpegRun {
   int status = 0;
   bool started = false;
@@ -161,7 +158,8 @@ struct FfmpegRun {
 };
 
 // Runs one ffmpeg command, forwarding its console text as it comes.
-FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
+// `gpuEncoder`: the GPU encoder the command uses, if any.
+FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg, const std::string& gpuEncoder) {
   FfmpegRun run;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -191,7 +189,7 @@ FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
   auto take = [&](const std::string& record) {
     if (record.find("frame=") != std::string::npos) encoding = true;
     // ffmpeg names the encoder in its complaint ("[h264_nvenc @ 0x...] ...").
-    if (!encoding && record.find(std::string(kGpuH264Encoder) + " @") != std::string::npos)
+    if (!encoding && !gpuEncoder.empty() && record.find(gpuEncoder + " @") != std::string::npos)
       run.gpuEncoderRefused = true;
     SendRecord(&sender, command, record);
   };
@@ -219,25 +217,31 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  SourceFacts source = ReadSourceFacts(alias.Path(), [] { return g_stopSignal.load() != 0; });
-  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source);
+  auto stopped = [] { return g_stopSignal.load() != 0; };
+  SourceFacts source = ReadSourceFacts(alias.Path(), stopped);
+  HdrMetadata hdr;
+  if (source.HighDynamicRange() && KeepsHdr(command)) hdr = ReadHdrMetadata(alias.Path(), stopped);
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source, hdr);
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;
   }
   bool outputExisted = ::access(command.output.c_str(), F_OK) == 0;
-  FfmpegRun run = RunFfmpeg(command, ffmpeg);
+  const std::string videoEncoder = command.noVideo ? "" : MapEncoder(command.videoCodec).encoder;
+  const std::string_view softwareEncoder = SoftwareStandIn(videoEncoder);
+  FfmpegRun run = RunFfmpeg(command, ffmpeg, softwareEncoder.empty() ? "" : videoEncoder);
   // A GPU encoder that does not open (no encoder on the chip, no free
   // session, no driver) must not fail the job: the software encoder does it.
   if (run.started && run.status != 0 && run.gpuEncoderRefused && g_stopSignal.load() == 0 &&
       !ParentHasEnded()) {
     EngineCommand software = command;
-    software.videoCodec = kSoftwareH264;
-    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path());
+    software.videoCodec = softwareEncoder;
+    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path(), source, hdr);
     if (fallback.ok) {
-      ReportLine(&command, "trancor: the GPU H.264 encoder could not be opened; converting with the "
-                           "software encoder libx264 instead");
-      run = RunFfmpeg(command, fallback);
+      const char* codec = videoEncoder == "hevc_nvenc" ? "H.265" : "H.264";
+      ReportLine(&command, std::string("trancor: the GPU ") + codec + " encoder could not be opened; converting "
+                           "with the software encoder " + std::string(softwareEncoder) + " instead");
+      run = RunFfmpeg(command, fallback, "");
     }
   }
   CleanUpAfterParent(command, outputExisted, run.status);
