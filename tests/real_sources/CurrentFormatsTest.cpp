@@ -44,7 +44,7 @@ const std::string& SourceClip(Source kind) {
       break;
     case Source::kUhd:
       path = dir + "/uhd.mp4";
-      test::GenerateCameraClip(path, 3840, 2160, 0.6);
+      test::GenerateCameraClip(path, 3840, 2160, 0.4);
       break;
     case Source::kPq:
     case Source::kHlg:
