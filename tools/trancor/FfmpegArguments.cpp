@@ -81,6 +81,13 @@ bool IsMp4Family(const std::string& extension) {
   return extension == "mp4" || extension == "m4a" || extension == "m4v" || extension == "mov";
 }
 
+// MP4-family files that play in a browser before they have loaded: the index
+// first; H.265 under the tag browsers and phones look for.
+void AddWebReadyOptions(std::vector<std::string>* argv, const std::string& videoEncoder) {
+  Add(argv, {"-movflags", "+faststart"});
+  if (videoEncoder == "libx265" || videoEncoder == "hevc_nvenc") Add(argv, {"-tag:v", "hvc1"});
+}
+
 // The colour description of an output that keeps HDR: the source's, which
 // ffmpeg carries over, with BT.2020 named where the source leaves it out.
 void AddHdrTags(std::vector<std::string>* argv, const SourceFacts& source) {
@@ -163,9 +170,6 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     if (toneMap)
       Add(&argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
     if (keepHdr) AddHdrTags(&argv, source);
-    // Players of MP4 files (browsers, phones) look for H.265 under this tag.
-    bool hevc = video.encoder == "libx265" || video.encoder == "hevc_nvenc";
-    if (hevc && IsMp4Family(LowerExtension(command.output))) Add(&argv, {"-tag:v", "hvc1"});
   } else {
     Add(&argv, {"-vn"});
   }
@@ -193,7 +197,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   // Subtitles and data tracks are not part of a conversion; a text subtitle
   // would otherwise stop a target that only takes picture subtitles.
   Add(&argv, {"-sn", "-dn"});
-  if (IsMp4Family(LowerExtension(command.output))) Add(&argv, {"-movflags", "+faststart"});
+  if (IsMp4Family(LowerExtension(command.output))) AddWebReadyOptions(&argv, command.noVideo ? "" : video.encoder);
   argv.push_back("file:" + command.output);
   result.ok = true;
   return result;
