@@ -41,7 +41,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 # A moving test picture under fine grain, as a camera gives it, with sound.
 make_clip() {  # seconds path
   ffmpeg -hide_banner -loglevel error -nostdin -y \
-    -f lavfi -i "testsrc2=size=$size:rate=$rate,noise=alls=5:allf=t,format=yuv420p" \
+    -f lavfi -i "testsrc2=size=$size:rate=$rate,noise=alls=2:allf=t,format=yuv420p" \
     -f lavfi -i "sine=frequency=440:sample_rate=48000" -t "$1" \
     -c:v libx264 -preset ultrafast -qp 4 -c:a aac "$2"
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FfmpegArguments.h"
@@ -200,9 +201,9 @@ TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
       {"libx264", "out.mp4", true, "<absent>", {}},
       {"libx264", "OUT.MOV", true, "<absent>", {}},
       {"libfaac", "out.m4a", true, "<absent>", {}},
-      {"libx265", "out.mp4", true, "hvc1", {"-preset", "faster"}},
+      {"libx265", "out.mp4", true, "hvc1", {"-preset", "medium"}},
       {"cudax265", "out.mov", true, "hvc1", {}},
-      {"libx265", "out.mkv", false, "<absent>", {"-preset", "faster"}},
+      {"libx265", "out.mkv", false, "<absent>", {"-preset", "medium"}},
       {"libsvtav1", "out.webm", false, "<absent>", {"-preset", "8"}},
       {"libvpx-vp9", "out.webm", false, "<absent>", {"-deadline", "good", "-cpu-used", "5", "-row-mt", "1"}},
       {"libx264", "a.mp4.mkv", false, "<absent>", {}},
@@ -222,6 +223,23 @@ TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
       EXPECT_TRUE(std::equal(c.speed.begin(), c.speed.end(), encoder + 2));
     }
   }
+  // 4K frames go two steps faster; the size decides, not the codec name.
+  const std::tuple<const char*, const char*, std::vector<std::string>> sized[] = {
+      {"libx265", "3840x2160", {"-preset", "faster"}},
+      {"libx265", "1920x1080", {"-preset", "medium"}},
+      {"libx264", "3840x2160", {"-preset", "faster"}},
+      {"libx264", "2560x1440", {"-preset", "faster"}},
+      {"libsvtav1", "3840x2160", {"-preset", "8"}},
+  };
+  for (const auto& [codec, size, speed] : sized) {
+    FfmpegCommand f = BuildConversionCommand(Command({"-i", "in", "-vcodec", codec, "-s", size, "out.mkv"}), "in");
+    auto encoder = std::find(f.argv.begin(), f.argv.end(), "-c:v");
+    ASSERT_NE(encoder, f.argv.end());
+    EXPECT_TRUE(std::equal(speed.begin(), speed.end(), encoder + 2)) << codec << " " << size;
+  }
+  FfmpegCommand hd = BuildConversionCommand(Command({"-i", "in", "-vcodec", "libx264", "-s", "1920x1080", "o.mp4"}), "in");
+  EXPECT_EQ(ValueOf(hd.argv, "-preset"), "<absent>");
+
   EXPECT_EQ(SoftwareStandIn("h264_nvenc"), "libx264");
   EXPECT_EQ(SoftwareStandIn("hevc_nvenc"), "libx265");
   EXPECT_EQ(SoftwareStandIn("libx265"), "");

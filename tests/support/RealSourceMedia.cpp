@@ -75,7 +75,7 @@ void GenerateMasteredHdrClip(const std::string& path, HdrTransfer transfer, doub
 
 void GenerateCameraClip(const std::string& path, int width, int height, double seconds) {
   std::string size = std::to_string(width) + "x" + std::to_string(height);
-  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=25,noise=alls=5:allf=t,format=yuv420p", "-f",
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=25,noise=alls=2:allf=t,format=yuv420p", "-f",
           "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", Seconds(seconds), "-c:v", "libx264",
           "-preset", "ultrafast", "-qp", "4", "-c:a", "aac", "file:" + path});
 }

@@ -17,7 +17,9 @@ struct EncoderChoice {
 };
 
 // Names not in the table are passed to ffmpeg unchanged; ffmpeg then decides.
-EncoderChoice MapEncoder(std::string_view engineName);
+// `frameSize` ("WIDTHxHEIGHT", or empty for the source's) picks the speed:
+// frames larger than 1920x1080 encode at a faster setting.
+EncoderChoice MapEncoder(std::string_view engineName, std::string_view frameSize = {});
 
 // For a GPU encoder of ffmpeg ("h264_nvenc"), the engine codec name of the
 // software encoder that converts when it cannot be opened ("libx264"); empty

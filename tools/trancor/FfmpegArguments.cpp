@@ -129,7 +129,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   FfmpegCommand result;
   EncoderChoice video, audio;
   if (!command.videoCodec.empty()) {
-    video = MapEncoder(command.videoCodec);
+    video = MapEncoder(command.videoCodec, command.size);
     if (!video.available) {
       result.error = "the video codec \"" + command.videoCodec + "\" cannot be used: " + video.reason;
       return result;
