@@ -14,14 +14,13 @@ struct CodecRow {
   std::string_view uhdSpeed = {};  // the same for frames larger than 1920x1080
 };
 
-// Speeds measured on a 2-core machine (bench/profile_speed.sh and the quality
-// test): the slowest that keeps a usable pace. x265 "medium" is the fastest
-// preset that still beats libx264's default at the same bit rate (at 1080p
-// about half libx264's pace); SVT-AV1 preset 8 loses almost nothing to 6 at
-// twice its pace; libvpx-vp9's "good" mode at speed 5 with row threading
-// uses both cores. 4K frames have four times the pixels: x265 and libx264
-// go two steps faster there, so a 4K clip still encodes at about 1 frame
-// per second.
+// Speeds measured on a 2-core machine (1080p at 2 Mbit/s, PSNR against the
+// source): x265 "medium" is the fastest preset that still beats libx264's
+// default at the same bit rate ("fast" and "faster" score below it), at
+// about half libx264's pace; SVT-AV1 preset 8 scores within 0.1 dB of 6 at
+// about 1.6 times its pace; libvpx-vp9's "good" mode at speed 5 with row
+// threading uses both cores. 4K frames have four times the pixels: x265 and
+// libx264 go two steps faster there.
 constexpr std::string_view kX265Speed = "-preset medium";
 constexpr std::string_view kX265UhdSpeed = "-preset faster";
 constexpr std::string_view kX264UhdSpeed = "-preset faster";
