@@ -11,7 +11,10 @@
 #                   ./dev.sh bench batch: a batch one conversion at a time
 #                   against several at once (bench/batch_side_by_side.sh);
 #                   ./dev.sh bench probe: mivora-cli probe on 40 clips against
-#                   40 ffmpeg runs (bench/probe_bench.sh)
+#                   40 ffmpeg runs (bench/probe_bench.sh);
+#                   ./dev.sh bench profiles: each profile of the current
+#                   formats against the same bare ffmpeg run, with its
+#                   encoding speed (bench/profile_speed.sh)
 #   ./dev.sh fuzz   set up, build the libFuzzer targets with clang (build-fuzz)
 #                   and run each for FUZZ_SECONDS (default 30)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1 for
@@ -35,6 +38,10 @@ if [ "$mode" = bench ]; then
     # One 10 s job, then a batch of eight 3 s clips.
     bench/job_overhead.sh "$bench/bin"
     CLIPS=8 SECONDS_OF_CLIP=3 exec bench/job_overhead.sh "$bench/bin"
+  fi
+  if [ "${2:-}" = profiles ]; then
+    cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
+    exec bench/profile_speed.sh "$bench/bin"
   fi
   if [ "${2:-}" = batch ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files

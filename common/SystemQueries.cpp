@@ -42,6 +42,7 @@ struct GpuProbeAnswer {
   std::string library;  // the probe library that gave it
   std::chrono::steady_clock::time_point at;
   bool supported = false;
+  bool hevcSupported = false;  // a device's encode session offers H.265 too
   std::string report;
 };
 std::mutex g_gpuProbeMutex;  // guards g_gpuProbeAnswer and serialises probes
@@ -57,21 +58,26 @@ GpuProbeAnswer AskProbeLibrary(const std::string& path) {
   } else {
     using CountFn = int (*)();
     using ReportFn = int (*)(char*, int);
+    using CodecsReportFn = int (*)(char*, int, int*);
     auto count = reinterpret_cast<CountFn>(dlsym(library, "cuda_x264_is_support_cuda"));
     auto withReport = reinterpret_cast<ReportFn>(dlsym(library, "cuda_x264_probe_report"));
+    auto withCodecs = reinterpret_cast<CodecsReportFn>(dlsym(library, "cuda_encoder_probe_report"));
     if (count == nullptr) {
       text += "No found any device for encode\n";
     } else {
-      int devices = 0;
-      if (withReport != nullptr) {
-        // The probe's findings say why a device counts or not.
-        std::vector<char> findings(4096, '\0');
+      int devices = 0, hevcDevices = 0;
+      // The probe's findings say why a device counts or not.
+      std::vector<char> findings(4096, '\0');
+      if (withCodecs != nullptr) {
+        devices = withCodecs(findings.data(), static_cast<int>(findings.size()), &hevcDevices);
+      } else if (withReport != nullptr) {
         devices = withReport(findings.data(), static_cast<int>(findings.size()));
-        text += findings.data();
       } else {
         devices = count();
       }
+      text += findings.data();
       answer.supported = devices > 0;
+      answer.hevcSupported = hevcDevices > 0;
       char line[64];
       std::snprintf(line, sizeof line, "Found %d devices for encoder\n", devices);
       text += line;
@@ -85,16 +91,27 @@ GpuProbeAnswer AskProbeLibrary(const std::string& path) {
   return answer;
 }
 
-}  // namespace
-
-bool GpuEncoderSupported(std::string* report) {
-  std::lock_guard<std::mutex> lock(g_gpuProbeMutex);
+// The probe's answer, asked again when it is too old. Call with g_gpuProbeMutex held.
+const GpuProbeAnswer& CurrentGpuProbeAnswer() {
   std::string path = GpuProbeLibraryPath();
   auto now = std::chrono::steady_clock::now();
   if (!g_gpuProbeAnswer || g_gpuProbeAnswer->library != path || now - g_gpuProbeAnswer->at >= kGpuProbeReuse)
     g_gpuProbeAnswer = AskProbeLibrary(path);
-  if (report) *report = g_gpuProbeAnswer->report;
-  return g_gpuProbeAnswer->supported;
+  return *g_gpuProbeAnswer;
+}
+
+}  // namespace
+
+bool GpuEncoderSupported(std::string* report) {
+  std::lock_guard<std::mutex> lock(g_gpuProbeMutex);
+  const GpuProbeAnswer& answer = CurrentGpuProbeAnswer();
+  if (report) *report = answer.report;
+  return answer.supported;
+}
+
+bool GpuHevcEncoderSupported() {
+  std::lock_guard<std::mutex> lock(g_gpuProbeMutex);
+  return CurrentGpuProbeAnswer().hevcSupported;
 }
 
 bool ShutdownComputer(int mode) {

@@ -17,6 +17,9 @@ namespace mivora {
 // with the probe's findings (why each device counts or not) before "Found"
 // when the library gives them. An answer is reused for 30 seconds.
 bool GpuEncoderSupported(std::string* report = nullptr);
+// From the same answer: a device's encode session also offers H.265 (HEVC).
+// A probe library without that question answers no.
+bool GpuHevcEncoderSupported();
 // The library file GpuEncoderSupported loads.
 std::string GpuProbeLibraryPath();
 

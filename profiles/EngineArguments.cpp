@@ -33,6 +33,12 @@ constexpr CodecRow kCodecTable[] = {
     {"FLAC", "flac"},            {"ALAC", "alac"},
     {"WMA1", "wmav1"},           {"WMA2", "wmav2"},
     {"PCM_S16LE", "pcm_s16le"},  {"PCM_S16BE", "pcm_s16be"},
+    {"AV1", "libsvtav1"},        {"VP9", "libvpx-vp9"},
+    {"OPUS", "libopus"},
+    // The HDR forms: 10 bits per sample, which keeps a PQ or HLG source's
+    // range (see common/HdrOutput.h).
+    {"H.265 10-bit", "libx265 -pix_fmt yuv420p10le"},
+    {"AV1 10-bit", "libsvtav1 -pix_fmt yuv420p10le"},
 };
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -189,6 +195,7 @@ void AddTargetAspect(std::string& text, std::string_view aspectRatio) {
 
 std::string MapCodecName(std::string_view displayName) {
   if (displayName == "H.264") return GpuEncoderSupported() ? "cudax264" : "libx264";
+  if (displayName == "H.265") return GpuHevcEncoderSupported() ? "cudax265" : "libx265";
   for (const auto& row : kCodecTable)
     if (row.display == displayName) return std::string(row.engine);
   return "copy";

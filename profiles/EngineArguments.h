@@ -14,7 +14,7 @@
 namespace mivora {
 
 // Engine codec name for a codec display name; unknown names become "copy".
-// "H.264" asks the GPU encoder probe every time.
+// "H.264" and "H.265" ask the GPU encoder probe every time.
 std::string MapCodecName(std::string_view displayName);
 
 // The four finishing steps: MPEG-2 frame rate, scale after crop, drop a copied

@@ -14,8 +14,10 @@
 #include "common/Log.h"
 #include "platform/PlayerSharedBlock.h"
 #include "preview/PlayStatic.h"
+#include "profiles/HdrOutput.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"
+#include "ui/Skin.h"
 
 namespace mivora {
 
@@ -48,8 +50,10 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
     : CImgDialogBase(QSize(685, 500), QStringLiteral("Edit the video"), parent), list_(list), row_(row) {
   MLOG("Enter: EditorWindow::EditorWindow");
   std::string path;
+  bool keepsHdr = false;
   list_.Update(row_, [&](SourceItem& item) {
     path = item.sourcePath;
+    keepsHdr = ArgumentsKeepHdr(item.engineArgs);
     // The editor works in the source frame as shown: a track turned a
     // quarter shows its frame with the sides exchanged.
     const DisplayedSize shown = DisplayedFrameSize(item.mediaInfo.video);
@@ -74,6 +78,8 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
   transport_ = new TransportControls(this, *player_, path, layout, &EditorWindow::ForwardFrame,
                                      /*resetSliderOnStop=*/false);
 
+  if (keepsHdr) AddHdrNote();
+
   auto* stack = new QStackedWidget(this);
   stack->setGeometry(kPageArea);
   pages_ = {new TrimPage(*this), new CropPage(*this), new EffectsPage(*this),
@@ -95,6 +101,18 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
   // The first frame shows in both panes at once, before anything plays.
   player_->m_pfnFrameCallback = &EditorWindow::ForwardFrame;
   player_->ShowFirstFrame(path.c_str());
+}
+
+// The right pane shows the file as an SDR screen would (tone-mapped, as the
+// player maps PQ and HLG), while the profile writes an HDR source as HDR:
+// the window says so, beside the transport controls.
+void EditorWindow::AddHdrNote() {
+  auto* note = new QLabel(QString::fromLatin1(kKeepsHdrNote), this);
+  note->setObjectName("hdrNote");
+  note->setGeometry(420, 246, 251, 28);
+  note->setWordWrap(true);
+  note->setFont(ui::Skin::Font(10));
+  note->setStyleSheet(QStringLiteral("color: white;"));
 }
 
 EditorWindow::~EditorWindow() {

@@ -36,6 +36,7 @@ class EditorWindow : public ui::CImgDialogBase {
   enum Page { kTrimPage, kCropPage, kEffectsPage, kTextPage, kPicturePage, kStereoPage, kPageCount };
   static constexpr const char* kSavedMessage = "Saved successfully! ";
   static constexpr const char* kAskSave = "Do you want to save the changes?";
+  static constexpr const char* kKeepsHdrNote = "The file keeps HDR; the preview shows it as an SDR screen would.";
 
   // Edits item `row` of `list`; the frame size starts as the item's probed one.
   EditorWindow(SourceList& list, size_t row, QWidget* parent = nullptr);
@@ -80,6 +81,7 @@ class EditorWindow : public ui::CImgDialogBase {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void AddHdrNote();
   static int ForwardFrame(int reserved, YuvPlanes* planes, int width, int height);
   void StoreEdits();
   void RenderLastFrame();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FfmpegArguments.h"
@@ -40,6 +41,8 @@ TEST(CodecMap, EveryEngineCodecNameHasAnAnswer) {
       {"libopencore_amrnb", nullptr}, {"flac", "flac"},       {"alac", "alac"},
       {"wmav1", "wmav1"},         {"wmav2", "wmav2"},         {"pcm_s16le", "pcm_s16le"},
       {"pcm_s16be", "pcm_s16be"}, {"copy", "copy"},
+      {"libx265", "libx265"},     {"cudax265", "hevc_nvenc"}, {"libsvtav1", "libsvtav1"},
+      {"libvpx-vp9", "libvpx-vp9"}, {"libopus", "libopus"},
   };
   for (const Row& row : rows) {
     EncoderChoice choice = MapEncoder(row.engineName);
@@ -118,6 +121,128 @@ TEST(FfmpegArguments, HighDynamicRangeSourcesAreToneMappedToBt709) {
     EXPECT_NE(std::find(f.argv.begin(), f.argv.end(), "-sn"), f.argv.end());
     EXPECT_NE(std::find(f.argv.begin(), f.argv.end(), "-dn"), f.argv.end());
   }
+}
+
+// A 10-bit H.265 or AV1 output keeps a PQ or HLG source as it is: no tone
+// mapping, its transfer named (BT.2020 where the source names no primaries
+// or matrix) and its mastering metadata handed to the encoder. An 8-bit one,
+// or a codec whose files do not carry HDR, is tone-mapped as before.
+TEST(FfmpegArguments, TenBitHevcAndAv1OutputsKeepHdr) {
+  HdrMetadata metadata;
+  metadata.hasMastering = metadata.hasContentLight = true;
+  metadata.redX = 0.68, metadata.redY = 0.32, metadata.greenX = 0.265, metadata.greenY = 0.69;
+  metadata.blueX = 0.15, metadata.blueY = 0.06, metadata.whiteX = 0.3127, metadata.whiteY = 0.329;
+  metadata.minLuminance = 0.005, metadata.maxLuminance = 1000;
+  metadata.maxContentLight = 1000, metadata.maxFrameAverageLight = 400;
+  struct Case {
+    std::vector<std::string> video;
+    bool keeps;
+    const char* parametersOption;  // the encoder's parameter option, or nullptr
+    const char* parameters;
+  };
+  const Case cases[] = {
+      {{"-vcodec", "libx265", "-pix_fmt", "yuv420p10le"}, true, "-x265-params",
+       "log-level=warning:master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)"
+       "L(10000000,50):max-cll=1000,400"},
+      {{"-vcodec", "libsvtav1", "-pix_fmt", "yuv420p10le"}, true, "-svtav1-params",
+       "mastering-display=G(0.265,0.69)B(0.15,0.06)R(0.68,0.32)WP(0.3127,0.329)L(1000,0.005):"
+       "content-light=1000,400"},
+      {{"-vcodec", "libx265"}, false, "-x265-params", "log-level=warning"},
+      {{"-vcodec", "libsvtav1"}, false, nullptr, nullptr},
+      {{"-vcodec", "libx264", "-pix_fmt", "yuv420p10le"}, false, nullptr, nullptr},
+  };
+  for (Transfer transfer : {Transfer::kPq, Transfer::kHlg}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::PrintToString(c.video));
+      std::vector<std::string> args = {"-i", "in.mkv"};
+      args.insert(args.end(), c.video.begin(), c.video.end());
+      args.push_back("out.mkv");
+      SourceFacts source;
+      source.transfer = transfer;
+      source.primariesUnknown = source.matrixUnknown = true;
+      EngineCommand command = Command(args);
+      EXPECT_EQ(KeepsHdr(command), c.keeps);
+      FfmpegCommand f = BuildConversionCommand(command, "in.mkv", source, metadata);
+      ASSERT_TRUE(f.ok) << f.error;
+      if (c.keeps) {
+        EXPECT_EQ(ValueOf(f.argv, "-vf"), "<absent>");
+        EXPECT_EQ(ValueOf(f.argv, "-color_trc"), transfer == Transfer::kPq ? "smpte2084" : "arib-std-b67");
+        EXPECT_EQ(ValueOf(f.argv, "-color_primaries"), "bt2020");
+        EXPECT_EQ(ValueOf(f.argv, "-colorspace"), "bt2020nc");
+      } else {
+        EXPECT_NE(ValueOf(f.argv, "-vf").find("tonemap"), std::string::npos);
+        EXPECT_EQ(ValueOf(f.argv, "-color_trc"), "bt709");
+      }
+      if (c.parametersOption) EXPECT_EQ(ValueOf(f.argv, c.parametersOption), c.parameters);
+      for (const char* option : {"-x265-params", "-svtav1-params"})
+        if (!c.parametersOption || option != std::string(c.parametersOption))
+          EXPECT_EQ(ValueOf(f.argv, option), "<absent>") << option;
+    }
+  }
+  // An SDR source through a 10-bit profile: nothing to keep, nothing to map.
+  FfmpegCommand sdr = BuildConversionCommand(
+      Command({"-i", "in.mkv", "-vcodec", "libx265", "-pix_fmt", "yuv420p10le", "out.mkv"}), "in.mkv");
+  EXPECT_EQ(ValueOf(sdr.argv, "-vf"), "<absent>");
+  EXPECT_EQ(ValueOf(sdr.argv, "-color_trc"), "<absent>");
+  EXPECT_EQ(ValueOf(sdr.argv, "-x265-params"), "log-level=warning");
+}
+
+// Every MP4-family output has its index first; H.265 in it carries the tag
+// browsers look for; the new encoders run at their chosen speeds.
+TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
+  struct Case {
+    const char* codec;
+    const char* output;
+    bool faststart;
+    const char* tag;  // "-tag:v" value or "<absent>"
+    std::vector<std::string> speed;
+  };
+  const Case cases[] = {
+      {"libx264", "out.mp4", true, "<absent>", {}},
+      {"libx264", "OUT.MOV", true, "<absent>", {}},
+      {"libfaac", "out.m4a", true, "<absent>", {}},
+      {"libx265", "out.mp4", true, "hvc1", {"-preset", "medium"}},
+      {"cudax265", "out.mov", true, "hvc1", {}},
+      {"libx265", "out.mkv", false, "<absent>", {"-preset", "medium"}},
+      {"libsvtav1", "out.webm", false, "<absent>", {"-preset", "8"}},
+      {"libvpx-vp9", "out.webm", false, "<absent>", {"-deadline", "good", "-cpu-used", "5", "-row-mt", "1"}},
+      {"libx264", "a.mp4.mkv", false, "<absent>", {}},
+      {"libopus", "out.opus", false, "<absent>", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codec) + " -> " + c.output);
+    bool audio = std::string(c.codec) == "libfaac" || std::string(c.codec) == "libopus";
+    FfmpegCommand f = BuildConversionCommand(
+        Command({"-i", "in", audio ? "-acodec" : "-vcodec", c.codec, c.output}), "in");
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(ValueOf(f.argv, "-movflags"), c.faststart ? "+faststart" : "<absent>");
+    EXPECT_EQ(ValueOf(f.argv, "-tag:v"), c.tag);
+    auto encoder = std::find(f.argv.begin(), f.argv.end(), "-c:v");
+    if (!c.speed.empty()) {
+      ASSERT_NE(encoder, f.argv.end());
+      EXPECT_TRUE(std::equal(c.speed.begin(), c.speed.end(), encoder + 2));
+    }
+  }
+  // 4K frames go two steps faster; the size decides, not the codec name.
+  const std::tuple<const char*, const char*, std::vector<std::string>> sized[] = {
+      {"libx265", "3840x2160", {"-preset", "faster"}},
+      {"libx265", "1920x1080", {"-preset", "medium"}},
+      {"libx264", "3840x2160", {"-preset", "faster"}},
+      {"libx264", "2560x1440", {"-preset", "faster"}},
+      {"libsvtav1", "3840x2160", {"-preset", "8"}},
+  };
+  for (const auto& [codec, size, speed] : sized) {
+    FfmpegCommand f = BuildConversionCommand(Command({"-i", "in", "-vcodec", codec, "-s", size, "out.mkv"}), "in");
+    auto encoder = std::find(f.argv.begin(), f.argv.end(), "-c:v");
+    ASSERT_NE(encoder, f.argv.end());
+    EXPECT_TRUE(std::equal(speed.begin(), speed.end(), encoder + 2)) << codec << " " << size;
+  }
+  FfmpegCommand hd = BuildConversionCommand(Command({"-i", "in", "-vcodec", "libx264", "-s", "1920x1080", "o.mp4"}), "in");
+  EXPECT_EQ(ValueOf(hd.argv, "-preset"), "<absent>");
+
+  EXPECT_EQ(SoftwareStandIn("h264_nvenc"), "libx264");
+  EXPECT_EQ(SoftwareStandIn("hevc_nvenc"), "libx265");
+  EXPECT_EQ(SoftwareStandIn("libx265"), "");
 }
 
 TEST(FfmpegArguments, VolumeAndSwitches) {
@@ -200,6 +325,11 @@ TEST(FfmpegArguments, VideoIsEightBitFourTwoZeroUnlessTheCommandSaysOtherwise) {
       {{"-vcodec", "dvvideo", "-s", "720x576"}, "yuv420p"},
       {{"-vcodec", "dvvideo", "-s", "720x480"}, "yuv411p"},
       {{"-vcodec", "libx264", "-pix_fmt", "yuv444p"}, "yuv444p"},
+      {{"-vcodec", "libx265"}, "yuv420p"},
+      {{"-vcodec", "cudax265"}, "yuv420p"},
+      {{"-vcodec", "libsvtav1"}, "yuv420p"},
+      {{"-vcodec", "libvpx-vp9"}, "yuv420p"},
+      {{"-vcodec", "libx265", "-pix_fmt", "yuv420p10le"}, "yuv420p10le"},
       {{"-vcodec", "msvideo1"}, "<absent>"},  // RGB only
       {{"-vcodec", "copy"}, "<absent>"},
       {{}, "<absent>"},

@@ -89,8 +89,8 @@ TEST_F(GpuProbeCli, ADeviceWhoseSessionOpensWithH264IsCountedAndAFailingEncoderF
   const Driver encoder{{kCuda, kNvenc}, {"STANDIN_NVENC=h264", "STANDIN_CUDA_DEVICES=2"}};
   test::CommandResult gpu = Run(encoder, {"gpu"});
   EXPECT_EQ(gpu.exitCode, 0) << gpu.output;
-  EXPECT_NE(gpu.output.find("Device 0 (Stand-in GPU 0): H.264 encoder ready\n"
-                            "Device 1 (Stand-in GPU 1): H.264 encoder ready\n"
+  EXPECT_NE(gpu.output.find("Device 0 (Stand-in GPU 0): H.264 encoder ready, H.265 too\n"
+                            "Device 1 (Stand-in GPU 1): H.264 encoder ready, H.265 too\n"
                             "Found 2 devices for encoder\nResult: Support"),
             std::string::npos)
       << gpu.output;
@@ -127,6 +127,30 @@ TEST_F(GpuProbeCli, AGpuEncoderThatDiesBeforeTheFirstFrameGivesWayToTheSoftwareE
   EXPECT_EQ(test::ProbeWithFfprobe(out).video.codec, "h264");
 }
 
+// Where a device's encode session offers H.265, the H.265 profiles name the
+// GPU encoder; when it does not open, the job is converted with libx265.
+TEST_F(GpuProbeCli, H265ProfilesTakeTheGpuEncoderAndFallBackToSoftware) {
+  const std::string profile = std::string(MIVORA_PROGRAM_DIR) + "/Profiles/General Video/MP4 - H.265 HEVC Video.xml";
+  const Driver encoder{{kCuda, kNvenc}, {"STANDIN_NVENC=h264"}};
+  test::CommandResult args = Run(encoder, {"args", profile});
+  EXPECT_NE(args.output.find("-vcodec cudax265"), std::string::npos) << args.output;
+  const Driver noEncoder{{kCuda, kNvenc}, {"STANDIN_NVENC=no-encoder"}};
+  args = Run(noEncoder, {"args", profile});
+  EXPECT_NE(args.output.find("-vcodec libx265"), std::string::npos) << args.output;
+
+  std::string clip = test::MakeTempDir("source") + "/phone.mp4";
+  test::GenerateClip(clip, {.seconds = 0.5, .width = 160, .height = 120});
+  std::string out = test::MakeTempDir("out");
+  test::CommandResult convert = Run(encoder, {"convert", "--profile", profile, "-o", out, clip});
+  ASSERT_EQ(convert.exitCode, 0) << convert.output;
+  EXPECT_EQ(test::ProbeWithFfprobe(out + "/phone.mp4").video.codec, "hevc");
+  std::string log = test::ReadFile(test::TestRoot() + "/config/Mivora/Log.txt");
+  EXPECT_NE(log.find("the GPU H.265 encoder could not be opened; converting with the software encoder libx265"),
+            std::string::npos)
+      << log;
+  ExpectEverythingClosed();
+}
+
 bool SystemHas(const char* library) {
   void* handle = dlopen(library, RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
   if (handle == nullptr) handle = dlopen(library, RTLD_LAZY | RTLD_LOCAL);
@@ -154,7 +178,7 @@ TEST_F(GpuProbeCli, EveryReasonForNoDeviceIsReported) {
        "(the driver's limit of sessions may be reached)\n",
        nullptr},
       {"an encoder without H.264", {{kCuda, kNvenc}, {"STANDIN_NVENC=hevc-only"}},
-       "Device 0 (Stand-in GPU 0): its encoder has no H.264\n", nullptr},
+       "Device 0 (Stand-in GPU 0): its encoder has no H.264 (H.265 only)\n", nullptr},
       {"a driver too old", {{kCuda, kNvenc}, {"STANDIN_NVENC=old-driver"}},
        "The driver's video-encode API is 9.0; 11.1 or later is needed\n", nullptr},
   };

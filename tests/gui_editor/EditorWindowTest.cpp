@@ -323,5 +323,25 @@ TEST_F(EditorWindowTest, ClosingWithoutSavingLeavesTheItemAlone) {
   EXPECT_FALSE(editor_->Saved());
 }
 
+// With a profile that keeps HDR, the window says that the file does while
+// the pane shows the picture as an SDR screen would; other profiles say nothing.
+TEST_F(EditorWindowTest, SaysWhenTheProfileKeepsHdr) {
+  const std::pair<const char*, bool> cases[] = {
+      {"-b 8000k  -ab 192k -vcodec libx265 -pix_fmt yuv420p10le -acodec libfaac -s 1920x1080 ", true},
+      {"-b 8000k  -ab 160k -vcodec libsvtav1 -pix_fmt yuv420p10le -acodec libopus ", true},
+      {"-b 2000k  -ab 128k -vcodec libx265 -acodec libfaac -s 1280x720 ", false},
+      {"-b 1000k  -ab 128k -vcodec libx264 -acodec libfaac ", false},
+  };
+  for (const auto& [arguments, keeps] : cases) {
+    auto list = test::ListWithSource(test::EditorClip());
+    list->Update(0, [&](SourceItem& item) { item.engineArgs = arguments; });
+    Open(*list);
+    auto* note = editor_->findChild<QLabel*>(QStringLiteral("hdrNote"));
+    EXPECT_EQ(note != nullptr && note->isVisible(), keeps) << arguments;
+    if (note) EXPECT_EQ(note->text(), QString::fromLatin1(EditorWindow::kKeepsHdrNote));
+    editor_.reset();
+  }
+}
+
 }  // namespace
 }  // namespace mivora

@@ -131,7 +131,9 @@ TEST_F(EngineArguments, CodecTable) {
       {"DTS", "dca -strict experimental"}, {"AAC", "libfaac"}, {"AMR_NB", "libopencore_amrnb"},
       {"FLAC", "flac"}, {"ALAC", "alac"}, {"WMA1", "wmav1"}, {"WMA2", "wmav2"},
       {"PCM_S16LE", "pcm_s16le"}, {"PCM_S16BE", "pcm_s16be"},
-      {"xvid", "copy"}, {"", "copy"}, {"H.264 ", "copy"}, {"h.264", "copy"},
+      {"AV1", "libsvtav1"}, {"VP9", "libvpx-vp9"}, {"OPUS", "libopus"},
+      {"H.265 10-bit", "libx265 -pix_fmt yuv420p10le"}, {"AV1 10-bit", "libsvtav1 -pix_fmt yuv420p10le"},
+      {"xvid", "copy"}, {"", "copy"}, {"H.264 ", "copy"}, {"h.264", "copy"}, {"H265", "copy"},
   };
   for (const auto& [display, engine] : cases) EXPECT_EQ(MapCodecName(display), engine) << display;
 }
@@ -142,6 +144,18 @@ TEST_F(EngineArguments, H264FollowsTheGpuProbeEveryTime) {
   EXPECT_EQ(MapCodecName("H.264"), "cudax264");
   SetProgramFolder(test::MakeTempDir("nolib"));
   EXPECT_EQ(MapCodecName("H.264"), "libx264");
+}
+
+// H.265 goes to the GPU only where a device's encode session offers HEVC; a
+// probe library that cannot say so (an older one) leaves it to software.
+TEST_F(EngineArguments, H265FollowsTheGpuProbesHevcAnswer) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"fake_cuenc_zero", "libx265"}, {"fake_cuenc_three", "libx265"}, {"fake_cuenc_hevc", "cudax265"}};
+  for (const auto& [library, engine] : cases) {
+    SetProgramFolder(std::string(FAKE_CUENC_DIR "/") + library);
+    EXPECT_EQ(MapCodecName("H.265"), engine) << library;
+    EXPECT_EQ(MapCodecName("H.265 10-bit"), "libx265 -pix_fmt yuv420p10le") << library;
+  }
 }
 
 TEST_F(EngineArguments, Finish) {

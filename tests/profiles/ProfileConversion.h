@@ -28,8 +28,13 @@ const std::string& PixelFormatClip(const std::string& pixelFormat, int seconds);
 // conversion start does (the profile's arguments, a blank and no edit
 // arguments, finished) and checks what ffprobe reads back: the codecs, frame
 // size, frame rate, sample rate and channels the profile asks for, and video
-// as 8-bit 4:2:0 (Main-profile MPEG-2, full-range Motion JPEG). Adds a
-// test failure naming `what` when anything differs.
+// as 8-bit 4:2:0 (Main-profile MPEG-2, full-range Motion JPEG; 10-bit 4:2:0
+// for the "10-bit" codecs). Adds a test failure naming `what` when anything
+// differs.
 void ConvertAndCheck(const std::string& profilePath, const std::string& source, const std::string& what);
+
+// Seconds of source clip a profile's conversion test takes: 4K frames take
+// a 2-core machine seconds each, so their profiles convert a shorter clip.
+int ClipSecondsFor(const std::string& profilePath, int seconds);
 
 }  // namespace mivora::test

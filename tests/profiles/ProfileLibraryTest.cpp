@@ -58,6 +58,20 @@ TEST(ProfileLibrary, IsBroadAndHasTheInitialProfile) {
   EXPECT_EQ(ProfileCatalog::Scan(MIVORA_SOURCE_PROFILES, sourceIds).All().size(), profiles.size());
 }
 
+// No two shipped paths meet on one number, so every profile's identifier is
+// the one its path alone gives: a profile added to the library (or a user's
+// own) cannot move a shipped profile to another number, with or without the
+// table of handed-out numbers. The numbers written in the files differ too.
+TEST(ProfileLibrary, IdentifiersComeFromThePathsAlone) {
+  std::set<std::string> fileIds;
+  for (const auto& entry : ShippedProfiles()) {
+    EXPECT_EQ(entry.id, ProfileIdFromPath(entry.relativePath)) << entry.relativePath;
+    Profile profile;
+    ASSERT_TRUE(profile.Load(entry.path));
+    EXPECT_TRUE(fileIds.insert(profile.profileId).second) << entry.relativePath << ": " << profile.profileId;
+  }
+}
+
 TEST(ProfileLibrary, EveryProfileIsCompleteAndItsListsAgreeWithItsValues) {
   SetProgramFolder(test::MakeTempDir("nogpu"));
   for (const auto& entry : ShippedProfiles()) {

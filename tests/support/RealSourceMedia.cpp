@@ -65,6 +65,21 @@ void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double secon
   Ffmpeg(args);
 }
 
+void GenerateMasteredHdrClip(const std::string& path, HdrTransfer transfer, double seconds) {
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25,format=yuv420p10le", "-f", "lavfi", "-i",
+          "sine=frequency=440:sample_rate=48000", "-t", Seconds(seconds), "-c:v", "libx265", "-preset",
+          "ultrafast", "-pix_fmt", "yuv420p10le", "-color_primaries", "bt2020", "-colorspace", "bt2020nc",
+          "-color_trc", transfer == HdrTransfer::kPq ? "smpte2084" : "arib-std-b67", "-x265-params",
+          std::string("log-level=error:") + kMastering.x265Parameters, "-c:a", "aac", "file:" + path});
+}
+
+void GenerateCameraClip(const std::string& path, int width, int height, double seconds) {
+  std::string size = std::to_string(width) + "x" + std::to_string(height);
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=25,noise=alls=2:allf=t,format=yuv420p", "-f",
+          "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", Seconds(seconds), "-c:v", "libx264",
+          "-preset", "ultrafast", "-qp", "4", "-c:a", "aac", "file:" + path});
+}
+
 void GenerateTwoAudioTrackClip(const std::string& path, double seconds) {
   Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
           "anullsrc=r=44100:cl=stereo", "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=44100",

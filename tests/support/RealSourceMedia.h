@@ -16,6 +16,24 @@ enum class HdrTransfer { kPq, kHlg };
 void GenerateHdrClip(const std::string& path, HdrTransfer transfer, double seconds = 1.0,
                      bool namesColours = true);
 
+// The mastering display and content light GenerateMasteredHdrClip writes.
+struct MasteringValues {
+  const char* x265Parameters;
+  double maxLuminance;       // cd/m²
+  int maxContentLight;       // cd/m²
+};
+inline const MasteringValues kMastering = {
+    "master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,50):max-cll=1000,400",
+    1000, 1000};
+// As GenerateHdrClip, but H.265 Main 10 in Matroska carrying the mastering
+// display and content light level of a graded HDR10 (or HLG) file, as a
+// current camera or phone writes them.
+void GenerateMasteredHdrClip(const std::string& path, HdrTransfer transfer, double seconds = 1.0);
+
+// A camera-like clip of `width` x `height` at 25 frames per second: a moving
+// test picture under fine temporal grain (sensor noise), with sound.
+void GenerateCameraClip(const std::string& path, int width, int height, double seconds);
+
 // A clip with two audio tracks: the first stereo and silent, the second mono,
 // a loud tone, marked as the default track. The extension picks the container.
 void GenerateTwoAudioTrackClip(const std::string& path, double seconds = 1.0);

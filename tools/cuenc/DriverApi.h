@@ -90,6 +90,7 @@ inline bool operator==(const NvGuid& a, const NvGuid& b) {
 }
 // The H.264 codec among the encode GUIDs: {6BC82762-4E63-4CA4-AA85-1E50F321F6BF}.
 inline constexpr NvGuid kNvEncCodecH264 = {0x6bc82762, 0x4e63, 0x4ca4, {0xaa, 0x85, 0x1e, 0x50, 0xf3, 0x21, 0xf6, 0xbf}};
+inline constexpr NvGuid kNvEncCodecHevc = {0x790cdc88, 0x4522, 0x4d7b, {0x94, 0x25, 0xbd, 0xa9, 0x97, 0x5f, 0x76, 0x03}};
 
 inline constexpr uint32_t kNvEncDeviceTypeCuda = 1;
 

@@ -95,23 +95,27 @@ struct Cuda {
   }
 };
 
+struct DeviceCodecs {
+  bool h264 = false, hevc = false;
+};
+
 // One device: context, session, the codec list; all closed before return.
-bool DeviceEncodesH264(const Cuda& cuda, const NvEncFunctionList& api, int ordinal, std::string* report) {
+DeviceCodecs DeviceEncoders(const Cuda& cuda, const NvEncFunctionList& api, int ordinal, std::string* report) {
+  DeviceCodecs found;
   CuDevice device = 0;
   char name[256] = "unnamed";
   std::string label = "Device " + std::to_string(ordinal);
   if (CuResult r = cuda.get(&device, ordinal); r != kCudaSuccess) {
     *report += label + ": " + cuda.ErrorText(r) + "\n";
-    return false;
+    return found;
   }
   if (cuda.getName(name, sizeof name, device) == kCudaSuccess) label += " (" + std::string(name) + ")";
   CuContext context = nullptr;
   if (CuResult r = cuda.createContext(&context, 0, device); r != kCudaSuccess) {
     *report += label + ": no CUDA context: " + cuda.ErrorText(r) + "\n";
-    return false;
+    return found;
   }
 
-  bool h264 = false;
   auto open = api.Entry<NvEncOpenSessionExFn>(NvEncFunctionList::kOpenEncodeSessionEx);
   auto count = api.Entry<NvEncGetEncodeGuidCountFn>(NvEncFunctionList::kGetEncodeGuidCount);
   auto list = api.Entry<NvEncGetEncodeGuidsFn>(NvEncFunctionList::kGetEncodeGuids);
@@ -133,13 +137,18 @@ bool DeviceEncodesH264(const Cuda& cuda, const NvEncFunctionList& api, int ordin
       *report += label + ": cannot list its codecs: " + NvEncStatusText(status) + "\n";
     } else {
       codecs.resize(std::min<size_t>(guids, codecs.size()));
-      for (const NvGuid& codec : codecs) h264 = h264 || codec == kNvEncCodecH264;
-      *report += label + (h264 ? ": H.264 encoder ready\n" : ": its encoder has no H.264\n");
+      for (const NvGuid& codec : codecs) {
+        found.h264 = found.h264 || codec == kNvEncCodecH264;
+        found.hevc = found.hevc || codec == kNvEncCodecHevc;
+      }
+      *report += label + (found.h264 ? ": H.264 encoder ready" : ": its encoder has no H.264");
+      if (found.hevc) *report += found.h264 ? ", H.265 too" : " (H.265 only)";
+      *report += "\n";
     }
     destroy(encoder);
   }
   cuda.destroyContext(context);
-  return h264;
+  return found;
 }
 
 }  // namespace
@@ -205,8 +214,11 @@ ProbeResult ProbeH264Encoders() {
       return result;
     }
   }
-  for (int ordinal = 0; ordinal < devices; ++ordinal)
-    if (DeviceEncodesH264(cuda, *api, ordinal, &result.report)) ++result.devices;
+  for (int ordinal = 0; ordinal < devices; ++ordinal) {
+    DeviceCodecs codecs = DeviceEncoders(cuda, *api, ordinal, &result.report);
+    if (codecs.h264) ++result.devices;
+    if (codecs.hevc) ++result.hevcDevices;
+  }
   return result;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/ParentDeath.h"
 #include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FfmpegArguments.h"
+#include "tools/trancor/HdrMetadata.h"
 #include "tools/trancor/RecordSplitter.h"
 #include "tools/trancor/SourceFacts.h"
 #include "tools/trancor/TrancorExitCodes.h"
@@ -165,11 +166,6 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// The GPU H.264 encoder's name in ffmpeg, and the software encoder that
-// stands in when it cannot be opened.
-constexpr std::string_view kGpuH264Encoder = "h264_nvenc";
-constexpr const char* kSoftwareH264 = "libx264";
-
 struct FfmpegRun {
   int status = 0;
   bool started = false;
@@ -190,7 +186,8 @@ bool CountsFrames(const std::string& record) {
 }
 
 // Runs one ffmpeg command, forwarding its console text as it comes.
-FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
+// `gpuEncoder`: the GPU encoder the command uses, if any.
+FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg, const std::string& gpuEncoder) {
   FfmpegRun run;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -219,7 +216,7 @@ FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
   auto take = [&](const std::string& record) {
     if (CountsFrames(record)) run.encoded = true;
     // ffmpeg names the encoder in its complaint ("[h264_nvenc @ 0x...] ...").
-    if (!run.encoded && record.find(std::string(kGpuH264Encoder) + " @") != std::string::npos)
+    if (!run.encoded && !gpuEncoder.empty() && record.find(gpuEncoder + " @") != std::string::npos)
       run.gpuEncoderRefused = true;
     SendRecord(&sender, command, record);
   };
@@ -245,8 +242,8 @@ FfmpegRun RunFfmpeg(const EngineCommand& command, const FfmpegCommand& ffmpeg) {
 // not fail the job: the software encoder does it. A source that cannot be
 // read fails either way, so only a readable one, or a failure that names
 // the GPU encoder, is tried again.
-bool GpuEncoderFailed(const EngineCommand& command, const FfmpegRun& run, const SourceFacts& source) {
-  if (MapEncoder(command.videoCodec).encoder != kGpuH264Encoder) return false;
+bool GpuEncoderFailed(const std::string& gpuEncoder, const FfmpegRun& run, const SourceFacts& source) {
+  if (gpuEncoder.empty()) return false;
   if (!run.started || run.status == 0 || run.encoded) return false;
   if (g_stopSignal.load() != 0 || ParentGone()) return false;
   return run.gpuEncoderRefused || source.readable;
@@ -259,22 +256,29 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  SourceFacts source = ReadSourceFacts(alias.Path(), [] { return g_stopSignal.load() != 0; });
-  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source);
+  auto stopped = [] { return g_stopSignal.load() != 0; };
+  SourceFacts source = ReadSourceFacts(alias.Path(), stopped);
+  HdrMetadata hdr;
+  if (source.HighDynamicRange() && KeepsHdr(command)) hdr = ReadHdrMetadata(alias.Path(), stopped);
+  FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source, hdr);
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);
     return kExitCannotConvert;
   }
   bool outputExisted = ::access(command.output.c_str(), F_OK) == 0;
-  FfmpegRun run = RunFfmpeg(command, ffmpeg);
-  if (GpuEncoderFailed(command, run, source)) {
+  const std::string videoEncoder = command.noVideo ? "" : MapEncoder(command.videoCodec).encoder;
+  const std::string_view softwareEncoder = SoftwareStandIn(videoEncoder);
+  const std::string gpuEncoder = softwareEncoder.empty() ? "" : videoEncoder;
+  FfmpegRun run = RunFfmpeg(command, ffmpeg, gpuEncoder);
+  if (GpuEncoderFailed(gpuEncoder, run, source)) {
     EngineCommand software = command;
-    software.videoCodec = kSoftwareH264;
-    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path(), source);
+    software.videoCodec = softwareEncoder;
+    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path(), source, hdr);
     if (fallback.ok) {
-      ReportLine(&command, "trancor: the GPU H.264 encoder could not be opened; converting with the "
-                           "software encoder libx264 instead");
-      run = RunFfmpeg(command, fallback);
+      const char* codec = videoEncoder == "hevc_nvenc" ? "H.265" : "H.264";
+      ReportLine(&command, std::string("trancor: the GPU ") + codec + " encoder could not be opened; converting "
+                           "with the software encoder " + std::string(softwareEncoder) + " instead");
+      run = RunFfmpeg(command, fallback, "");
     }
   }
   RemoveUnfinishedOutput(command, outputExisted, run.status);

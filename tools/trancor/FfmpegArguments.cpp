@@ -1,8 +1,10 @@
 #include "tools/trancor/FfmpegArguments.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string_view>
 
+#include "profiles/HdrOutput.h"
 #include "tools/trancor/CodecMap.h"
 #include "tools/trancor/FilterGraph.h"
 
@@ -49,7 +51,8 @@ std::string PixelFormatFor(const EngineCommand& command, const std::string& enco
   static constexpr std::string_view k420Encoders[] = {
       "libx264", "h264_nvenc", "mpeg2video", "mpeg1video", "mpeg4",     "libxvid",
       "msmpeg4", "msmpeg4v2",  "wmv1",       "wmv2",       "h263p",     "h261",
-      "flv",     "rv10",       "rv20",       "libtheora"};
+      "flv",     "rv10",       "rv20",       "libtheora",  "libx265",   "hevc_nvenc",
+      "libsvtav1", "libvpx-vp9"};
   for (std::string_view name : k420Encoders)
     if (encoder == name) return "yuv420p";
   return "";  // msvideo1 (RGB only), stream copy, or an encoder not of the profiles
@@ -70,7 +73,55 @@ void AddTrackMaps(const EngineCommand& command, const SourceFacts& source, std::
     Add(argv, {"-map", "0:a:" + std::to_string(source.tracks.audio.ordinal) + "?"});
 }
 
+std::string LowerExtension(const std::string& path) {
+  size_t dot = path.rfind('.');
+  size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+// MP4-family files written with their index (moov) before the media (mdat).
+bool IsMp4Family(const std::string& extension) {
+  return extension == "mp4" || extension == "m4a" || extension == "m4v" || extension == "mov";
+}
+
+// MP4-family files that play in a browser before they have loaded: the index
+// first; H.265 under the tag browsers and phones look for.
+void AddWebReadyOptions(std::vector<std::string>* argv, const std::string& videoEncoder) {
+  Add(argv, {"-movflags", "+faststart"});
+  if (videoEncoder == "libx265" || videoEncoder == "hevc_nvenc") Add(argv, {"-tag:v", "hvc1"});
+}
+
+// The colour description of an output that keeps HDR: the source's, which
+// ffmpeg carries over, with BT.2020 named where the source leaves it out.
+void AddHdrTags(std::vector<std::string>* argv, const SourceFacts& source) {
+  Add(argv, {"-color_trc", source.transfer == Transfer::kPq ? "smpte2084" : "arib-std-b67"});
+  if (source.primariesUnknown) Add(argv, {"-color_primaries", "bt2020"});
+  if (source.matrixUnknown) Add(argv, {"-colorspace", "bt2020nc"});
+}
+
+// The encoder's own parameters: its log level, and the mastering metadata of
+// an HDR source whose range the output keeps.
+void AddEncoderParameters(std::vector<std::string>* argv, const std::string& encoder, const HdrMetadata* hdr) {
+  if (encoder == "libx265") {
+    std::string parameters = "log-level=warning";
+    std::string metadata = hdr ? X265HdrParameters(*hdr) : "";
+    if (!metadata.empty()) parameters += ":" + metadata;
+    Add(argv, {"-x265-params", parameters});
+  } else if (encoder == "libsvtav1" && hdr) {
+    AddIf(argv, SvtAv1HdrParameters(*hdr), "-svtav1-params");
+  }
+}
+
 }  // namespace
+
+bool KeepsHdr(const EngineCommand& command) {
+  if (command.noVideo || command.videoCodec.empty()) return false;
+  EncoderChoice video = MapEncoder(command.videoCodec);
+  return OutputKeepsHdr(video.encoder, PixelFormatFor(command, video.encoder));
+}
 
 FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
   FfmpegCommand result;
@@ -80,11 +131,11 @@ FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
 }
 
 FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
-                                     const SourceFacts& source) {
+                                     const SourceFacts& source, const HdrMetadata& hdr) {
   FfmpegCommand result;
   EncoderChoice video, audio;
   if (!command.videoCodec.empty()) {
-    video = MapEncoder(command.videoCodec);
+    video = MapEncoder(command.videoCodec, command.size);
     if (!video.available) {
       result.error = "the video codec \"" + command.videoCodec + "\" cannot be used: " + video.reason;
       return result;
@@ -97,7 +148,8 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
       return result;
     }
   }
-  const bool toneMap = source.HighDynamicRange() && !command.noVideo;
+  const bool keepHdr = source.HighDynamicRange() && KeepsHdr(command);
+  const bool toneMap = source.HighDynamicRange() && !command.noVideo && !keepHdr;
   VideoFilterGraph filters = BuildVideoFilterGraph(
       {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : ""});
   if (!filters.ok) {
@@ -114,6 +166,8 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   AddIf(&argv, command.target, "-target");
   if (!command.noVideo) {
     AddIf(&argv, video.encoder, "-c:v");
+    argv.insert(argv.end(), video.speedOptions.begin(), video.speedOptions.end());
+    AddEncoderParameters(&argv, video.encoder, keepHdr ? &hdr : nullptr);
     AddIf(&argv, command.videoBitrate, "-b:v");
     AddIf(&argv, command.frameRate, "-r");
     AddIf(&argv, command.aspect, "-aspect");
@@ -122,6 +176,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddIf(&argv, filters.graph, "-vf");
     if (toneMap)
       Add(&argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
+    if (keepHdr) AddHdrTags(&argv, source);
   } else {
     Add(&argv, {"-vn"});
   }
@@ -149,6 +204,7 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   // Subtitles and data tracks are not part of a conversion; a text subtitle
   // would otherwise stop a target that only takes picture subtitles.
   Add(&argv, {"-sn", "-dn"});
+  if (IsMp4Family(LowerExtension(command.output))) AddWebReadyOptions(&argv, command.noVideo ? "" : video.encoder);
   argv.push_back("file:" + command.output);
   result.ok = true;
   return result;

@@ -6,6 +6,7 @@
 
 #include "tools/colour/ColourRule.h"
 #include "tools/trancor/EngineCommand.h"
+#include "tools/trancor/HdrMetadata.h"
 #include "tools/trancor/SourceFacts.h"
 
 namespace mivora::trancor {
@@ -23,10 +24,18 @@ struct FfmpegCommand {
 FfmpegCommand BuildProbeCommand(const std::string& inputPath);
 // `source` says what is known of the input: a PQ or HLG source is tone-mapped
 // to BT.709 SDR (kToneMapToSdr) before the edits, and the output is tagged
-// BT.709; its chosen tracks are named with "-map" (video "0:v:N", audio
-// "0:a:N?"). Subtitle and data streams are never carried over.
+// BT.709, unless the command's output keeps HDR (KeepsHdr); then it keeps
+// the source's colour description, tagged BT.2020 where the source leaves it
+// unnamed, and `hdr` is written into it. Its chosen tracks are named with
+// "-map" (video "0:v:N", audio "0:a:N?"); subtitle and data streams are never
+// carried over. MP4, M4A and MOV outputs have their index at the front, so
+// that they start playing before they have loaded.
 FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
-                                     const SourceFacts& source = {});
+                                     const SourceFacts& source = {}, const HdrMetadata& hdr = {});
+
+// The command's video output keeps a PQ or HLG source's high dynamic range
+// (profiles/HdrOutput.h).
+bool KeepsHdr(const EngineCommand& command);
 
 // The chain of the colour rule that the editor's player shares.
 using colour::kToneMapToSdr;

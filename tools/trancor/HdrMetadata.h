@@ -1,0 +1,33 @@
+#pragma once
+// A PQ or HLG source's mastering-display and content-light metadata (the
+// display it was graded on, its brightest pixel and brightest frame), read
+// with FFmpeg's libraries, and the encoder parameters that write it into an
+// output that keeps HDR. ffmpeg carries the colour description itself but
+// not this metadata, which HDR screens use to map the picture to their range.
+
+#include <string>
+
+namespace mivora::trancor {
+
+struct HdrMetadata {
+  bool hasMastering = false;
+  // CIE 1931 chromaticities of the mastering display's primaries and white
+  // point, and its luminance range in cd/m².
+  double redX = 0, redY = 0, greenX = 0, greenY = 0, blueX = 0, blueY = 0, whiteX = 0, whiteY = 0;
+  double minLuminance = 0, maxLuminance = 0;
+  bool hasContentLight = false;
+  unsigned maxContentLight = 0, maxFrameAverageLight = 0;  // cd/m²
+};
+
+// From the video stream's side data, else from its first decoded frame.
+// Nothing is read from anything but a regular file; `stopped` as for
+// ReadSourceFacts.
+HdrMetadata ReadHdrMetadata(const std::string& path, bool (*stopped)() = nullptr);
+
+// libx265's parameter text ("master-display=G(..)B(..)R(..)WP(..)L(..):max-cll=..,.."),
+// empty when there is nothing to write.
+std::string X265HdrParameters(const HdrMetadata& metadata);
+// SVT-AV1's parameter text ("mastering-display=...:content-light=..").
+std::string SvtAv1HdrParameters(const HdrMetadata& metadata);
+
+}  // namespace mivora::trancor
