@@ -113,9 +113,18 @@ void TerminalBatchView::JobFinished(int row, const JobResult& result) {
     r.remaining = "00:00:00";
   }
   DrawFinal(r);
-  if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
+  if (result.outcome == JobOutcome::kFailed && !result.reason.empty())
+    std::fprintf(stderr, "  %s: %s\n", kFailedWord, result.reason.c_str());
+  else if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
     std::fprintf(stderr, "  %s\n", result.reason.c_str());
-  for (const std::string& line : result.engineLines) std::fprintf(stderr, "    %s\n", line.c_str());
+  DrawRunning();
+}
+
+void TerminalBatchView::EngineText(int row, const std::string& text) {
+  if (!verbose_) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string name = row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[row].name : "";
+  std::fprintf(stderr, "%s%s: %s\n", interactive_ ? "\r\x1b[K" : "", name.c_str(), text.c_str());
   DrawRunning();
 }
 

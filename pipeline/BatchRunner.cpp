@@ -25,7 +25,8 @@
 namespace mivora {
 namespace {
 
-constexpr size_t kKeptEngineLines = 6;
+// Enough of the engine's last lines to tell why it failed.
+constexpr size_t kKeptEngineLines = 40;
 constexpr auto kDeleteGuard = std::chrono::milliseconds(500);
 constexpr auto kCancelPoll = std::chrono::milliseconds(50);
 
@@ -206,6 +207,11 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     result = results_[entry.resultIndex];
   }
 
+  // What is known before the engine starts fails the job without it.
+  if (FailureKind known = KnownBeforeStart(job); known != FailureKind::kNone) {
+    FailBeforeStart(entry, result, known);
+    return Prepared::kDone;
+  }
   int64_t required = ParseByteSize(job.estimatedSize);
   if (required >= 0 && static_cast<uint64_t>(required) >= FreeSpace(job.outputPath) &&
       !view_.AskYesNo("There is not enough free space, do you want to continue?")) {
@@ -213,7 +219,10 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     return Prepared::kStopBatch;
   }
 
-  CreateFolderTree(FolderOf(job.outputPath));
+  if (FailureKind folder = PrepareOutputFolder(job.outputPath); folder != FailureKind::kNone) {
+    FailBeforeStart(entry, result, folder);
+    return Prepared::kDone;
+  }
   if (SameFile(job.sourcePath, job.outputPath)) {
     result.outcome = JobOutcome::kFailed;
     result.reason = "The output file would replace its own source, so it was not converted.";
@@ -231,6 +240,21 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     *replaceExisting = true;
   }
   return Prepared::kRun;
+}
+
+FailureKind BatchRunner::KnownBeforeStart(const ConversionJob& job) {
+  if (FailureKind source = CheckSource(job.sourcePath); source != FailureKind::kNone) return source;
+  if (job.lacksPicture) return FailureKind::kNoPicture;
+  if (job.lacksSound) return FailureKind::kNoSound;
+  return FailureKind::kNone;
+}
+
+void BatchRunner::FailBeforeStart(const Entry& entry, JobResult result, FailureKind kind) {
+  result.outcome = JobOutcome::kFailed;
+  result.failure = kind;
+  result.reason = FailureMessage(kind, entry.job.targetExtension);
+  BATCH_LOG("CDlgConverting::ThreadProc_Convert, not started: %s", result.reason.c_str());
+  RecordResult(entry.id, entry.resultIndex, result, true);
 }
 
 void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
@@ -343,9 +367,13 @@ JobResult BatchRunner::CheckOutput(JobResult result, const Running& job, bool st
   result.exitCode = exitCode;
   result.outcome = JobOutcome::kFailed;
   if (!started) {
-    result.reason = "The converter engine could not be started.";
+    result.failure = FailureKind::kEngineCannotStart;
+    result.reason = FailureMessage(result.failure);
   } else if (exitCode != 0) {
-    result.reason = "The converter engine ended with exit code " + std::to_string(exitCode) + ".";
+    EngineReport report{{job.lastLines.begin(), job.lastLines.end()}, job.partial, exitCode,
+                        job.job.makesPicture};
+    result.failure = ClassifyEngineFailure(report);
+    result.reason = FailureMessage(result.failure, job.job.targetExtension, exitCode);
   } else if (FileSize(job.partial) == 0) {
     result.reason = "The converter engine reported success but wrote no output.";
   } else if (IsReadableMedia(job.partial, &result.reason)) {
@@ -450,6 +478,7 @@ void BatchRunner::CloseEndpoint(Running& job) {
 void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
   BATCH_LOG("%s", text.c_str());
   std::string line = TrimLine(text);
+  if (!line.empty()) AtRow(job.id, [&](int row) { view_.EngineText(row, line); });
   if (!line.empty()) {
     job.lastLines.push_back(line);
     if (job.lastLines.size() > kKeptEngineLines) job.lastLines.pop_front();
@@ -586,7 +615,6 @@ std::string BatchSummary::Text() const {
       case JobOutcome::kCancelled: details += "cancelled."; break;
       default: details += job.reason; break;
     }
-    if (!job.engineLines.empty()) details += " (" + job.engineLines.back() + ")";
   }
   std::string text = "Converted " + std::to_string(converted) + " of " + std::to_string(counted) +
                      (counted == 1 ? " file." : " files.");

@@ -125,6 +125,9 @@ class BatchRunner {
   void ConvertAll();
   // The steps of one job.
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
+  // A failure known before the engine starts: the source, its tracks.
+  static FailureKind KnownBeforeStart(const ConversionJob& job);
+  void FailBeforeStart(const Entry& entry, JobResult result, FailureKind kind);
   void StartJob(const Entry& entry, bool replaceExisting,
                 std::chrono::steady_clock::time_point prepareBegan);
   void WatchJob(const RunningPtr& job);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/JobFailure.h"
+
 namespace mivora {
 
 struct ConversionJob {
@@ -15,6 +17,12 @@ struct ConversionJob {
   std::string targetExtension;
   std::string engineArgs;       // the complete engine argument text (UTF-8)
   int32_t durationSeconds = 0;  // length of the part to convert; the progress denominator
+  // What the probe found against what the profile makes: a job whose source
+  // lacks the one track its profile needs fails before the engine starts.
+  // Both stay false when the probe learnt nothing.
+  bool makesPicture = true;   // false for a sound-only (audio) profile
+  bool lacksPicture = false;  // a video profile, a source without a picture
+  bool lacksSound = false;    // an audio profile, a source without sound
 };
 
 enum class JobOutcome {
@@ -31,8 +39,9 @@ struct JobResult {
   std::string outputPath;
   JobOutcome outcome = JobOutcome::kNotRun;
   int exitCode = 0;
-  std::string reason;                    // for a failure: what went wrong
-  std::vector<std::string> engineLines;  // the engine's last lines, for a failure
+  std::string reason;                    // for a failure: what went wrong, in a person's words
+  std::vector<std::string> engineLines;  // the engine's last lines, for a failure (the log's)
+  FailureKind failure = FailureKind::kNone;
 };
 
 struct BatchSummary {

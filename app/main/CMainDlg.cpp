@@ -170,9 +170,14 @@ void CMainDlg::RestoreAfterRun() {
   activateWindow();
 }
 
+void CMainDlg::OnJobFailed(const QString& source, const QString& reason) {
+  model_.OnJobFailed(source.toStdString(), reason.toStdString());
+  RefreshRows();
+}
+
 void CMainDlg::OnRunFinished(const QStringList& convertedSources) {
   model_.OnRunFinished();
-  RefreshTips();
+  RefreshRows();
   emit SourcesConverted(convertedSources);
 }
 

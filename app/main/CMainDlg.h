@@ -105,6 +105,8 @@ class CMainDlg : public ui::CImgDialogBase {
   // The last run has finished: every item's edits are dropped;
   // `convertedSources` are announced as SourcesConverted.
   void OnRunFinished(const QStringList& convertedSources = {});
+  // A job of the run failed: its row says so, with the reason, until the next run.
+  void OnJobFailed(const QString& source, const QString& reason);
 
  signals:
   // The list's rows or their items changed (added, moved, deleted, cleared).

@@ -235,6 +235,9 @@ void CDlgConverting::JobFinished(int row, const JobResult& result) {
   Post([this, row, result] {
     if (result.outcome == JobOutcome::kSucceeded) {
       list_->SetProgress(row, 100);
+    } else if (result.outcome == JobOutcome::kFailed) {
+      list_->SetOutcome(row, kFailedWord, Text(result.sourcePath + "\n" + kFailedWord + ": " + result.reason));
+      emit jobFailed(Text(result.sourcePath), Text(result.reason));
     } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
       file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
     }

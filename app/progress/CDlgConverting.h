@@ -126,6 +126,8 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // settings and returns to its idle state. `convertedSources`: the source
   // paths of the jobs that succeeded.
   void batchCompleted(const QStringList& convertedSources);
+  // A job failed: the main list shows `reason` on the row of `source`.
+  void jobFailed(const QString& source, const QString& reason);
   // The user picked another number of conversions at once.
   void conversionsAtOnceChosen(int count);
 
