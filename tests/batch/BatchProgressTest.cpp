@@ -42,14 +42,14 @@ TEST(BatchSummary, HonestAboutEveryJob) {
   EXPECT_TRUE(summary.AllSucceeded());
   EXPECT_EQ(summary.Text(), "Converted successfully!");
 
-  JobResult failed{"/in/c.avi", "/out/c.mp4", JobOutcome::kFailed, 1, "The converter engine ended with exit code 1.",
-                   {"frame=1", "Error while opening encoder"}};
+  JobResult failed{"/in/c.avi", "/out/c.mp4", JobOutcome::kFailed, 1, FailureMessage(FailureKind::kSourceDamaged),
+                   {"frame=1", "Invalid data found when processing input"}, FailureKind::kSourceDamaged};
   JobResult skipped{"/in/d.avi", "/out/d.mp4", JobOutcome::kSkipped};
   summary.jobs = {ok, gone, failed, skipped};
   EXPECT_FALSE(summary.AllSucceeded());
   EXPECT_EQ(summary.Text(),
             "Converted 1 of 3 files.\n"
-            "c.avi: The converter engine ended with exit code 1. (Error while opening encoder)\n"
+            "c.avi: " + FailureMessage(FailureKind::kSourceDamaged) + "\n"
             "d.avi: skipped, the output file exists.");
   summary.jobs = {ok};
   summary.stoppedForSpace = true;

@@ -171,8 +171,15 @@ TEST(BatchRunner, AFailingJobIsNamedAndTheOthersConvert) {
   EXPECT_EQ(summary.jobs[4].outcome, JobOutcome::kSucceeded);
   std::string text = summary.Text();
   EXPECT_EQ(text.rfind("Converted 2 of 5 files.", 0), 0u) << text;
-  EXPECT_NE(text.find("small clip.avi: The converter engine ended with exit code"), std::string::npos)
+  // Each failure in a person's words, the engine's lines left to the log.
+  EXPECT_EQ(summary.jobs[1].failure, FailureKind::kCodecUnavailable);
+  EXPECT_NE(text.find("small clip.avi: " + FailureMessage(FailureKind::kCodecUnavailable)), std::string::npos)
       << text;
+  EXPECT_EQ(summary.jobs[3].failure, FailureKind::kSourceMissing);
+  EXPECT_NE(text.find("missing source.avi: " + FailureMessage(FailureKind::kSourceMissing)),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("trancor:"), std::string::npos) << text;
   EXPECT_NE(text.find("self.avi: The output file would replace its own source"), std::string::npos);
   EXPECT_FALSE(FileExists(dir + "/bad.avi"));
   EXPECT_FALSE(FileExists(dir + "/missing.avi"));
