@@ -15,6 +15,7 @@
 #include "cli/ProfileChoice.h"
 #include "cli/TerminalBatchView.h"
 #include "common/Folders.h"
+#include "common/Log.h"
 #include "pipeline/BatchLoop.h"
 #include "pipeline/BatchRunner.h"
 #include "pipeline/TaskBuilder.h"
@@ -118,7 +119,11 @@ int RunConvert(const Args& args) {
     return 1;
   }
   if (!added.engineError.empty()) {
-    std::fprintf(stderr, "mivora-cli convert: %s\n", added.engineError.c_str());
+    // The engine's own words go to the log (and, asked for, to the terminal).
+    MLOG("RunConvert, the engine cannot run: %s", added.engineError.c_str());
+    if (verbose) std::fprintf(stderr, "%s\n", added.engineError.c_str());
+    std::fprintf(stderr, "mivora-cli convert: %s\n",
+                 FailureMessage(FailureKind::kEngineCannotStart).c_str());
     return 1;
   }
   if (list.Count() == 0) {

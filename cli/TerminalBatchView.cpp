@@ -41,10 +41,12 @@ std::string Bar(int percent) {
 
 }  // namespace
 
-void TerminalBatchView::DrawFinal(const Row& row) {
-  std::fprintf(stderr, "%s[%s] %3d%%  %s  elapsed %s  left %s\n", interactive_ ? "\r\x1b[K" : "",
-               Bar(row.percent).c_str(), row.percent, row.name.c_str(), row.elapsed.c_str(),
-               row.remaining.c_str());
+void TerminalBatchView::DrawFinal(const Row& row, bool failed) {
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "%3d%%", row.percent);
+  std::fprintf(stderr, "%s[%s] %s  %s  elapsed %s  left %s\n", interactive_ ? "\r\x1b[K" : "",
+               Bar(row.percent).c_str(), failed ? kFailedWord : percent, row.name.c_str(),
+               row.elapsed.c_str(), row.remaining.c_str());
   std::fflush(stderr);
 }
 
@@ -112,7 +114,7 @@ void TerminalBatchView::JobFinished(int row, const JobResult& result) {
     r.percent = 100;
     r.remaining = "00:00:00";
   }
-  DrawFinal(r);
+  DrawFinal(r, result.outcome == JobOutcome::kFailed);
   if (result.outcome == JobOutcome::kFailed && !result.reason.empty())
     std::fprintf(stderr, "  %s: %s\n", kFailedWord, result.reason.c_str());
   else if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())

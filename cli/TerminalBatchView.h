@@ -49,8 +49,9 @@ class TerminalBatchView : public BatchView {
     std::string remaining = "--:--:--";
     bool running = false;  // started, not yet finished
   };
-  // A finished row's line (with mutex_ held).
-  void DrawFinal(const Row& row);
+  // A finished row's line, "Failed" in place of its percent for a failure
+  // (with mutex_ held).
+  void DrawFinal(const Row& row, bool failed);
   // On a terminal, the one changing line: the running row, or every running
   // row in short when several convert at once (with mutex_ held).
   void DrawRunning();
