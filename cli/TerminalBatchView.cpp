@@ -119,6 +119,8 @@ void TerminalBatchView::JobFinished(int row, const JobResult& result) {
     std::fprintf(stderr, "  %s: %s\n", kFailedWord, result.reason.c_str());
   else if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
     std::fprintf(stderr, "  %s\n", result.reason.c_str());
+  else if (!result.note.empty())
+    std::fprintf(stderr, "  %s\n", result.note.c_str());
   DrawRunning();
 }
 

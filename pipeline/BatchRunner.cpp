@@ -244,7 +244,6 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
 
 FailureKind BatchRunner::KnownBeforeStart(const ConversionJob& job) {
   if (FailureKind source = CheckSource(job.sourcePath); source != FailureKind::kNone) return source;
-  if (job.lacksPicture) return FailureKind::kNoPicture;
   if (job.lacksSound) return FailureKind::kNoSound;
   return FailureKind::kNone;
 }
@@ -358,6 +357,9 @@ void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
       !PublishOutput(job.partial, output, job.replaceExisting, &result.reason))
     result.outcome = JobOutcome::kFailed;
   if (result.outcome != JobOutcome::kSucceeded) std::remove(job.partial.c_str());
+  // A video profile given a file without a picture makes a file of its sound.
+  if (result.outcome == JobOutcome::kSucceeded && job.job.lacksPicture)
+    result.note = SoundOnlyNote(job.job.targetExtension);
   AtRow(job.id, [&](int row) { view_.RowRemaining(row, "00:00:00"); });
   RecordResult(job.id, job.resultIndex, result, true);
 }
@@ -598,7 +600,11 @@ bool BatchSummary::AllSucceeded() const {
 }
 
 std::string BatchSummary::Text() const {
-  if (AllSucceeded()) return "Converted successfully!";
+  std::string notes;
+  for (const JobResult& job : jobs)
+    if (job.outcome == JobOutcome::kSucceeded && !job.note.empty())
+      notes += "\n" + std::string(BaseName(job.sourcePath)) + ": " + job.note;
+  if (AllSucceeded()) return "Converted successfully!" + notes;
   int converted = 0, counted = 0;
   std::string details;
   for (const JobResult& job : jobs) {
@@ -619,7 +625,7 @@ std::string BatchSummary::Text() const {
   std::string text = "Converted " + std::to_string(converted) + " of " + std::to_string(counted) +
                      (counted == 1 ? " file." : " files.");
   if (stoppedForSpace) text += "\nThe batch was stopped for lack of free space.";
-  return text + details;
+  return text + details + notes;
 }
 
 }  // namespace mivora

@@ -125,7 +125,7 @@ class BatchRunner {
   void ConvertAll();
   // The steps of one job.
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
-  // A failure known before the engine starts: the source, its tracks.
+  // A failure known before the engine starts: the source, a missing sound.
   static FailureKind KnownBeforeStart(const ConversionJob& job);
   void FailBeforeStart(const Entry& entry, JobResult result, FailureKind kind);
   void StartJob(const Entry& entry, bool replaceExisting,

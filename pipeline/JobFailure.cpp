@@ -134,6 +134,12 @@ std::string FailureMessage(FailureKind kind, std::string_view extension, int exi
          ") it did not explain. Its own report is in Mivora's Log.txt.";
 }
 
+std::string SoundOnlyNote(std::string_view extension) {
+  const std::string format = extension.empty() ? "converted" : "." + std::string(extension);
+  return "The file has no picture, so the " + format + " file holds its sound only. For sound, an "
+         "audio profile (for example MP3) makes a smaller file that every player takes.";
+}
+
 std::string PreviewProblemMessage(FailureKind kind) {
   switch (kind) {
     case FailureKind::kNone: return "";

@@ -18,7 +18,7 @@ enum class FailureKind {
   kSourceUnreadable,     // the source is there but may not be read
   kSourceDamaged,        // the source is not media the engine can read
   kNoSound,              // an audio profile for a source without sound
-  kNoPicture,            // a video profile for a source without a picture
+  kNoPicture,            // a video profile, and the engine found no track to convert
   kOutputFull,           // the output folder's disk is full
   kOutputNotWritable,    // the output folder may not be written to
   kOutputFolderMissing,  // the output folder is gone or cannot be made
@@ -56,6 +56,10 @@ std::string FailureMessage(FailureKind kind, std::string_view extension = {}, in
 // kinds, kSourceDamaged (the player ended without a picture), kNoPicture
 // (only the sound plays) and kEngineCannotStart (the player did not start).
 std::string PreviewProblemMessage(FailureKind kind);
+
+// The note of a job whose video profile met a file without a picture: the
+// output (of format `extension`) holds the file's sound only.
+std::string SoundOnlyNote(std::string_view extension);
 
 // The short word a list row shows for a failure ("Failed").
 inline constexpr const char* kFailedWord = "Failed";

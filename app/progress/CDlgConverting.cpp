@@ -235,6 +235,7 @@ void CDlgConverting::JobFinished(int row, const JobResult& result) {
   Post([this, row, result] {
     if (result.outcome == JobOutcome::kSucceeded) {
       list_->SetProgress(row, 100);
+      if (!result.note.empty()) list_->SetOutcome(row, {}, Text(result.sourcePath + "\n" + result.note));
     } else if (result.outcome == JobOutcome::kFailed) {
       list_->SetOutcome(row, kFailedWord, Text(result.sourcePath + "\n" + kFailedWord + ": " + result.reason));
       emit jobFailed(Text(result.sourcePath), Text(result.reason));
