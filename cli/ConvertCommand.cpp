@@ -15,6 +15,7 @@
 #include "cli/ProfileChoice.h"
 #include "cli/TerminalBatchView.h"
 #include "common/Folders.h"
+#include "common/Log.h"
 #include "pipeline/BatchLoop.h"
 #include "pipeline/BatchRunner.h"
 #include "pipeline/TaskBuilder.h"
@@ -36,8 +37,9 @@ void CatchInterrupts() {
 
 constexpr const char* kUsage =
     "usage: mivora-cli convert --profile PROFILE -o FOLDER [--overwrite | --skip-existing] [--yes]\n"
-    "                          [--keep-partial] [--shutdown] [--jobs N] [edit options] FILE...\n"
-    "  --jobs N   conversions at once (1-16; default one per core, at most 4)\n";
+    "                          [--keep-partial] [--shutdown] [--jobs N] [--verbose] [edit options] FILE...\n"
+    "  --jobs N   conversions at once (1-16; default one per core, at most 4)\n"
+    "  --verbose  print the converter's own lines as they come (they always go to Log.txt)\n";
 
 // The value of --jobs: a whole number 1..kMaxConversionsAtOnce.
 bool ParseJobCount(const std::string& text, int* count) {
@@ -52,7 +54,7 @@ bool ParseJobCount(const std::string& text, int* count) {
 int RunConvert(const Args& args) {
   std::string profileText, folder, error;
   TerminalAnswers answers;
-  bool keepPartial = false, shutdown = false;
+  bool keepPartial = false, shutdown = false, verbose = false;
   int conversionsAtOnce = BatchRunner::DefaultConversionsAtOnce();
   EditSettings edits;
   std::vector<std::string> files;
@@ -72,6 +74,7 @@ int RunConvert(const Args& args) {
     else if (a == "--yes") answers.yesToAll = true;
     else if (a == "--keep-partial") keepPartial = true;
     else if (a == "--shutdown") shutdown = true;
+    else if (a == "--verbose" || a == "-v") verbose = true;
     else if (a == "--jobs" && hasValue) {
       if (!ParseJobCount(args[++i], &conversionsAtOnce)) {
         std::fprintf(stderr, "mivora-cli convert: --jobs takes a number from 1 to %d\n",
@@ -116,7 +119,11 @@ int RunConvert(const Args& args) {
     return 1;
   }
   if (!added.engineError.empty()) {
-    std::fprintf(stderr, "mivora-cli convert: %s\n", added.engineError.c_str());
+    // The engine's own words go to the log (and, asked for, to the terminal).
+    MLOG("RunConvert, the engine cannot run: %s", added.engineError.c_str());
+    if (verbose) std::fprintf(stderr, "%s\n", added.engineError.c_str());
+    std::fprintf(stderr, "mivora-cli convert: %s\n",
+                 FailureMessage(FailureKind::kEngineCannotStart).c_str());
     return 1;
   }
   if (list.Count() == 0) {
@@ -138,6 +145,7 @@ int RunConvert(const Args& args) {
   for (const ConversionJob& job : jobs.jobs) sources.push_back(job.sourcePath);
   CatchInterrupts();
   TerminalBatchView view(sources, answers, g_interrupted);
+  view.SetVerbose(verbose);
   BatchRunner runner(view);
   for (const ConversionJob& job : jobs.jobs) runner.AddJob(job);
   runner.SetDeleteUnfinished(!keepPartial);

@@ -1,6 +1,8 @@
 #pragma once
-// A profile named on the command line: a profile file's path, or an
-// identifier from `mivora-cli profiles`.
+// A profile named on the command line: a profile file's path, an identifier
+// from `mivora-cli profiles`, a path inside the Profiles folder
+// ("General Video/AVI - Audio Video Interleaved.xml") or a profile's name
+// ("AVI - Audio Video Interleaved").
 
 #include <string>
 

@@ -41,10 +41,12 @@ std::string Bar(int percent) {
 
 }  // namespace
 
-void TerminalBatchView::DrawFinal(const Row& row) {
-  std::fprintf(stderr, "%s[%s] %3d%%  %s  elapsed %s  left %s\n", interactive_ ? "\r\x1b[K" : "",
-               Bar(row.percent).c_str(), row.percent, row.name.c_str(), row.elapsed.c_str(),
-               row.remaining.c_str());
+void TerminalBatchView::DrawFinal(const Row& row, bool failed) {
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "%3d%%", row.percent);
+  std::fprintf(stderr, "%s[%s] %s  %s  elapsed %s  left %s\n", interactive_ ? "\r\x1b[K" : "",
+               Bar(row.percent).c_str(), failed ? kFailedWord : percent, row.name.c_str(),
+               row.elapsed.c_str(), row.remaining.c_str());
   std::fflush(stderr);
 }
 
@@ -112,10 +114,21 @@ void TerminalBatchView::JobFinished(int row, const JobResult& result) {
     r.percent = 100;
     r.remaining = "00:00:00";
   }
-  DrawFinal(r);
-  if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
+  DrawFinal(r, result.outcome == JobOutcome::kFailed);
+  if (result.outcome == JobOutcome::kFailed && !result.reason.empty())
+    std::fprintf(stderr, "  %s: %s\n", kFailedWord, result.reason.c_str());
+  else if (result.outcome != JobOutcome::kSucceeded && !result.reason.empty())
     std::fprintf(stderr, "  %s\n", result.reason.c_str());
-  for (const std::string& line : result.engineLines) std::fprintf(stderr, "    %s\n", line.c_str());
+  else if (!result.note.empty())
+    std::fprintf(stderr, "  %s\n", result.note.c_str());
+  DrawRunning();
+}
+
+void TerminalBatchView::EngineText(int row, const std::string& text) {
+  if (!verbose_) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string name = row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[row].name : "";
+  std::fprintf(stderr, "%s%s: %s\n", interactive_ ? "\r\x1b[K" : "", name.c_str(), text.c_str());
   DrawRunning();
 }
 

@@ -22,6 +22,8 @@ class TerminalBatchView : public BatchView {
  public:
   TerminalBatchView(std::vector<std::string> sources, TerminalAnswers answers,
                     const std::atomic<bool>& interrupted);
+  // With `verbose` the engine's own lines are printed as they come.
+  void SetVerbose(bool verbose) { verbose_ = verbose; }
 
   bool AskYesNo(const std::string& question) override;
   void JobStarted(int row) override;
@@ -31,6 +33,7 @@ class TerminalBatchView : public BatchView {
   void RowDeleteEnabled(int, bool) override {}
   void RowRemoved(int row) override;
   void JobFinished(int row, const JobResult& result) override;
+  void EngineText(int row, const std::string& text) override;
   void ControlsEnabled(bool) override {}
   void BatchCompleted(const BatchSummary& summary) override;
   void WorkerFault(const std::string& report) override;
@@ -46,8 +49,9 @@ class TerminalBatchView : public BatchView {
     std::string remaining = "--:--:--";
     bool running = false;  // started, not yet finished
   };
-  // A finished row's line (with mutex_ held).
-  void DrawFinal(const Row& row);
+  // A finished row's line, "Failed" in place of its percent for a failure
+  // (with mutex_ held).
+  void DrawFinal(const Row& row, bool failed);
   // On a terminal, the one changing line: the running row, or every running
   // row in short when several convert at once (with mutex_ held).
   void DrawRunning();
@@ -57,6 +61,7 @@ class TerminalBatchView : public BatchView {
   TerminalAnswers answers_;
   const std::atomic<bool>& interrupted_;
   bool interactive_;
+  bool verbose_ = false;
   std::atomic<bool> completed_{false};
   std::atomic<bool> allSucceeded_{false};
 };

@@ -26,7 +26,8 @@
 namespace mivora {
 namespace {
 
-constexpr size_t kKeptEngineLines = 6;
+// Enough of the engine's last lines to tell why it failed.
+constexpr size_t kKeptEngineLines = 40;
 constexpr auto kDeleteGuard = std::chrono::milliseconds(500);
 constexpr auto kCancelPoll = std::chrono::milliseconds(50);
 
@@ -207,6 +208,11 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     result = results_[entry.resultIndex];
   }
 
+  // What is known before the engine starts fails the job without it.
+  if (FailureKind known = KnownBeforeStart(job); known != FailureKind::kNone) {
+    FailBeforeStart(entry, result, known);
+    return Prepared::kDone;
+  }
   int64_t required = ParseByteSize(job.estimatedSize);
   if (required >= 0 && static_cast<uint64_t>(required) >= FreeSpace(job.outputPath) &&
       !view_.AskYesNo("There is not enough free space, do you want to continue?")) {
@@ -214,7 +220,10 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     return Prepared::kStopBatch;
   }
 
-  CreateFolderTree(FolderOf(job.outputPath));
+  if (FailureKind folder = PrepareOutputFolder(job.outputPath); folder != FailureKind::kNone) {
+    FailBeforeStart(entry, result, folder);
+    return Prepared::kDone;
+  }
   RemoveLeftoversOnce(FolderOf(job.outputPath));
   if (SameFile(job.sourcePath, job.outputPath)) {
     result.outcome = JobOutcome::kFailed;
@@ -240,6 +249,20 @@ void BatchRunner::RemoveLeftoversOnce(std::string_view folder) {
   if (!clearedFolders_.insert(path).second) return;
   int removed = RemovePartialsOfEndedProcesses(path);
   if (removed > 0) BATCH_LOG("Removed %d unfinished files of ended runs in %s", removed, path.c_str());
+}
+
+FailureKind BatchRunner::KnownBeforeStart(const ConversionJob& job) {
+  if (FailureKind source = CheckSource(job.sourcePath); source != FailureKind::kNone) return source;
+  if (job.lacksSound) return FailureKind::kNoSound;
+  return FailureKind::kNone;
+}
+
+void BatchRunner::FailBeforeStart(const Entry& entry, JobResult result, FailureKind kind) {
+  result.outcome = JobOutcome::kFailed;
+  result.failure = kind;
+  result.reason = FailureMessage(kind, entry.job.targetExtension);
+  BATCH_LOG("CDlgConverting::ThreadProc_Convert, not started: %s", result.reason.c_str());
+  RecordResult(entry.id, entry.resultIndex, result, true);
 }
 
 void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
@@ -343,6 +366,9 @@ void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
       !PublishOutput(job.partial, output, job.replaceExisting, &result.reason))
     result.outcome = JobOutcome::kFailed;
   if (result.outcome != JobOutcome::kSucceeded) std::remove(job.partial.c_str());
+  // A video profile given a file without a picture makes a file of its sound.
+  if (result.outcome == JobOutcome::kSucceeded && job.job.lacksPicture)
+    result.note = SoundOnlyNote(job.job.targetExtension);
   AtRow(job.id, [&](int row) { view_.RowRemaining(row, "00:00:00"); });
   RecordResult(job.id, job.resultIndex, result, true);
 }
@@ -352,9 +378,13 @@ JobResult BatchRunner::CheckOutput(JobResult result, const Running& job, bool st
   result.exitCode = exitCode;
   result.outcome = JobOutcome::kFailed;
   if (!started) {
-    result.reason = "The converter engine could not be started.";
+    result.failure = FailureKind::kEngineCannotStart;
+    result.reason = FailureMessage(result.failure);
   } else if (exitCode != 0) {
-    result.reason = "The converter engine ended with exit code " + std::to_string(exitCode) + ".";
+    EngineReport report{{job.lastLines.begin(), job.lastLines.end()}, job.partial, exitCode,
+                        job.job.makesPicture};
+    result.failure = ClassifyEngineFailure(report);
+    result.reason = FailureMessage(result.failure, job.job.targetExtension, exitCode);
   } else if (FileSize(job.partial) == 0) {
     result.reason = "The converter engine reported success but wrote no output.";
   } else if (double length = -1; IsReadableMedia(job.partial, &result.reason, &length)) {
@@ -464,6 +494,7 @@ void BatchRunner::CloseEndpoint(Running& job) {
 void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
   BATCH_LOG("%s", text.c_str());
   std::string line = TrimLine(text);
+  if (!line.empty()) AtRow(job.id, [&](int row) { view_.EngineText(row, line); });
   if (!line.empty()) {
     job.lastLines.push_back(line);
     if (job.lastLines.size() > kKeptEngineLines) job.lastLines.pop_front();
@@ -583,7 +614,11 @@ bool BatchSummary::AllSucceeded() const {
 }
 
 std::string BatchSummary::Text() const {
-  if (AllSucceeded()) return "Converted successfully!";
+  std::string notes;
+  for (const JobResult& job : jobs)
+    if (job.outcome == JobOutcome::kSucceeded && !job.note.empty())
+      notes += "\n" + std::string(BaseName(job.sourcePath)) + ": " + job.note;
+  if (AllSucceeded()) return "Converted successfully!" + notes;
   int converted = 0, counted = 0;
   std::string details;
   for (const JobResult& job : jobs) {
@@ -600,12 +635,11 @@ std::string BatchSummary::Text() const {
       case JobOutcome::kCancelled: details += "cancelled."; break;
       default: details += job.reason; break;
     }
-    if (!job.engineLines.empty()) details += " (" + job.engineLines.back() + ")";
   }
   std::string text = "Converted " + std::to_string(converted) + " of " + std::to_string(counted) +
                      (counted == 1 ? " file." : " files.");
   if (stoppedForSpace) text += "\nThe batch was stopped for lack of free space.";
-  return text + details;
+  return text + details + notes;
 }
 
 }  // namespace mivora

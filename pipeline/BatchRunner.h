@@ -129,6 +129,9 @@ class BatchRunner {
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
   // Before the first job into `folder`: what killed runs left there goes.
   void RemoveLeftoversOnce(std::string_view folder);
+  // A failure known before the engine starts: the source, a missing sound.
+  static FailureKind KnownBeforeStart(const ConversionJob& job);
+  void FailBeforeStart(const Entry& entry, JobResult result, FailureKind kind);
   void StartJob(const Entry& entry, bool replaceExisting,
                 std::chrono::steady_clock::time_point prepareBegan);
   void WatchJob(const RunningPtr& job);

@@ -29,6 +29,9 @@ class BatchView {
   virtual void RowDeleteEnabled(int row, bool enabled) = 0;
   virtual void RowRemoved(int row) = 0;
   virtual void JobFinished(int row, const JobResult& result) = 0;
+  // One record of a running job's engine text, as the log gets it. Shown
+  // only where the user asked for the engine's own words.
+  virtual void EngineText(int /*row*/, const std::string& /*text*/) {}
   // The Cancel button and the auto-shutdown box.
   virtual void ControlsEnabled(bool enabled) = 0;
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/JobFailure.h"
+
 namespace mivora {
 
 struct ConversionJob {
@@ -15,6 +17,13 @@ struct ConversionJob {
   std::string targetExtension;
   std::string engineArgs;       // the complete engine argument text (UTF-8)
   int32_t durationSeconds = 0;  // length of the part to convert; the progress denominator
+  // What the probe found against what the profile makes. A sound-only
+  // profile for a source without sound fails before the engine starts; a
+  // video profile for a source without a picture makes a file of its sound
+  // and the report says so. Both stay false when the probe learnt nothing.
+  bool makesPicture = true;   // false for a sound-only (audio) profile
+  bool lacksPicture = false;  // a video profile, a source without a picture
+  bool lacksSound = false;    // an audio profile, a source without sound
 };
 
 enum class JobOutcome {
@@ -31,8 +40,10 @@ struct JobResult {
   std::string outputPath;
   JobOutcome outcome = JobOutcome::kNotRun;
   int exitCode = 0;
-  std::string reason;                    // for a failure: what went wrong
-  std::vector<std::string> engineLines;  // the engine's last lines, for a failure
+  std::string reason;                    // for a failure: what went wrong, in a person's words
+  std::vector<std::string> engineLines;  // the engine's last lines, for a failure (the log's)
+  FailureKind failure = FailureKind::kNone;
+  std::string note;  // for a success: what the person should know (a file made of sound only)
 };
 
 struct BatchSummary {
@@ -41,7 +52,8 @@ struct BatchSummary {
   bool shuttingDown = false;
   bool AllSucceeded() const;
   // "Converted successfully!" when every job succeeded, else a short report
-  // naming every job that did not, and why.
+  // naming every job that did not, and why; then the notes of the jobs
+  // that succeeded with one.
   std::string Text() const;
 };
 

@@ -22,6 +22,26 @@ DisplayedSize DisplayedFrameSize(const MediaVideoFacts& video) {
   return {width, height};
 }
 
+double ExactDurationSeconds(const MediaVideoFacts& video) {
+  const std::string& text = video.exactDuration.empty() ? video.duration : video.exactDuration;
+  // "hh:mm:ss" with an optional ".fraction", read by hand: the C locale's point always.
+  int fields[3] = {0, 0, 0};
+  size_t at = 0;
+  for (int& field : fields) {
+    size_t start = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') field = field * 10 + (text[at++] - '0');
+    if (at == start || at - start > 6) return 0;
+    if (&field != &fields[2] && (at >= text.size() || text[at++] != ':')) return 0;
+  }
+  double seconds = fields[0] * 3600.0 + fields[1] * 60.0 + fields[2];
+  if (at < text.size() && text[at] == '.') {
+    double scale = 0.1;
+    for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
+      seconds += (text[at] - '0') * scale;
+  }
+  return seconds;
+}
+
 std::vector<std::pair<std::string_view, std::string_view>> MediaInfoFields(const MediaInfo& info) {
   const MediaVideoFacts& v = info.video;
   const MediaAudioFacts& a = info.audio;

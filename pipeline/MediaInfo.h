@@ -13,6 +13,9 @@ namespace mivora {
 // of the video track the conversion uses (TrackChoice.h).
 struct MediaVideoFacts {
   std::string duration;       // hh:mm:ss
+  // The duration with its fraction of a second as printed ("00:00:10.50");
+  // empty when none was printed. Not one of the ten listed fields.
+  std::string exactDuration;
   std::string videoCodec;     // codec word(s), may end in a blank ("h264 ")
   std::string bitrate;        // overall kb/s, digits
   std::string width;          // pixels, digits
@@ -48,6 +51,9 @@ struct DisplayedSize {
   int height = 0;
 };
 DisplayedSize DisplayedFrameSize(const MediaVideoFacts& video);
+
+// Seconds of the exact duration (else of the whole-second one); 0 when unknown.
+double ExactDurationSeconds(const MediaVideoFacts& video);
 
 // The ten fields as (name, value) pairs in their fixed order: duration,
 // videoCodec, bitrate, width, height, displayAspect, frameRate, audioCodec,

@@ -89,7 +89,9 @@ void RemoveSuffix(std::string* field, std::string_view label) {
 void ParseDurationLine(std::string_view line, MediaVideoFacts* video) {
   static const Pattern kDuration("Duration: \\d{2}:\\d{2}:\\d{2}");
   static const Pattern kBitrate("bitrate: \\d+ kb/s");
+  static const Pattern kExactDuration("Duration: \\d{2}:\\d{2}:\\d{2}\\.\\d+");
   StoreMatch(kDuration, line, &video->duration);
+  StoreMatch(kExactDuration, line, &video->exactDuration);
   StoreMatch(kBitrate, line, &video->bitrate);
 }
 
@@ -129,6 +131,7 @@ void ParseAudioLine(std::string_view line, MediaAudioFacts* audio) {
 
 void RemoveLabels(MediaVideoFacts* video, MediaAudioFacts* audio) {
   RemovePrefix(&video->duration, "Duration: ");
+  RemovePrefix(&video->exactDuration, "Duration: ");
   RemovePrefix(&video->videoCodec, "Video: ");
   RemovePrefix(&video->bitrate, "bitrate: ");
   RemoveSuffix(&video->bitrate, " kb/s");

@@ -6,6 +6,8 @@
 #include <array>
 #include <cctype>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <set>
 #include <thread>
 
@@ -27,10 +29,6 @@ int32_t SelectedVideoBitrateBps(const std::string& profilePath) {
   return static_cast<int32_t>(std::clamp<int64_t>(bps, 0, INT32_MAX));
 }
 
-std::string EstimatedSize(int32_t videoBitrateBps, int32_t durationSeconds) {
-  return FormatByteSize(BitrateToBytes(static_cast<uint32_t>(std::max(videoBitrateBps, 0)),
-                                       static_cast<uint32_t>(std::max(durationSeconds, 0))));
-}
 
 // The `index` attribute of the ten list elements (0 when missing).
 std::array<int32_t, kParameterCount> ListIndices(const XmlDocument& document) {
@@ -52,6 +50,16 @@ std::string UniqueInBatch(std::string path, std::string_view extension,
     std::string numbered = stem + " (" + std::to_string(n) + ")." + std::string(extension);
     if (taken->insert(numbered).second) return numbered;
   }
+}
+
+// Whether the profile makes a picture, and whether the source lacks the
+// track the profile needs. A probe that found nothing decides nothing.
+void MarkMissingTracks(const Profile& profile, const MediaInfo& facts, ConversionJob* job) {
+  job->makesPicture = profile.videoDisable != "Yes";
+  bool probed = !facts.video.duration.empty();
+  bool soundWanted = profile.audioDisable != "Yes";
+  job->lacksPicture = probed && job->makesPicture && facts.video.videoCodec.empty();
+  job->lacksSound = probed && !job->makesPicture && soundWanted && facts.audio.audioCodec.empty();
 }
 
 }  // namespace
@@ -92,10 +100,39 @@ bool BuildItemFromProfile(const TargetProfile& target, SourceItem* item, std::st
   return true;
 }
 
+uint64_t EstimatedOutputBytes(int64_t videoBitsPerSecond, int64_t audioBitsPerSecond, double seconds) {
+  double bitsPerSecond = static_cast<double>(std::max<int64_t>(videoBitsPerSecond, 0)) +
+                         static_cast<double>(std::max<int64_t>(audioBitsPerSecond, 0));
+  double bytes = bitsPerSecond / 8.0 * std::max(seconds, 0.0);
+  if (!(bytes < 1.8e19)) return bytes > 0 ? UINT64_MAX : 0;  // and NaN
+  return static_cast<uint64_t>(std::llround(bytes));
+}
+
+double ConvertedSeconds(const SourceItem& item) {
+  double whole = ExactDurationSeconds(item.mediaInfo.video);
+  const EditSettings* edits = item.editSettings.get();
+  if (!edits || !edits->trimEnabled) return whole;
+  // The trim is in whole seconds; an end at the source's last whole second
+  // means its end.
+  double end = edits->trimEnd;
+  if (whole > 0 && end >= std::floor(whole)) end = whole;
+  return std::max(0.0, end - edits->trimStart);
+}
+
+void RefreshEstimatedSize(SourceItem* item) {
+  Profile profile;
+  bool loaded = !item->profilePath.empty() && profile.Load(item->profilePath);
+  int64_t video = loaded && profile.videoDisable == "Yes" ? 0 : item->videoBitrateBps;
+  int64_t audio = 0;
+  if (!loaded || profile.audioDisable != "Yes")
+    audio = int64_t{ReadSelectedBitrate(item->profilePath, "AudioBitrateList")} * 1024;
+  item->estimatedSize = FormatByteSize(EstimatedOutputBytes(video, audio, ConvertedSeconds(*item)));
+}
+
 void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item) {
   item->mediaInfo = facts;
   item->durationSeconds = ParseClock(facts.video.duration);
-  item->estimatedSize = EstimatedSize(item->videoBitrateBps, item->durationSeconds);
+  RefreshEstimatedSize(item);
 }
 
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
@@ -172,6 +209,9 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
     }
     std::string editArguments;
     int32_t duration = item->durationSeconds;
+    // The estimate follows the item's last edits and profile choices.
+    list.Update(i, [&](SourceItem& stored) { RefreshEstimatedSize(&stored); });
+    if (std::optional<SourceItem> fresh = list.At(i)) item->estimatedSize = fresh->estimatedSize;
     if (item->editSettings) {
       // Rendering may switch a vanished picture watermark off in the item itself.
       list.Update(i, [&](SourceItem& stored) {
@@ -189,6 +229,7 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
     job.engineArgs =
         RepairUtf8(FinishEngineArguments(item->engineArgs + " " + editArguments, profile.videoAspectRatio));
     job.durationSeconds = duration;
+    MarkMissingTracks(profile, item->mediaInfo, &job);
     result.jobs.push_back(std::move(job));
   }
   result.ok = true;
@@ -214,6 +255,7 @@ void ApplyProfileToRows(SourceList& list, const std::vector<size_t>& rows, const
       item.engineArgs = arguments;
       if (withExtension) item.targetExtension = profile.formatExt;
       item.videoBitrateBps = bitrate;
+      RefreshEstimatedSize(&item);
     });
   }
 }

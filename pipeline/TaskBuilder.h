@@ -40,8 +40,19 @@ std::string WhyNotAdded(const std::string& path, AddRoute route, const SourceLis
 // (with `error`) when the profile cannot be read.
 bool BuildItemFromProfile(const TargetProfile& target, SourceItem* item, std::string* error);
 // Stores a file's probed facts in its item, with its duration in seconds and
-// the estimated size they give at the item's video bit rate.
+// the estimated size they give (RefreshEstimatedSize).
 void ApplyProbedFacts(const MediaInfo& facts, SourceItem* item);
+
+// The output's estimated size in bytes: (video + audio bit rate, in bit/s)
+// / 8 x the seconds converted, rounded.
+uint64_t EstimatedOutputBytes(int64_t videoBitsPerSecond, int64_t audioBitsPerSecond, double seconds);
+// Seconds of the source a conversion takes: the exact probed duration, or
+// the trimmed range (a range that runs to the end keeps the last fraction).
+double ConvertedSeconds(const SourceItem& item);
+// Sets the item's estimated size from its profile's selected bit rates (a
+// track the profile turns off counts 0), its exact duration and its trim.
+// Called whenever one of those changes.
+void RefreshEstimatedSize(SourceItem* item);
 
 // Probes the file and fills the item from the target profile. False (with
 // `error`) when the profile cannot be read; a failed probe still gives an
@@ -82,8 +93,8 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder);
 std::string OutputPathFor(std::string folder, std::string_view sourcePath, std::string_view extension);
 
 // Copies the profile at `path` into the items at `rows`: list positions,
-// profile path and identifier, engine arguments, selected video bit rate and,
-// when `withExtension`, the target extension. Rows stay unchanged when the
+// profile path and identifier, engine arguments, selected video bit rate,
+// the estimated size and, when `withExtension`, the target extension. Rows stay unchanged when the
 // file does not open as a document.
 void ApplyProfileToRows(SourceList& list, const std::vector<size_t>& rows, const std::string& path,
                         int32_t id, bool withExtension);

@@ -17,6 +17,7 @@ packages=(
   dbus-daemon
   qt6-wayland weston
   desktop-file-utils appstream xdg-utils dpkg-dev file
+  parallel
 )
 
 missing=()

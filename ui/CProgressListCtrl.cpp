@@ -15,6 +15,7 @@ namespace mivora::ui {
 namespace {
 
 constexpr int kProgressRole = Qt::UserRole + 1;
+constexpr int kOutcomeRole = Qt::UserRole + 2;
 constexpr int kRowHeight = 26;
 
 // Draws the progress column as a rounded bar with its percent.
@@ -25,13 +26,14 @@ class ProgressBarDelegate : public QStyledItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const int percent = index.data(kProgressRole).toInt();
+    const QString outcome = index.data(kOutcomeRole).toString();
     const QRectF bar = QRectF(option.rect).adjusted(6, 6, -6, -6);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(QPen(colors::kButtonEdge, 1));
     painter->setBrush(colors::kListAlternate);
     painter->drawRoundedRect(bar, 3, 3);
-    if (percent > 0) {
+    if (percent > 0 && outcome.isEmpty()) {
       QRectF filled = bar.adjusted(1, 1, -1, -1);
       filled.setWidth(filled.width() * percent / 100.0);
       QLinearGradient fill(filled.topLeft(), filled.bottomLeft());
@@ -42,9 +44,9 @@ class ProgressBarDelegate : public QStyledItemDelegate {
       painter->drawRoundedRect(filled, 2, 2);
     }
     // The number sits on the bar's middle; it is white once the fill reaches it.
-    painter->setPen(percent >= 50 ? colors::kText : colors::kListText);
+    painter->setPen(percent >= 50 && outcome.isEmpty() ? colors::kText : colors::kListText);
     painter->setFont(Skin::Font(11, true));
-    painter->drawText(bar, Qt::AlignCenter, QString::number(percent) + "%");
+    painter->drawText(bar, Qt::AlignCenter, outcome.isEmpty() ? QString::number(percent) + "%" : outcome);
     painter->restore();
   }
 };
@@ -150,6 +152,22 @@ int CProgressListCtrl::AddRow(const QStringList& texts) {
 
 void CProgressListCtrl::RemoveRow(int row) {
   if (ValidRow(row)) removeRow(row);
+}
+
+void CProgressListCtrl::SetOutcome(int row, const QString& word, const QString& why) {
+  if (!ValidRow(row) || progressColumn_ < 0) return;
+  if (QTableWidgetItem* cell = item(row, progressColumn_)) {
+    cell->setData(kOutcomeRole, word);
+    cell->setText(word);  // what a screen reader reads
+  }
+  for (int column = 0; column < columnCount(); ++column)
+    if (QTableWidgetItem* cell = item(row, column)) cell->setToolTip(why);
+}
+
+QString CProgressListCtrl::Outcome(int row) const {
+  if (!ValidRow(row) || progressColumn_ < 0) return {};
+  QTableWidgetItem* cell = item(row, progressColumn_);
+  return cell ? cell->data(kOutcomeRole).toString() : QString();
 }
 
 void CProgressListCtrl::SetProgress(int row, int percent) {

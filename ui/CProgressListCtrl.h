@@ -31,6 +31,11 @@ class CProgressListCtrl : public QTableWidget {
   // Clamped to 0..100.
   void SetProgress(int row, int percent);
   int Progress(int row) const;
+  // A word the progress column shows instead of the percent ("Failed"), with
+  // `why` as the tooltip of every cell of the row; an empty word shows the
+  // percent again.
+  void SetOutcome(int row, const QString& word, const QString& why);
+  QString Outcome(int row) const;
   void SetCellText(int row, int column, const QString& text);
   QString CellText(int row, int column) const;
   void SetButtonEnabled(int row, bool enabled);

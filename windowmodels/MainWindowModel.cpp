@@ -74,6 +74,8 @@ void MainWindowModel::ClearList() {
 }
 
 void MainWindowModel::RefreshEditSummary(size_t row) {
+  // A new trim changes what the output will weigh.
+  sources_.Update(row, [](SourceItem& stored) { RefreshEstimatedSize(&stored); });
   std::optional<SourceItem> item = sources_.At(row);
   if (!item) return;
   // An item whose edits are all off shows no summary rather than an old one.
@@ -92,7 +94,21 @@ std::string MainWindowModel::RowTip(size_t row) const {
   return found == tipsByPath_.end() ? std::string() : found->second;
 }
 
-void MainWindowModel::OnRunStarting() { tipsByPath_.clear(); }
+void MainWindowModel::OnJobFailed(const std::string& sourcePath, const std::string& reason) {
+  failuresByPath_[sourcePath] = reason;
+}
+
+std::string MainWindowModel::RowFailure(size_t row) const {
+  std::optional<SourceItem> item = sources_.At(row);
+  if (!item) return {};
+  auto found = failuresByPath_.find(item->sourcePath);
+  return found == failuresByPath_.end() ? std::string() : std::string(kFailedWord) + ": " + found->second;
+}
+
+void MainWindowModel::OnRunStarting() {
+  tipsByPath_.clear();
+  failuresByPath_.clear();
+}
 
 void MainWindowModel::OnRunFinished() {
   for (size_t i = 0; i < sources_.Count(); ++i) {

@@ -75,12 +75,18 @@ class MainWindowModel {
   // Empties the list (after the user confirmed).
   void ClearList();
 
-  // After the editor closed on `row`: rebuilds that item's summary tooltip.
+  // After the editor closed on `row`: rebuilds that item's summary tooltip
+  // and its estimated size.
   void RefreshEditSummary(size_t row);
   // The edit-summary tooltip of the item at `row` ("" when none). Tips
   // belong to items, so they follow their items when rows move.
   std::string RowTip(size_t row) const;
-  // A run begins: every tooltip is discarded.
+  // A job of the run failed: the item's row shows "Failed: " and `reason`
+  // in its "Info" cell until the next run begins.
+  void OnJobFailed(const std::string& sourcePath, const std::string& reason);
+  // "Failed: ..." for the item at `row` when its last conversion failed, else "".
+  std::string RowFailure(size_t row) const;
+  // A run begins: every tooltip and failure is discarded.
   void OnRunStarting();
   // The run is over: every item's edits are dropped.
   void OnRunFinished();
@@ -115,6 +121,7 @@ class MainWindowModel {
   ProfilePanel panel_;
   OutputFolderList outputFolders_;
   std::map<std::string, std::string> tipsByPath_;  // source path -> edit summary
+  std::map<std::string, std::string> failuresByPath_;  // source path -> why its job failed
   std::string followedPath_;  // the item whose profile the panel shows ("" none)
   bool profileControlsEnabled_ = false;
 };

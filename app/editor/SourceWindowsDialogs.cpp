@@ -13,7 +13,9 @@ bool SourceWindowsDialogs::EditSource(QWidget* parent, SourceList& list, size_t 
 }
 
 void SourceWindowsDialogs::PreviewSource(QWidget* parent, const SourceItem& item) {
-  PreviewWindow preview(item.sourcePath, parent);
+  // A probe that found a duration but no picture found a sound-only file.
+  bool soundOnly = !item.mediaInfo.video.duration.empty() && item.mediaInfo.video.videoCodec.empty();
+  PreviewWindow preview(item.sourcePath, parent, !soundOnly);
   preview.exec();
 }
 

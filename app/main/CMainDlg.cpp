@@ -171,10 +171,14 @@ void CMainDlg::RestoreAfterRun() {
 }
 
 void CMainDlg::OnSourceConverted(const QString& sourcePath) { emit SourceConverted(sourcePath); }
+void CMainDlg::OnJobFailed(const QString& source, const QString& reason) {
+  model_.OnJobFailed(source.toStdString(), reason.toStdString());
+  RefreshRows();
+}
 
 void CMainDlg::OnRunFinished(const QStringList& convertedSources) {
   model_.OnRunFinished();
-  RefreshTips();
+  RefreshRows();
   emit SourcesConverted(convertedSources);
 }
 

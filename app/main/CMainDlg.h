@@ -107,6 +107,8 @@ class CMainDlg : public ui::CImgDialogBase {
   void OnRunFinished(const QStringList& convertedSources = {});
   // One file of the running batch is converted: announced as SourceConverted.
   void OnSourceConverted(const QString& sourcePath);
+  // A job of the run failed: its row says so, with the reason, until the next run.
+  void OnJobFailed(const QString& source, const QString& reason);
 
  signals:
   // The list's rows or their items changed (added, moved, deleted, cleared).

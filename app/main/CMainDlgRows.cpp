@@ -33,9 +33,8 @@ void CMainDlg::EditRow(int row) {
   if (!sourceWindows_) return;
   sourceWindows_->EditSource(this, model_.Sources(), static_cast<size_t>(row));
   // The editor may have changed the profile's lists as well as the item.
-  RefreshRows();
   model_.RefreshEditSummary(static_cast<size_t>(row));
-  RefreshTips();
+  RefreshRows();
 }
 
 void CMainDlg::FollowSelection() {
@@ -119,6 +118,10 @@ void CMainDlg::RefreshTips() {
     if (!cell) continue;
     const std::string tip = model_.RowTip(static_cast<size_t>(row));
     cell->setToolTip(tip.empty() ? cell->text() : QString::fromStdString(tip));
+    // A failed row explains itself wherever the pointer rests.
+    const std::string failure = model_.RowFailure(static_cast<size_t>(row));
+    if (QTableWidgetItem* info = list_->item(row, 1))
+      info->setToolTip(failure.empty() ? info->text() : QString::fromStdString(failure));
   }
 }
 

@@ -151,7 +151,9 @@ void CMainDlg::ForgetPendingFiles() {
 QStringList CMainDlg::RowTexts(size_t row) const {
   std::optional<SourceItem> item = model_.Sources().At(row);
   if (!item) return {};
-  return {QString::fromStdString(item->sourcePath), QString::fromStdString(item->InfoText()),
+  const std::string failure = model_.RowFailure(row);
+  return {QString::fromStdString(item->sourcePath),
+          QString::fromStdString(failure.empty() ? item->InfoText() : failure),
           QString::fromStdString(FormatByteSize(FileSize(item->sourcePath))),
           QString::fromStdString(item->targetExtension), QString::fromStdString(item->estimatedSize)};
 }

@@ -236,6 +236,10 @@ void CDlgConverting::JobFinished(int row, const JobResult& result) {
     if (result.outcome == JobOutcome::kSucceeded) {
       list_->SetProgress(row, 100);
       emit sourceConverted(QString::fromStdString(result.sourcePath));
+      if (!result.note.empty()) list_->SetOutcome(row, {}, Text(result.sourcePath + "\n" + result.note));
+    } else if (result.outcome == JobOutcome::kFailed) {
+      list_->SetOutcome(row, kFailedWord, Text(result.sourcePath + "\n" + kFailedWord + ": " + result.reason));
+      emit jobFailed(Text(result.sourcePath), Text(result.reason));
     } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
       file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
     }

@@ -128,6 +128,8 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   void batchCompleted(const QStringList& convertedSources);
   // One job's output is in place and checked: its source is converted.
   void sourceConverted(const QString& sourcePath);
+  // A job failed: the main list shows `reason` on the row of `source`.
+  void jobFailed(const QString& source, const QString& reason);
   // The user picked another number of conversions at once.
   void conversionsAtOnceChosen(int count);
 

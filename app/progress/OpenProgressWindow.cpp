@@ -24,6 +24,7 @@ QWidget* OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs,
   QObject::connect(window, &CDlgConverting::restoreMainWindow, owner, &CMainDlg::RestoreAfterRun);
   QObject::connect(window, &CDlgConverting::batchCompleted, owner, &CMainDlg::OnRunFinished);
   QObject::connect(window, &CDlgConverting::sourceConverted, owner, &CMainDlg::OnSourceConverted);
+  QObject::connect(window, &CDlgConverting::jobFailed, owner, &CMainDlg::OnJobFailed);
   // A program that ends mid-run stops the batch with the main window.
   QObject::connect(owner, &QObject::destroyed, window, [window] { delete window; });
   return window;

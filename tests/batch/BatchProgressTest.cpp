@@ -42,15 +42,24 @@ TEST(BatchSummary, HonestAboutEveryJob) {
   EXPECT_TRUE(summary.AllSucceeded());
   EXPECT_EQ(summary.Text(), "Converted successfully!");
 
-  JobResult failed{"/in/c.avi", "/out/c.mp4", JobOutcome::kFailed, 1, "The converter engine ended with exit code 1.",
-                   {"frame=1", "Error while opening encoder"}};
+  JobResult failed{"/in/c.avi", "/out/c.mp4", JobOutcome::kFailed, 1, FailureMessage(FailureKind::kSourceDamaged),
+                   {"frame=1", "Invalid data found when processing input"}, FailureKind::kSourceDamaged};
   JobResult skipped{"/in/d.avi", "/out/d.mp4", JobOutcome::kSkipped};
   summary.jobs = {ok, gone, failed, skipped};
   EXPECT_FALSE(summary.AllSucceeded());
   EXPECT_EQ(summary.Text(),
             "Converted 1 of 3 files.\n"
-            "c.avi: The converter engine ended with exit code 1. (Error while opening encoder)\n"
+            "c.avi: " + FailureMessage(FailureKind::kSourceDamaged) + "\n"
             "d.avi: skipped, the output file exists.");
+  // A success with a note is still a success, and the note is read.
+  JobResult soundOnly{"/in/e.wav", "/out/e.mp4", JobOutcome::kSucceeded};
+  soundOnly.note = SoundOnlyNote("mp4");
+  summary.jobs = {ok, soundOnly};
+  EXPECT_TRUE(summary.AllSucceeded());
+  EXPECT_EQ(summary.Text(), "Converted successfully!\ne.wav: " + SoundOnlyNote("mp4"));
+  summary.jobs = {failed, soundOnly};
+  EXPECT_EQ(summary.Text(), "Converted 1 of 2 files.\nc.avi: " + FailureMessage(FailureKind::kSourceDamaged) +
+                                "\ne.wav: " + SoundOnlyNote("mp4"));
   summary.jobs = {ok};
   summary.stoppedForSpace = true;
   EXPECT_EQ(summary.Text(), "Converted 1 of 1 file.\nThe batch was stopped for lack of free space.");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -171,12 +172,49 @@ TEST(BatchRunner, AFailingJobIsNamedAndTheOthersConvert) {
   EXPECT_EQ(summary.jobs[4].outcome, JobOutcome::kSucceeded);
   std::string text = summary.Text();
   EXPECT_EQ(text.rfind("Converted 2 of 5 files.", 0), 0u) << text;
-  EXPECT_NE(text.find("small clip.avi: The converter engine ended with exit code"), std::string::npos)
+  // Each failure in a person's words, the engine's lines left to the log.
+  EXPECT_EQ(summary.jobs[1].failure, FailureKind::kCodecUnavailable);
+  EXPECT_NE(text.find("small clip.avi: " + FailureMessage(FailureKind::kCodecUnavailable)), std::string::npos)
       << text;
+  EXPECT_EQ(summary.jobs[3].failure, FailureKind::kSourceMissing);
+  EXPECT_NE(text.find("missing source.avi: " + FailureMessage(FailureKind::kSourceMissing)),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("trancor:"), std::string::npos) << text;
   EXPECT_NE(text.find("self.avi: The output file would replace its own source"), std::string::npos);
   EXPECT_FALSE(FileExists(dir + "/bad.avi"));
   EXPECT_FALSE(FileExists(dir + "/missing.avi"));
   EXPECT_EQ(EntriesIn(dir.c_str()), 5);  // one.avi, self.avi, three.avi
+}
+
+// A source deleted (or locked) after it was added is told before the engine
+// starts; the file next to it converts.
+TEST(BatchRunner, ASourceGoneOrLockedSinceItWasAddedFailsBeforeTheEngineStarts) {
+  ResetLogForNewRun();
+  std::string sources = test::MakeTempDir("sources");
+  std::string gone = sources + "/todelete.avi", locked = sources + "/locked.avi";
+  test::WriteFile(gone, test::ReadFile(SmallClip()));
+  test::WriteFile(locked, test::ReadFile(SmallClip()));
+  std::string out = test::MakeTempDir("out");
+  RecordingBatchView view;
+  BatchRunner runner(view);
+  runner.AddJob(Job(gone, out + "/todelete.avi", kSmallArgs));
+  runner.AddJob(Job(locked, out + "/locked.avi", kSmallArgs));
+  runner.AddJob(Job(SmallClip(), out + "/fine.avi", kSmallArgs));
+  std::remove(gone.c_str());
+  bool canLock = geteuid() != 0;  // root reads whatever the mode says
+  if (canLock) chmod(locked.c_str(), 0);
+  RunToEnd(runner);
+  BatchSummary summary = view.Summary();
+  EXPECT_EQ(summary.jobs[0].failure, FailureKind::kSourceMissing);
+  EXPECT_EQ(summary.jobs[0].reason, FailureMessage(FailureKind::kSourceMissing));
+  if (canLock) EXPECT_EQ(summary.jobs[1].failure, FailureKind::kSourceUnreadable);
+  EXPECT_EQ(summary.jobs[2].outcome, JobOutcome::kSucceeded);
+  std::string log = test::ReadFile(LogFilePath());
+  // The engine ran only for the files that are there.
+  EXPECT_EQ(Count(log, "ConvertHelper::ConvertStart, CmdLine: "), canLock ? 1 : 2) << log;
+  EXPECT_NE(log.find("not started: " + FailureMessage(FailureKind::kSourceMissing)), std::string::npos);
+  chmod(locked.c_str(), 0600);
 }
 
 TEST(BatchRunner, DeletingTheRunningJobStopsItAndGoesOnWithTheNext) {

@@ -73,7 +73,28 @@ TEST(PreviewWindowTest, AFileThatCannotPlayEndsInTheStoppedLook) {
   ASSERT_TRUE(WaitUntil([&] { return !transport.Timer()->isActive(); }, 5000));
   EXPECT_EQ(transport.TimeLabel()->text(), "0:00:00");
   EXPECT_EQ(transport.PlayPauseButton()->toolTip(), "Play");
+  // Not a black window without a word: it says why.
+  ASSERT_TRUE(WaitUntil([&] { return !preview.Problem().isEmpty(); }, 5000));
+  EXPECT_EQ(preview.Problem().toStdString(), PreviewProblemMessage(FailureKind::kSourceDamaged));
   preview.reject();
+}
+
+TEST(PreviewWindowTest, SaysWhyAFileGoneOrWithoutAPictureDoesNotShow) {
+  PreviewWindow gone(test::MakeTempDir("gone") + "/deleted.mp4");
+  gone.show();
+  EXPECT_EQ(gone.Problem().toStdString(), PreviewProblemMessage(FailureKind::kSourceMissing));
+  EXPECT_FALSE(gone.Player()->m_bPlaying);  // nothing is started for it
+  gone.reject();
+
+  PreviewWindow playing(test::EditorClip());
+  playing.show();
+  EXPECT_TRUE(playing.Problem().isEmpty());
+  playing.reject();
+
+  PreviewWindow soundOnly(test::EditorClip(), nullptr, /*hasPicture=*/false);
+  soundOnly.show();
+  EXPECT_EQ(soundOnly.Problem().toStdString(), PreviewProblemMessage(FailureKind::kNoPicture));
+  soundOnly.reject();
 }
 
 }  // namespace

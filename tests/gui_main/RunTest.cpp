@@ -7,6 +7,7 @@
 
 #include "app/main/SourceWindows.h"
 #include "common/Folders.h"
+#include "pipeline/JobFailure.h"
 #include "tests/gui_main/MainDlgFixture.h"
 
 namespace mivora::test {
@@ -39,6 +40,29 @@ TEST_F(MainDlgTest, ARunConvertsEveryFileAndBringsTheWindowBackWithoutEdits) {
   EXPECT_EQ(List().rowCount(), 2);
   EXPECT_FALSE(window_->Model().Sources().At(1)->editSettings);
   EXPECT_EQ(List().item(1, 0)->toolTip(), Clip("b.avi"));
+}
+
+// A file that fails keeps saying so in its row once the report is closed,
+// until the next run.
+TEST_F(MainDlgTest, AFailedFileSaysWhyInItsRowAfterTheRun) {
+  const std::string gone = MakeTempDir("src") + "/todelete.mp4";
+  WriteFile(gone, ReadFile(Clip("a.mp4").toStdString()));
+  Drop({Clip("b.avi"), QString::fromStdString(gone)});
+  std::remove(gone.c_str());  // deleted after it was added
+  window_->Model().OutputFolders().Browse(MakeTempDir("out"));
+
+  MessageBoxAnswerer answers({1, 1});  // start: Yes; the report: OK
+  QTest::mouseClick(window_->StartButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return window_->isVisible(); }, 120000)) << "the window never came back";
+  const std::string why = FailureMessage(FailureKind::kSourceMissing);
+  EXPECT_TRUE(answers.Texts().value(1).contains(QString::fromStdString("todelete.mp4: " + why)))
+      << answers.Texts().value(1).toStdString();
+  ASSERT_EQ(List().rowCount(), 2);
+  EXPECT_EQ(List().item(1, 1)->text().toStdString(), "Failed: " + why);
+  EXPECT_EQ(List().item(1, 1)->toolTip().toStdString(), "Failed: " + why);
+  EXPECT_TRUE(List().item(0, 1)->text().startsWith("Duration:"));  // the converted one
+  window_->Model().OnRunStarting();
+  EXPECT_EQ(window_->Model().RowFailure(1), "");
 }
 
 }  // namespace

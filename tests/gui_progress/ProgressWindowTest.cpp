@@ -118,12 +118,26 @@ TEST(ProgressWindow, AFailedSourceIsReportedByName) {
   Window w;
   w.dialog->AddJob(Job(SmallClip(), out + "/good.avi", kSmallArgs));
   w.dialog->AddJob(Job(broken, out + "/bad.avi", kSmallArgs));
+  // The failed row as it stands while the report is read: "Failed", and why.
+  QSignalSpy failed(w.dialog.data(), &CDlgConverting::jobFailed);
+  QString outcome, tip;
+  QObject::connect(w.dialog.data(), &CDlgConverting::jobFailed, [&] {
+    outcome = w.list().Outcome(1);
+    tip = w.list().item(1, CDlgConverting::kProgress)->toolTip();
+  });
   ASSERT_TRUE(w.dialog->Start());
   ASSERT_TRUE(w.Closed());
   ASSERT_EQ(answers.Texts().size(), 1);
   const QString report = answers.Texts()[0];
+  const QString why = QString::fromStdString(FailureMessage(FailureKind::kSourceDamaged));
   EXPECT_TRUE(report.startsWith("Converted 1 of 2 files.")) << report.toStdString();
-  EXPECT_TRUE(report.contains("not a video.avi: ")) << report.toStdString();
+  EXPECT_TRUE(report.contains("not a video.avi: " + why)) << report.toStdString();
+  EXPECT_FALSE(report.contains("Invalid data")) << report.toStdString();  // the engine's words: the log's
+  EXPECT_EQ(outcome, "Failed");
+  EXPECT_TRUE(tip.endsWith("Failed: " + why)) << tip.toStdString();
+  ASSERT_EQ(failed.count(), 1);
+  EXPECT_EQ(failed[0][0].toString().toStdString(), broken);
+  EXPECT_EQ(failed[0][1].toString(), why);
   EXPECT_EQ(answers.Styles(), QList<unsigned>{0x10});
   EXPECT_EQ(w.completed.count(), 1);
 }

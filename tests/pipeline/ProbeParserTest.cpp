@@ -254,3 +254,36 @@ TEST(ProbeParser, TextFromTheFileCannotPassForTheEnginesLines) {
 
 }  // namespace
 }  // namespace mivora
+
+namespace mivora {
+namespace {
+
+// The estimate needs the fraction of a second the listed duration drops.
+TEST(ProbeParser, KeepsTheExactDuration) {
+  const struct {
+    const char* output;
+    const char* exact;
+    double seconds;
+  } rows[] = {
+      {"  Duration: 00:00:10.50, start: 0.000000, bitrate: 1205 kb/s\n", "00:00:10.50", 10.5},
+      {"  Duration: 01:02:03.04, bitrate: 1 kb/s\n", "01:02:03.04", 3723.04},
+      {"  Duration: 00:00:00.40, start: 0.000000\n", "00:00:00.40", 0.4},
+      {"  Duration: N/A, bitrate: N/A\n", "", 0},
+  };
+  for (const auto& row : rows) {
+    MediaVideoFacts video;
+    MediaAudioFacts audio;
+    ParseProbeOutput(row.output, &video, &audio);
+    EXPECT_EQ(video.exactDuration, row.exact) << row.output;
+    EXPECT_NEAR(ExactDurationSeconds(video), row.seconds, 1e-9) << row.output;
+  }
+  MediaVideoFacts wholeOnly;
+  wholeOnly.duration = "00:01:40";
+  EXPECT_EQ(ExactDurationSeconds(wholeOnly), 100.0);
+  MediaVideoFacts garbage;
+  garbage.exactDuration = "00:x1:40.5";
+  EXPECT_EQ(ExactDurationSeconds(garbage), 0.0);
+}
+
+}  // namespace
+}  // namespace mivora

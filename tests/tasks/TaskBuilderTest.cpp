@@ -9,6 +9,7 @@
 #include "common/Format.h"
 #include "pipeline/TaskBuilder.h"
 #include "profiles/EngineArguments.h"
+#include "profiles/ParameterLists.h"
 #include "profiles/Profile.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -75,7 +76,12 @@ TEST(TaskBuilder, ItemFromAProbedFileAndAProfile) {
   EXPECT_EQ(item.listIndices[kAudioCodec], profile.audioCodecList.index);
   int32_t kbps = LeadingInteger(profile.videoBitrateList.items.at(profile.videoBitrateList.index));
   EXPECT_EQ(item.videoBitrateBps, kbps * 1024);
-  EXPECT_EQ(item.estimatedSize, FormatByteSize(BitrateToBytes(kbps * 1024, 3)));
+  // Picture and sound over the exact length (the clip's sound runs a little past 3 s).
+  int32_t audioKbps = LeadingInteger(profile.audioBitrateList.items.at(profile.audioBitrateList.index));
+  double seconds = ExactDurationSeconds(item.mediaInfo.video);
+  EXPECT_NEAR(seconds, 3.0, 0.1);
+  EXPECT_EQ(item.estimatedSize,
+            FormatByteSize(EstimatedOutputBytes(int64_t{kbps} * 1024, int64_t{audioKbps} * 1024, seconds)));
   EXPECT_EQ(item.InfoText().rfind("Duration:00:00:03, Bit Rate:", 0), 0u) << item.InfoText();
 }
 
@@ -94,6 +100,91 @@ TEST(TaskBuilder, EstimatedSizeOfAThousandKilobitsForAMinute) {
   EXPECT_EQ(item.videoBitrateBps, 1024000);
   EXPECT_EQ(item.durationSeconds, 60);
   EXPECT_EQ(item.estimatedSize, "7.32 MB");
+}
+
+// A profile file with the given bit-rate lists ("" leaves a list out).
+std::string BitrateProfile(const std::string& video, const std::string& audio, bool soundOnly = false) {
+  std::string path = test::MakeTempDir("profile") + "/Rates.xml";
+  std::string text = "<?xml version=\"1.0\"?>\n<Profile>\n    <FormatExt value=\"avi\"/>\n";
+  if (soundOnly) text += "    <VideoDisable value=\"Yes\"/>\n";
+  if (!video.empty()) text += "    <VideoBitrateList value=\"" + video + "\"/>\n";
+  if (!audio.empty()) text += "    <AudioBitrateList value=\"" + audio + "\"/>\n";
+  test::WriteFile(path, text + "</Profile>\n");
+  return path;
+}
+
+SourceItem ItemLasting(const std::string& exactDuration, const std::string& profile) {
+  SourceItem item;
+  item.profilePath = profile;
+  item.videoBitrateBps = static_cast<int32_t>(ReadSelectedBitrate(profile, "VideoBitrateList")) * 1024;
+  MediaInfo facts;
+  facts.video.duration = exactDuration.substr(0, 8);
+  facts.video.exactDuration = exactDuration;
+  ApplyProbedFacts(facts, &item);
+  return item;
+}
+
+// Picture and sound, over the exact length converted: the figure the
+// free-space check reads.
+TEST(TaskBuilder, EstimateCountsTheSoundAndTheFractionOfASecond) {
+  std::string both = BitrateProfile("500,1200\" index=\"1", "64,128\" index=\"1");
+  std::string mp3 = std::string(MIVORA_SOURCE_PROFILES) + "/Audio/MP3 - MPEG Layer-3 Audio.xml";
+  std::string soundOff = BitrateProfile("1200\" index=\"0", "128\" index=\"0", true);
+  const struct {
+    std::string duration;
+    std::string profile;
+    const char* size;
+  } rows[] = {
+      {"00:00:10.50", both, "1.70 MB"},    // (1200 + 128) kbit/s over 10.5 s; was 1.46 MB
+      {"00:06:00.00", mp3, "5.62 MB"},     // 128 kbit/s of sound only; was 0 Bytes
+      {"00:00:00.40", both, "66.40 KB"},   // under a second; was 0 Bytes
+      {"00:00:10.50", soundOff, "168.00 KB"},  // a profile without picture counts its sound only
+      {"", both, "0 Bytes"},               // nothing probed
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(ItemLasting(row.duration, row.profile).estimatedSize, row.size) << row.duration;
+}
+
+TEST(TaskBuilder, EstimateOfARealTenAndAHalfSecondClip) {
+  std::string clip = test::MakeTempDir("clips") + "/ten and a half.avi";
+  test::GenerateClip(clip, {.seconds = 10.5, .width = 64, .height = 48, .frameRate = 10, .audio = false});
+  SourceItem item;
+  std::string error;
+  ASSERT_TRUE(BuildSourceItem(clip, {BitrateProfile("1200\" index=\"0", "128\" index=\"0"), 1}, &item, &error))
+      << error;
+  EXPECT_EQ(item.mediaInfo.video.exactDuration, "00:00:10.50");
+  EXPECT_EQ(item.estimatedSize, "1.70 MB");
+}
+
+TEST(TaskBuilder, EstimateFollowsTheProfileTheBitRateAndTheTrim) {
+  std::string mp3 = std::string(MIVORA_SOURCE_PROFILES) + "/Audio/MP3 - MPEG Layer-3 Audio.xml";
+  SourceList list;
+  ASSERT_TRUE(list.Append(ItemLasting("00:00:10.50", mp3)));
+  EXPECT_EQ(list.At(0)->estimatedSize, "168.00 KB");
+  // Another profile, then another bit rate of it: the row follows each.
+  std::string video = BitrateProfile("500,1200\" index=\"1", "64,128\" index=\"1");
+  ApplyProfileToRows(list, {0}, video, 2, true);
+  EXPECT_EQ(list.At(0)->estimatedSize, "1.70 MB");
+  test::WriteFile(video, test::ReadFile(BitrateProfile("500,1200\" index=\"0", "64,128\" index=\"0")));
+  ApplyProfileToRows(list, {0}, video, 2, false);
+  EXPECT_EQ(list.At(0)->estimatedSize, "740.25 KB");  // (500 + 64) kbit/s
+  // A trim in whole seconds; one that runs to the end keeps the last half second.
+  auto trim = [&](int start, int end) {
+    list.Update(0, [&](SourceItem& item) {
+      item.editSettings = std::make_unique<EditSettings>();
+      item.editSettings->trimEnabled = 1;
+      item.editSettings->trimStart = start;
+      item.editSettings->trimEnd = end;
+      RefreshEstimatedSize(&item);
+    });
+    return list.At(0)->estimatedSize;
+  };
+  EXPECT_EQ(trim(2, 5), "211.50 KB");
+  EXPECT_EQ(trim(2, 10), "599.25 KB");
+  // The job a run builds carries the item's estimate as it is then.
+  JobListResult jobs = BuildJobList(list, test::MakeTempDir("out"));
+  ASSERT_TRUE(jobs.ok) << jobs.error;
+  EXPECT_EQ(jobs.jobs.at(0).estimatedSize, "599.25 KB");
 }
 
 TEST(TaskBuilder, AddingFollowsTheRoute) {
