@@ -1,10 +1,16 @@
-// The edit fields by name: a colour given to mivora-cli reads as the same
-// colour from a saved list, and a text either refuses reads as refused by both.
+// The edit fields by name, driven by their one table: every field comes back
+// from a saved list as written, mivora-cli's --edit takes each field at the
+// ends of its range and refuses what lies beyond, and a saved list refuses
+// the same; a colour reads alike on the command line and from a saved list.
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "cli/EditOptions.h"
+#include "editing/EditFields.h"
 
 #include "editing/EditSettings.h"
 #include "tests/support/TestEnvironment.h"
@@ -66,6 +72,110 @@ TEST(EditFields, TextColourReadsAlikeOnTheCommandLineAndFromASavedList) {
     EXPECT_EQ(ColourBySavedList(row.text), expected) << "saved list, textColor " << row.text;
     EXPECT_EQ(ColourByCli(row.text), expected) << "mivora-cli, textColor " << row.text;
   }
+}
+
+// A value of the field other than a new record's, for each end of its range.
+std::vector<std::string> ValuesWithin(const EditField& field) {
+  if (field.kind == EditField::Kind::kText) return {"two\nlines \\n = \\ and \xff", "x"};
+  return {std::to_string(field.min == 0 ? 1 : field.min), std::to_string(field.max)};
+}
+
+std::vector<std::string> ValuesBeyond(const EditField& field) {
+  if (field.kind == EditField::Kind::kText) return {};
+  return {std::to_string(field.min - 1), std::to_string(field.max + 1)};
+}
+
+SavedSourceList ListWith(const EditSettings& edits) {
+  SavedSourceList list;
+  list.entries.emplace_back();
+  list.entries[0].sourcePath = "/v/a.mp4";
+  list.entries[0].profilePath = "/p.xml";
+  list.entries[0].editSettings = std::make_unique<EditSettings>(edits);
+  return list;
+}
+
+// The record mivora-cli's edit options make of `args`; nothing when refused.
+std::optional<EditSettings> ByEditOptions(const std::vector<std::string>& args) {
+  EditSettings edits;
+  for (size_t i = 0; i < args.size();) {
+    bool matched = false;
+    std::string error;
+    if (!cli::ParseEditOption(args, &i, &edits, &matched, &error) || !matched) return std::nullopt;
+  }
+  return edits;
+}
+
+TEST(EditFields, EveryFieldComesBackFromASavedListAsWritten) {
+  for (const EditField& field : EditFields()) {
+    for (const std::string& value : ValuesWithin(field)) {
+      EditSettings edits;
+      ASSERT_TRUE(SetEditField(&edits, field, value)) << field.name << " " << value;
+      SavedListReading read = ReadSavedSourceList(WriteSavedSourceList(ListWith(edits)));
+      ASSERT_TRUE(read.list) << field.name << " " << value << ": " << read.why;
+      const EditSettings& back = *read.list->entries.at(0).editSettings;
+      EXPECT_EQ(EditFieldText(back, field), value) << field.name;
+      EXPECT_TRUE(SameEditFields(back, edits)) << field.name << ": another field changed";
+    }
+  }
+}
+
+TEST(EditFields, TheCommandLineTakesEveryFieldWithinItsRangeAndNothingBeyond) {
+  for (const EditField& field : EditFields()) {
+    for (const std::string& value : ValuesWithin(field)) {
+      std::optional<EditSettings> edits = ByEditOptions({"--edit", std::string(field.name) + "=" + value});
+      ASSERT_TRUE(edits) << field.name << "=" << value;
+      EXPECT_EQ(EditFieldText(*edits, field), value) << field.name;
+    }
+    for (const std::string& value : ValuesBeyond(field))
+      EXPECT_FALSE(ByEditOptions({"--edit", std::string(field.name) + "=" + value})) << field.name << "=" << value;
+  }
+  EXPECT_FALSE(ByEditOptions({"--edit", "nosuchfield=1"}));
+  EXPECT_FALSE(ByEditOptions({"--edit", "brightness"}));
+}
+
+TEST(EditFields, ASavedListWithAValueBeyondItsFieldIsRefused) {
+  for (const EditField& field : EditFields()) {
+    const std::string written = WriteSavedSourceList(ListWith(EditSettings()));
+    const std::string line = "edit." + std::string(field.name) + " ";
+    const size_t at = written.find(line);
+    ASSERT_NE(at, std::string::npos) << field.name << " is not written";
+    for (const std::string& value : ValuesBeyond(field)) {
+      std::string text = written;
+      text.replace(at + line.size(), text.find('\n', at) - at - line.size(), value);
+      EXPECT_FALSE(ReadSavedSourceList(text).list) << field.name << " " << value;
+    }
+  }
+}
+
+// The options named after what they do keep to the same ranges.
+TEST(EditFields, NamedOptionsKeepToTheFieldsRanges) {
+  const struct {
+    std::vector<std::string> args;
+    bool taken;
+  } rows[] = {
+      {{"--brightness", "-100", "--contrast", "200", "--saturation", "0"}, true},
+      {{"--brightness", "101"}, false},
+      {{"--contrast", "-1"}, false},
+      {{"--saturation", "201"}, false},
+      {{"--text-alpha", "255", "--3d-depth", "-50", "--text-size", "1"}, true},
+      {{"--text-alpha", "256"}, false},
+      {{"--3d-depth", "51"}, false},
+      {{"--text-size", "0"}, false},
+      {{"--crop", "0,0,10,10", "--text-pos", "-5,7", "--picture-pos", "3,-4"}, true},
+      {{"--crop", "-1,0,10,10"}, false},
+      {{"--crop", "0,0,10"}, false},
+      {{"--text-pos", "1,2,3"}, false},
+      {{"--text-color", "ffeedd"}, true},
+      {{"--text-color", "-fffff"}, false},
+      {{"--text-color", "fffffff"}, false},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(ByEditOptions(row.args).has_value(), row.taken) << row.args[0] << " " << row.args[1];
+  std::optional<EditSettings> placed = ByEditOptions({"--text-pos", "-5,7", "--text-color", "ffeedd"});
+  ASSERT_TRUE(placed);
+  EXPECT_EQ(placed->textLeft, -5);
+  EXPECT_EQ(placed->textTop, 7);
+  EXPECT_EQ(placed->textColor, 0xDDEEFFu);
 }
 
 }  // namespace
