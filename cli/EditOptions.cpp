@@ -1,39 +1,31 @@
 #include "cli/EditOptions.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <functional>
-#include <map>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "common/Format.h"
+#include "editing/EditFields.h"
 #include "editing/FontLookup.h"
 
 namespace mivora::cli {
 namespace {
 
-bool ToInt(const std::string& text, int32_t* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  long parsed = std::strtol(text.c_str(), &end, 0);
-  if (*end != '\0' || errno == ERANGE || parsed < INT32_MIN || parsed > INT32_MAX) return false;
-  *value = static_cast<int32_t>(parsed);
-  return true;
+// Sets the named field of the record from `text`, within the field's range.
+bool SetField(EditSettings* e, const char* name, std::string_view text) {
+  const EditField* field = FindEditField(name);
+  return field && SetEditField(e, *field, text);
 }
 
-bool ToInts(const std::string& text, size_t count, std::vector<int32_t>* values) {
-  values->clear();
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    int32_t v;
-    if (!ToInt(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), &v))
-      return false;
-    values->push_back(v);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
+// Sets the named fields from as many comma-separated values.
+bool SetFields(EditSettings* e, std::string_view text, std::initializer_list<const char*> names) {
+  size_t left = names.size();
+  for (const char* name : names) {
+    const size_t comma = --left == 0 ? text.size() : text.find(',');
+    if (comma == std::string_view::npos || !SetField(e, name, text.substr(0, comma))) return false;
+    text.remove_prefix(std::min(text.size(), comma + 1));
   }
-  return values->size() == count;
+  return true;
 }
 
 void EnableEffects(EditSettings* e) {
@@ -44,60 +36,9 @@ void EnableEffects(EditSettings* e) {
   }
 }
 
-// The record's fields by their own names.
-using FieldSetter = std::function<bool(EditSettings*, const std::string&)>;
-const std::map<std::string, FieldSetter>& Fields() {
-  auto integer = [](int32_t EditSettings::*field) {
-    return FieldSetter([field](EditSettings* e, const std::string& v) { return ToInt(v, &(e->*field)); });
-  };
-  auto text = [](std::string EditSettings::*field) {
-    return FieldSetter([field](EditSettings* e, const std::string& v) {
-      e->*field = v;
-      return true;
-    });
-  };
-  static const std::map<std::string, FieldSetter> fields = {
-      {"trimEnabled", integer(&EditSettings::trimEnabled)},
-      {"trimStart", integer(&EditSettings::trimStart)},
-      {"trimEnd", integer(&EditSettings::trimEnd)},
-      {"cropEnabled", integer(&EditSettings::cropEnabled)},
-      {"cropLeft", integer(&EditSettings::cropLeft)},
-      {"cropTop", integer(&EditSettings::cropTop)},
-      {"cropRight", integer(&EditSettings::cropRight)},
-      {"cropBottom", integer(&EditSettings::cropBottom)},
-      {"effectsEnabled", integer(&EditSettings::effectsEnabled)},
-      {"brightness", integer(&EditSettings::brightness)},
-      {"contrast", integer(&EditSettings::contrast)},
-      {"saturation", integer(&EditSettings::saturation)},
-      {"flipVertical", integer(&EditSettings::flipVertical)},
-      {"flipHorizontal", integer(&EditSettings::flipHorizontal)},
-      {"effect", integer(&EditSettings::effect)},
-      {"textEnabled", integer(&EditSettings::textEnabled)},
-      {"fontFace", text(&EditSettings::fontFace)},
-      {"watermarkText", text(&EditSettings::watermarkText)},
-      {"fontFile", text(&EditSettings::fontFile)},
-      {"textColor",
-       [](EditSettings* e, const std::string& v) {
-         int32_t c;
-         if (!ToInt(v, &c)) return false;
-         e->textColor = static_cast<uint32_t>(c);
-         return true;
-       }},
-      {"fontSize", integer(&EditSettings::fontSize)},
-      {"textAlpha", integer(&EditSettings::textAlpha)},
-      {"textLeft", integer(&EditSettings::textLeft)},
-      {"textTop", integer(&EditSettings::textTop)},
-      {"pictureEnabled", integer(&EditSettings::pictureEnabled)},
-      {"pictureLeft", integer(&EditSettings::pictureLeft)},
-      {"pictureTop", integer(&EditSettings::pictureTop)},
-      {"pictureWidth", integer(&EditSettings::pictureWidth)},
-      {"pictureHeight", integer(&EditSettings::pictureHeight)},
-      {"picturePath", text(&EditSettings::picturePath)},
-      {"stereoEnabled", integer(&EditSettings::stereoEnabled)},
-      {"stereoMode", integer(&EditSettings::stereoMode)},
-      {"stereoDepth", integer(&EditSettings::stereoDepth)},
-  };
-  return fields;
+bool SetEffectField(EditSettings* e, const char* name, const std::string& value) {
+  EnableEffects(e);
+  return SetField(e, name, value);
 }
 
 int Lookup(const std::string& name, std::initializer_list<const char*> names) {
@@ -109,104 +50,122 @@ int Lookup(const std::string& name, std::initializer_list<const char*> names) {
   return -1;
 }
 
-bool ApplyFriendly(const std::string& option, const std::string& value, EditSettings* e) {
-  std::vector<int32_t> n;
-  if (option == "--trim") {
-    size_t dash = value.find('-');
-    if (dash == std::string::npos || dash == 0 || dash + 1 == value.size()) return false;
-    e->trimEnabled = 1;
-    e->trimStart = ParseClock(value.substr(0, dash));
-    e->trimEnd = ParseClock(value.substr(dash + 1));
-    return e->trimEnd > e->trimStart;
-  }
-  if (option == "--crop") {
-    if (!ToInts(value, 4, &n)) return false;
-    e->cropEnabled = 1;
-    e->cropLeft = n[0], e->cropTop = n[1], e->cropRight = n[2], e->cropBottom = n[3];
-    return n[2] > n[0] && n[3] > n[1];
-  }
-  if (option == "--brightness" || option == "--contrast" || option == "--saturation") {
-    EnableEffects(e);
-    int32_t* field = option == "--brightness" ? &e->brightness
-                     : option == "--contrast" ? &e->contrast
-                                              : &e->saturation;
-    return ToInt(value, field);
-  }
-  if (option == "--flip") {
-    if (value != "v" && value != "h" && value != "vh" && value != "hv") return false;
-    EnableEffects(e);
-    if (value.find('v') != std::string::npos) e->flipVertical = 1;
-    if (value.find('h') != std::string::npos) e->flipHorizontal = 1;
-    return true;
-  }
-  if (option == "--effect") {
-    int effect = Lookup(value, {"none", "sharpen", "blur", "invert", "flip-color", "gray", "aged-film"});
-    if (effect < 0) return false;
-    EnableEffects(e);
-    e->effect = effect;
-    return true;
-  }
-  if (option == "--text") {
-    e->textEnabled = 1;
-    e->watermarkText = value;
-    // What the font dialog starts with on a new record.
-    if (e->fontSize == 0) e->fontSize = 24;
-    if (e->textAlpha == 0) e->textAlpha = 255;
-    return true;
-  }
-  if (option == "--font") {
-    e->fontFace = value;
-    e->fontFile.clear();
-    return true;
-  }
-  if (option == "--text-size") return ToInt(value, &e->fontSize) && e->fontSize > 0;
-  if (option == "--text-alpha") return ToInt(value, &e->textAlpha) && e->textAlpha >= 0 && e->textAlpha <= 255;
-  if (option == "--text-color") {
-    int32_t rgb;
-    if (value.size() != 6 || !ToInt("0x" + value, &rgb)) return false;
-    // Stored as 0x00BBGGRR.
-    e->textColor = static_cast<uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
-    return true;
-  }
-  if (option == "--text-pos") {
-    if (!ToInts(value, 2, &n)) return false;
-    e->textLeft = n[0], e->textTop = n[1];
-    return true;
-  }
-  if (option == "--picture") {
-    e->pictureEnabled = 1;
-    e->picturePath = value;
-    return true;
-  }
-  if (option == "--picture-pos") {
-    if (!ToInts(value, 2, &n)) return false;
-    e->pictureLeft = n[0], e->pictureTop = n[1];
-    return true;
-  }
-  if (option == "--3d") {
-    int mode = Lookup(value, {"red-cyan", "red-green", "red-blue", "blue-yellow", "interleaved",
-                              "side-by-side"});
-    if (mode < 0) return false;
-    e->stereoEnabled = 1;
-    e->stereoMode = mode;
-    return true;
-  }
-  if (option == "--3d-depth") return ToInt(value, &e->stereoDepth) && e->stereoDepth >= -50 && e->stereoDepth <= 50;
-  return false;
+bool ApplyTrim(const std::string& value, EditSettings* e) {
+  size_t dash = value.find('-');
+  if (dash == std::string::npos || dash == 0 || dash + 1 == value.size()) return false;
+  e->trimEnabled = 1;
+  e->trimStart = ParseClock(value.substr(0, dash));
+  e->trimEnd = ParseClock(value.substr(dash + 1));
+  return e->trimEnd > e->trimStart;
 }
 
-const char* const kFriendlyOptions[] = {
-    "--trim", "--crop", "--brightness", "--contrast", "--saturation", "--flip", "--effect",
-    "--text", "--font", "--text-size", "--text-alpha", "--text-color", "--text-pos", "--picture",
-    "--picture-pos", "--3d", "--3d-depth"};
+bool ApplyCrop(const std::string& value, EditSettings* e) {
+  e->cropEnabled = 1;
+  return SetFields(e, value, {"cropLeft", "cropTop", "cropRight", "cropBottom"}) && e->cropRight > e->cropLeft &&
+         e->cropBottom > e->cropTop;
+}
+
+bool ApplyFlip(const std::string& value, EditSettings* e) {
+  if (value != "v" && value != "h" && value != "vh" && value != "hv") return false;
+  EnableEffects(e);
+  if (value.find('v') != std::string::npos) e->flipVertical = 1;
+  if (value.find('h') != std::string::npos) e->flipHorizontal = 1;
+  return true;
+}
+
+bool ApplyEffect(const std::string& value, EditSettings* e) {
+  int effect = Lookup(value, {"none", "sharpen", "blur", "invert", "flip-color", "gray", "aged-film"});
+  if (effect < 0) return false;
+  EnableEffects(e);
+  e->effect = effect;
+  return true;
+}
+
+bool ApplyText(const std::string& value, EditSettings* e) {
+  e->textEnabled = 1;
+  e->watermarkText = value;
+  // What the font dialog starts with on a new record.
+  if (e->fontSize == 0) e->fontSize = 24;
+  if (e->textAlpha == 0) e->textAlpha = 255;
+  return true;
+}
+
+bool ApplyFont(const std::string& value, EditSettings* e) {
+  e->fontFace = value;
+  e->fontFile.clear();
+  return true;
+}
+
+// RRGGBB, as web colours are written; kept as 0x00BBGGRR.
+bool ApplyTextColour(const std::string& value, EditSettings* e) {
+  uint32_t rgb = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
+  if (value.size() != 6 || error != std::errc() || end != value.data() + value.size()) return false;
+  e->textColor = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+  return true;
+}
+
+bool ApplyPicture(const std::string& value, EditSettings* e) {
+  e->pictureEnabled = 1;
+  e->picturePath = value;
+  return true;
+}
+
+bool Apply3d(const std::string& value, EditSettings* e) {
+  int mode = Lookup(value, {"red-cyan", "red-green", "red-blue", "blue-yellow", "interleaved", "side-by-side"});
+  if (mode < 0) return false;
+  e->stereoEnabled = 1;
+  e->stereoMode = mode;
+  return true;
+}
+
+// The options named after what they do; numbers keep to their field's range.
+struct FriendlyOption {
+  const char* name;
+  bool (*apply)(const std::string& value, EditSettings* e);
+};
+constexpr FriendlyOption kFriendlyOptions[] = {
+    {"--trim", ApplyTrim},
+    {"--crop", ApplyCrop},
+    {"--brightness", [](const std::string& v, EditSettings* e) { return SetEffectField(e, "brightness", v); }},
+    {"--contrast", [](const std::string& v, EditSettings* e) { return SetEffectField(e, "contrast", v); }},
+    {"--saturation", [](const std::string& v, EditSettings* e) { return SetEffectField(e, "saturation", v); }},
+    {"--flip", ApplyFlip},
+    {"--effect", ApplyEffect},
+    {"--text", ApplyText},
+    {"--font", ApplyFont},
+    {"--text-size",
+     [](const std::string& v, EditSettings* e) { return SetField(e, "fontSize", v) && e->fontSize > 0; }},
+    {"--text-alpha", [](const std::string& v, EditSettings* e) { return SetField(e, "textAlpha", v); }},
+    {"--text-color", ApplyTextColour},
+    {"--text-pos",
+     [](const std::string& v, EditSettings* e) { return SetFields(e, v, {"textLeft", "textTop"}); }},
+    {"--picture", ApplyPicture},
+    {"--picture-pos",
+     [](const std::string& v, EditSettings* e) { return SetFields(e, v, {"pictureLeft", "pictureTop"}); }},
+    {"--3d", Apply3d},
+    {"--3d-depth", [](const std::string& v, EditSettings* e) { return SetField(e, "stereoDepth", v); }},
+};
+
+const FriendlyOption* FindFriendly(const std::string& option) {
+  for (const FriendlyOption& friendly : kFriendlyOptions)
+    if (option == friendly.name) return &friendly;
+  return nullptr;
+}
+
+// "--edit NAME=VALUE": any field of the record by its own name.
+bool ApplyEdit(const std::string& value, EditSettings* e) {
+  const size_t eq = value.find('=');
+  const EditField* field = eq == std::string::npos ? nullptr : FindEditField(std::string_view(value).substr(0, eq));
+  return field && SetEditField(e, *field, std::string_view(value).substr(eq + 1));
+}
 
 }  // namespace
 
 bool ParseEditOption(const std::vector<std::string>& args, size_t* index, EditSettings* edits,
                      bool* matched, std::string* error) {
   const std::string& option = args[*index];
-  bool friendly = false;
-  for (const char* name : kFriendlyOptions) friendly = friendly || option == name;
+  const FriendlyOption* friendly = FindFriendly(option);
   *matched = friendly || option == "--edit";
   if (!*matched) return true;
   if (*index + 1 >= args.size()) {
@@ -215,16 +174,11 @@ bool ParseEditOption(const std::vector<std::string>& args, size_t* index, EditSe
   }
   const std::string& value = args[*index + 1];
   *index += 2;
-  if (option == "--edit") {
-    size_t eq = value.find('=');
-    auto field = eq == std::string::npos ? Fields().end() : Fields().find(value.substr(0, eq));
-    if (field == Fields().end() || !field->second(edits, value.substr(eq + 1))) {
-      *error = "--edit " + value + ": expected FIELD=VALUE with a field of the edit record";
-      return false;
-    }
-    return true;
+  if (!friendly && !ApplyEdit(value, edits)) {
+    *error = "--edit " + value + ": expected FIELD=VALUE with a field of the edit record and a value in its range";
+    return false;
   }
-  if (!ApplyFriendly(option, value, edits)) {
+  if (friendly && !friendly->apply(value, edits)) {
     *error = option + " " + value + ": not a valid value";
     return false;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Edit options of mivora-cli, shared by `args` and `convert`:
-//   --edit FIELD=VALUE     any field of the edit record by its own name
+//   --edit FIELD=VALUE     any field of the edit record by its own name, within
+//                          its range (editing/EditFields.h)
 //   --trim START-END       seconds or h:m:s on both sides
 //   --crop L,T,R,B         the kept rectangle in source pixels
 //   --brightness N  --contrast N  --saturation N   (-100..100, 0..200, 0..200)

@@ -102,6 +102,46 @@ void GlobalInit() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// The request as sent: plain HTTP/1.0, no redirects, within the request's
+// time limits, the body and headers through the callbacks above.
+void SetRequestOptions(CURL* c, const std::string& address, curl_slist* headers, Transfer* transfer) {
+  const HttpGetRequest& request = *transfer->request;
+  curl_easy_setopt(c, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(c, CURLOPT_DEFAULT_PROTOCOL, "http");
+  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  curl_easy_setopt(c, CURLOPT_USERAGENT, kHttpUserAgent);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(kChunkBytes));
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout.count()));
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeout.count()));
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, transfer);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, transfer);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, transfer);
+}
+
+// Hands the body read to where the request wants it. False when the save
+// file cannot be written.
+bool DeliverBody(HttpGetRequest& request, const std::string& body) {
+  if (!request.savePath.empty() && !SaveBody(request.savePath, body)) {
+    MLOG("Leave: HttpGet, cannot write %s", request.savePath.c_str());
+    return false;
+  }
+  if (request.buffer && request.bufferSize > 0) {
+    size_t n = std::min(request.bufferSize - 1, body.size());
+    std::memcpy(request.buffer, body.data(), n);
+    request.buffer[n] = '\0';
+  }
+  MLOG("Leave: HttpGet, status %d, %zu bytes", request.statusCode, body.size());
+  return true;
+}
+
 }  // namespace
 
 bool IsHttpAddress(std::string_view url) { return StartsWithNoCase(url, "http://"); }
@@ -122,30 +162,12 @@ bool HttpGet(std::string_view url, HttpGetRequest& request) {
                                                               &curl_slist_free_all);
   Transfer transfer;
   transfer.request = &request;
-  std::string address(url);
-  CURL* c = curl.get();
-  curl_easy_setopt(c, CURLOPT_URL, address.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
-  curl_easy_setopt(c, CURLOPT_DEFAULT_PROTOCOL, "http");
-  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-  curl_easy_setopt(c, CURLOPT_USERAGENT, kHttpUserAgent);
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(kChunkBytes));
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout.count()));
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeout.count()));
-  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
-  curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
-  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer);
+  const std::string address(url);
+  SetRequestOptions(curl.get(), address, headers.get(), &transfer);
 
-  CURLcode code = curl_easy_perform(c);
+  CURLcode code = curl_easy_perform(curl.get());
   long status = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
   request.statusCode = static_cast<int>(status);
   request.bytesRead = transfer.body.size();
 
@@ -162,18 +184,7 @@ bool HttpGet(std::string_view url, HttpGetRequest& request) {
   }
   if (code != CURLE_OK && code != CURLE_WRITE_ERROR)
     MLOG("HttpGet, body cut short after %zu bytes: %s", transfer.body.size(), curl_easy_strerror(code));
-
-  if (!request.savePath.empty() && !SaveBody(request.savePath, transfer.body)) {
-    MLOG("Leave: HttpGet, cannot write %s", request.savePath.c_str());
-    return false;
-  }
-  if (request.buffer && request.bufferSize > 0) {
-    size_t n = std::min(request.bufferSize - 1, transfer.body.size());
-    std::memcpy(request.buffer, transfer.body.data(), n);
-    request.buffer[n] = '\0';
-  }
-  MLOG("Leave: HttpGet, status %d, %zu bytes", request.statusCode, transfer.body.size());
-  return true;
+  return DeliverBody(request, transfer.body);
 }
 
 }  // namespace mivora

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/PrivateFiles.h"
+#include "editing/EditFields.h"
 #include "pipeline/TaskBuilder.h"
 
 namespace mivora {
@@ -19,38 +20,6 @@ namespace mivora {
 namespace {
 
 constexpr std::string_view kMagic = "MIVORA-LIST";
-
-// The edit fields by name; a saved file names each one it sets.
-struct IntField {
-  const char* name;
-  int32_t EditSettings::*field;
-};
-constexpr IntField kIntFields[] = {
-    {"trimEnabled", &EditSettings::trimEnabled},       {"trimStart", &EditSettings::trimStart},
-    {"trimEnd", &EditSettings::trimEnd},               {"cropEnabled", &EditSettings::cropEnabled},
-    {"cropLeft", &EditSettings::cropLeft},             {"cropTop", &EditSettings::cropTop},
-    {"cropRight", &EditSettings::cropRight},           {"cropBottom", &EditSettings::cropBottom},
-    {"effectsEnabled", &EditSettings::effectsEnabled}, {"brightness", &EditSettings::brightness},
-    {"contrast", &EditSettings::contrast},             {"saturation", &EditSettings::saturation},
-    {"flipVertical", &EditSettings::flipVertical},     {"flipHorizontal", &EditSettings::flipHorizontal},
-    {"effect", &EditSettings::effect},                 {"textEnabled", &EditSettings::textEnabled},
-    {"fontSize", &EditSettings::fontSize},             {"textAlpha", &EditSettings::textAlpha},
-    {"textLeft", &EditSettings::textLeft},             {"textTop", &EditSettings::textTop},
-    {"pictureEnabled", &EditSettings::pictureEnabled}, {"pictureLeft", &EditSettings::pictureLeft},
-    {"pictureTop", &EditSettings::pictureTop},         {"pictureWidth", &EditSettings::pictureWidth},
-    {"pictureHeight", &EditSettings::pictureHeight},   {"stereoEnabled", &EditSettings::stereoEnabled},
-    {"stereoMode", &EditSettings::stereoMode},         {"stereoDepth", &EditSettings::stereoDepth},
-};
-struct TextField {
-  const char* name;
-  std::string EditSettings::*field;
-};
-constexpr TextField kTextFields[] = {
-    {"fontFace", &EditSettings::fontFace},
-    {"watermarkText", &EditSettings::watermarkText},
-    {"fontFile", &EditSettings::fontFile},
-    {"picturePath", &EditSettings::picturePath},
-};
 
 std::string Escape(std::string_view text) {
   std::string out;
@@ -91,11 +60,7 @@ std::optional<T> Number(std::string_view text) {
 
 bool SameEdits(const EditSettings* a, const EditSettings* b) {
   if (!a || !b) return a == b;
-  for (const IntField& f : kIntFields)
-    if (a->*f.field != b->*f.field) return false;
-  for (const TextField& f : kTextFields)
-    if (a->*f.field != b->*f.field) return false;
-  return a->textColor == b->textColor;
+  return SameEditFields(*a, *b);
 }
 
 }  // namespace
@@ -154,9 +119,8 @@ std::string WriteSavedSourceList(const SavedSourceList& list) {
     out += "\n";
     if (const EditSettings* edits = entry.editSettings.get()) {
       out += "edits\n";
-      for (const IntField& f : kIntFields) out += std::string("edit.") + f.name + " " + std::to_string(edits->*f.field) + "\n";
-      for (const TextField& f : kTextFields) out += std::string("edit.") + f.name + " " + Escape(edits->*f.field) + "\n";
-      out += "edit.textColor " + std::to_string(edits->textColor) + "\n";
+      for (const EditField& field : EditFields())
+        out += std::string("edit.") + field.name + " " + Escape(EditFieldText(*edits, field)) + "\n";
     }
     out += "end\n";
   }
@@ -165,113 +129,169 @@ std::string WriteSavedSourceList(const SavedSourceList& list) {
   return out;
 }
 
-SavedListReading ReadSavedSourceList(std::string_view text) {
-  SavedListReading reading;
-  auto refuse = [&](std::string why) {
-    reading.list.reset();
-    reading.why = std::move(why);
-    return reading;
-  };
-  if (text.size() > kSavedListMaxBytes) return refuse("larger than any saved list");
-  SavedSourceList list;
-  std::optional<SavedSourceEntry> entry;
-  bool sawHeader = false, sawClean = false, sawPath = false, sawProfile = false, sawCount = false;
-  size_t lineNumber = 0;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    if (end == std::string_view::npos) return refuse("cut off in line " + std::to_string(lineNumber + 1));
-    const std::string_view line = text.substr(0, end);
-    text.remove_prefix(end + 1);
-    ++lineNumber;
-    const size_t space = line.find(' ');
-    const std::string_view key = line.substr(0, space);
-    const std::string_view value = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-    const std::string where = " in line " + std::to_string(lineNumber);
+namespace {
 
-    if (!sawHeader) {
-      if (key != kMagic) return refuse("not a saved list");
-      const std::optional<int> version = Number<int>(value);
-      if (!version || *version < 1) return refuse("broken version" + where);
-      if (*version > kSavedListVersion) return refuse("written by a newer version (" + std::to_string(*version) + ")");
-      sawHeader = true;
-    } else if (!sawClean) {
-      if (key != "clean" || (value != "0" && value != "1")) return refuse("no exit mark" + where);
-      list.cleanExit = value == "1";
-      sawClean = true;
-    } else if (!entry && key == "count") {
-      if (Number<size_t>(value) != list.entries.size() || !text.empty()) return refuse("broken count" + where);
-      sawCount = true;
-    } else if (!entry) {
-      if (line != "item") return refuse("expected an item" + where);
-      if (list.entries.size() == kSavedListMaxItems) return refuse("more items than any list holds");
-      entry.emplace();
-      sawPath = sawProfile = false;
-    } else if (line == "end") {
-      if (!sawPath || !sawProfile) return refuse("an item without its file or profile" + where);
-      list.entries.push_back(std::move(*entry));
-      entry.reset();
-    } else if (key == "path" || key == "profile") {
-      std::optional<std::string> unescaped = Unescape(value);
-      if (!unescaped || unescaped->empty()) return refuse("broken " + std::string(key) + where);
-      (key == "path" ? entry->sourcePath : entry->profilePath) = std::move(*unescaped);
-      (key == "path" ? sawPath : sawProfile) = true;
-    } else if (key == "ext" || key == "args" || key == "size") {
-      std::optional<std::string> unescaped = Unescape(value);
-      if (!unescaped) return refuse("broken " + std::string(key) + where);
-      (key == "ext" ? entry->targetExtension : key == "args" ? entry->engineArgs : entry->estimatedSize) =
-          std::move(*unescaped);
-    } else if (key == "profileId" || key == "bitrate") {
-      const std::optional<int32_t> number = Number<int32_t>(value);
-      if (!number) return refuse("broken " + std::string(key) + where);
-      (key == "profileId" ? entry->profileId : entry->videoBitrateBps) = *number;
-    } else if (key == "indices") {
-      std::string_view rest = value;
-      for (int32_t& index : entry->listIndices) {
-        const size_t gap = rest.find(' ');
-        const std::optional<int32_t> number = Number<int32_t>(rest.substr(0, gap));
-        if (!number || *number < 0) return refuse("broken indices" + where);
-        index = *number;
-        rest = gap == std::string_view::npos ? std::string_view() : rest.substr(gap + 1);
-      }
-      if (!rest.empty()) return refuse("broken indices" + where);
-    } else if (line == "edits") {
-      if (entry->editSettings) return refuse("edits twice" + where);
-      entry->editSettings = std::make_unique<EditSettings>();
-    } else if (key.substr(0, 5) == "edit." && entry->editSettings) {
-      const std::string_view name = key.substr(5);
-      bool known = false;
-      for (const IntField& f : kIntFields) {
-        if (name != f.name) continue;
-        const std::optional<int32_t> number = Number<int32_t>(value);
-        if (!number) return refuse("broken " + std::string(name) + where);
-        entry->editSettings.get()->*f.field = *number;
-        known = true;
-      }
-      for (const TextField& f : kTextFields) {
-        if (name != f.name) continue;
-        std::optional<std::string> unescaped = Unescape(value);
-        if (!unescaped) return refuse("broken " + std::string(name) + where);
-        entry->editSettings.get()->*f.field = std::move(*unescaped);
-        known = true;
-      }
-      if (name == "textColor") {
-        const std::optional<uint32_t> number = Number<uint32_t>(value);
-        if (!number) return refuse("broken textColor" + where);
-        entry->editSettings->textColor = *number;
-        known = true;
-      }
-      if (!known) return refuse("unknown field" + where);
-    } else {
-      return refuse("unknown line" + where);
-    }
-  }
-  if (!sawClean) return refuse("cut off before its exit mark");
-  if (entry) return refuse("cut off inside an item");
-  if (!sawCount) return refuse("cut off before its count");
-  reading.list = std::move(list);
-  return reading;
+// One line of a saved list, split at its first blank.
+struct ListLine {
+  std::string_view text;
+  std::string_view key;
+  std::string_view value;
+  std::string where;  // " in line N", for the reasons given
+};
+
+ListLine SplitLine(std::string_view text, size_t lineNumber) {
+  const size_t space = text.find(' ');
+  return {text, text.substr(0, space),
+          space == std::string_view::npos ? std::string_view() : text.substr(space + 1),
+          " in line " + std::to_string(lineNumber)};
 }
 
+// Reads a saved list a line at a time. Each step returns why it refuses the
+// file, or "" when the line is good.
+class ListReader {
+ public:
+  std::string Read(const ListLine& line, bool lastLine);
+  // Why the file ended too early; "" when it was whole.
+  std::string Finish() const;
+  SavedSourceList list;
+
+ private:
+  std::string ReadHeader(const ListLine& line);
+  std::string ReadCleanMark(const ListLine& line);
+  std::string ReadBetweenItems(const ListLine& line, bool lastLine);
+  std::string ReadItemLine(const ListLine& line);
+  std::string ReadItemText(const ListLine& line);
+  std::string ReadItemNumber(const ListLine& line);
+  std::string ReadEditLine(const ListLine& line);
+
+  std::optional<SavedSourceEntry> entry_;
+  bool sawHeader_ = false, sawClean_ = false, sawPath_ = false, sawProfile_ = false, sawCount_ = false;
+};
+
+std::string ListReader::Read(const ListLine& line, bool lastLine) {
+  if (!sawHeader_) return ReadHeader(line);
+  if (!sawClean_) return ReadCleanMark(line);
+  if (!entry_) return ReadBetweenItems(line, lastLine);
+  return ReadItemLine(line);
+}
+
+std::string ListReader::Finish() const {
+  if (!sawClean_) return "cut off before its exit mark";
+  if (entry_) return "cut off inside an item";
+  if (!sawCount_) return "cut off before its count";
+  return "";
+}
+
+std::string ListReader::ReadHeader(const ListLine& line) {
+  if (line.key != kMagic) return "not a saved list";
+  const std::optional<int> version = Number<int>(line.value);
+  if (!version || *version < 1) return "broken version" + line.where;
+  if (*version > kSavedListVersion) return "written by a newer version (" + std::to_string(*version) + ")";
+  sawHeader_ = true;
+  return "";
+}
+
+std::string ListReader::ReadCleanMark(const ListLine& line) {
+  if (line.key != "clean" || (line.value != "0" && line.value != "1")) return "no exit mark" + line.where;
+  list.cleanExit = line.value == "1";
+  sawClean_ = true;
+  return "";
+}
+
+// Between items: the next item, or the count that closes the file.
+std::string ListReader::ReadBetweenItems(const ListLine& line, bool lastLine) {
+  if (line.key == "count") {
+    if (Number<size_t>(line.value) != list.entries.size() || !lastLine) return "broken count" + line.where;
+    sawCount_ = true;
+    return "";
+  }
+  if (line.text != "item") return "expected an item" + line.where;
+  if (list.entries.size() == kSavedListMaxItems) return "more items than any list holds";
+  entry_.emplace();
+  sawPath_ = sawProfile_ = false;
+  return "";
+}
+
+std::string ListReader::ReadItemLine(const ListLine& line) {
+  const std::string_view key = line.key;
+  if (line.text == "end") {
+    if (!sawPath_ || !sawProfile_) return "an item without its file or profile" + line.where;
+    list.entries.push_back(std::move(*entry_));
+    entry_.reset();
+    return "";
+  }
+  if (key == "path" || key == "profile" || key == "ext" || key == "args" || key == "size") return ReadItemText(line);
+  if (key == "profileId" || key == "bitrate") return ReadItemNumber(line);
+  if (key == "indices") {
+    std::string_view rest = line.value;
+    for (int32_t& index : entry_->listIndices) {
+      const size_t gap = rest.find(' ');
+      const std::optional<int32_t> number = Number<int32_t>(rest.substr(0, gap));
+      if (!number || *number < 0) return "broken indices" + line.where;
+      index = *number;
+      rest = gap == std::string_view::npos ? std::string_view() : rest.substr(gap + 1);
+    }
+    return rest.empty() ? "" : "broken indices" + line.where;
+  }
+  if (line.text == "edits") {
+    if (entry_->editSettings) return "edits twice" + line.where;
+    entry_->editSettings = std::make_unique<EditSettings>();
+    return "";
+  }
+  if (key.substr(0, 5) == "edit." && entry_->editSettings) return ReadEditLine(line);
+  return "unknown line" + line.where;
+}
+
+// An item's file and profile (never empty) and its other texts.
+std::string ListReader::ReadItemText(const ListLine& line) {
+  const std::string_view key = line.key;
+  std::optional<std::string> unescaped = Unescape(line.value);
+  const bool needed = key == "path" || key == "profile";
+  if (!unescaped || (needed && unescaped->empty())) return "broken " + std::string(key) + line.where;
+  if (key == "path") sawPath_ = true;
+  if (key == "profile") sawProfile_ = true;
+  (key == "path"      ? entry_->sourcePath
+   : key == "profile" ? entry_->profilePath
+   : key == "ext"     ? entry_->targetExtension
+   : key == "args"    ? entry_->engineArgs
+                      : entry_->estimatedSize) = std::move(*unescaped);
+  return "";
+}
+
+std::string ListReader::ReadItemNumber(const ListLine& line) {
+  const std::optional<int32_t> number = Number<int32_t>(line.value);
+  if (!number) return "broken " + std::string(line.key) + line.where;
+  (line.key == "profileId" ? entry_->profileId : entry_->videoBitrateBps) = *number;
+  return "";
+}
+
+std::string ListReader::ReadEditLine(const ListLine& line) {
+  const std::string_view name = line.key.substr(5);
+  const EditField* field = FindEditField(name);
+  if (!field) return "unknown field" + line.where;
+  const std::optional<std::string> unescaped = Unescape(line.value);
+  if (!unescaped || !SetEditField(entry_->editSettings.get(), *field, *unescaped))
+    return "broken " + std::string(name) + line.where;
+  return "";
+}
+
+SavedListReading Refused(std::string why) { return {std::nullopt, std::move(why)}; }
+
+}  // namespace
+
+SavedListReading ReadSavedSourceList(std::string_view text) {
+  if (text.size() > kSavedListMaxBytes) return Refused("larger than any saved list");
+  ListReader reader;
+  for (size_t lineNumber = 1; !text.empty(); ++lineNumber) {
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos) return Refused("cut off in line " + std::to_string(lineNumber));
+    const ListLine line = SplitLine(text.substr(0, end), lineNumber);
+    text.remove_prefix(end + 1);
+    if (std::string why = reader.Read(line, text.empty()); !why.empty()) return Refused(std::move(why));
+  }
+  if (std::string why = reader.Finish(); !why.empty()) return Refused(std::move(why));
+  return {std::move(reader.list), ""};
+}
 bool SaveSourceListFile(const std::string& path, const SavedSourceList& list) {
   return ReplacePrivateFile(path, WriteSavedSourceList(list));
 }
