@@ -15,6 +15,13 @@ struct ConversionJob {
   std::string targetExtension;
   std::string engineArgs;       // the complete engine argument text (UTF-8)
   int32_t durationSeconds = 0;  // length of the part to convert; the progress denominator
+  // The profile's frame is fixed by a standard (its group says so, which the
+  // argument text cannot): the engine then keeps the frame and adds bars.
+  bool fixedFrame = false;
+
+  // What the engine is given after its input: the adapter's own frame
+  // option, then the argument text.
+  std::string EngineRunArguments() const { return (fixedFrame ? "-fixedframe " : "") + engineArgs; }
 };
 
 enum class JobOutcome {

@@ -189,6 +189,7 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
     job.engineArgs =
         RepairUtf8(FinishEngineArguments(item->engineArgs + " " + editArguments, profile.videoAspectRatio));
     job.durationSeconds = duration;
+    job.fixedFrame = FrameFormatOf(profile).fixedByStandard;
     result.jobs.push_back(std::move(job));
   }
   result.ok = true;

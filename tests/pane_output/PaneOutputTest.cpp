@@ -10,10 +10,13 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
 
 #include "app/editor/EditorFrameHandler.h"
 #include "common/Folders.h"
 #include "preview/Glimra.h"
+#include "profiles/EngineArguments.h"
+#include "profiles/Profile.h"
 #include "tests/support/Mp4Rotation.h"
 #include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
@@ -186,16 +189,33 @@ std::vector<std::string> EditOptions(const EditSettings& e) {
   return args;
 }
 
-// Converts `source` with the edits through the program's path; the output.
-std::string Convert(const std::string& source, const EditSettings& edits) {
+// Converts `source` with the edits through the program's path with
+// `profile`; the output.
+std::string Convert(const std::string& source, const EditSettings& edits, const std::string& profile) {
   std::string out = test::MakeTempDir("out");
-  std::vector<std::string> argv = {kCli, "convert", "--profile", Profile(), "-o", out};
+  std::vector<std::string> argv = {kCli, "convert", "--profile", profile, "-o", out};
   for (const std::string& option : EditOptions(edits)) argv.push_back(option);
   argv.push_back(source);
   test::CommandResult r = test::RunCommand(argv);
   EXPECT_EQ(r.exitCode, 0) << r.output;
+  Profile loaded;
+  EXPECT_TRUE(loaded.Load(profile));
   std::string name(BaseName(source));
-  return out + "/" + name.substr(0, name.rfind('.')) + ".avi";
+  return out + "/" + name.substr(0, name.rfind('.')) + "." + loaded.formatExt;
+}
+
+// A shipped profile, or a copy of it with another display aspect.
+std::string ShippedProfile(const std::string& relative, const std::string& aspect = "") {
+  const std::string shipped = std::string(MIVORA_PROGRAM_DIR) + "/Profiles/" + relative;
+  if (aspect.empty()) return shipped;
+  std::string text = test::ReadFile(shipped);
+  const std::string from = "<VideoAspectRatio value=\"";
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos);
+  text.replace(at + from.size(), text.find('"', at + from.size()) - at - from.size(), aspect);
+  const std::string copy = test::MakeTempDir("profile") + "/" + std::string(BaseName(relative));
+  test::WriteFile(copy, text);
+  return copy;
 }
 
 struct Combination {
@@ -205,6 +225,7 @@ struct Combination {
   std::string playerFilters;  // what the player does to the source's frames
   QSize handedOver = QSize(kWidth, kHeight);  // the frames' size as the player hands them over
   QSize source_ = QSize();  // the displayed source frame's size, when the frames are smaller
+  std::function<std::string()> profile = [] { return Profile(); };
 };
 
 // A portrait phone clip: 320x240 coded, the track turned by 90 degrees, so
@@ -236,6 +257,20 @@ const std::string& UhdClip() {
   }();
   return path;
 }
+
+// Clips of other shapes than the pane's, for the output frame's shape.
+const std::string& ShapedClip(const std::string& name, test::ShapedClip shape) {
+  static std::map<std::string, std::string> clips;
+  std::string& path = clips[name];
+  if (path.empty()) {
+    path = test::MakeTempDir("shaped") + "/" + name + ".mp4";
+    test::GenerateShapedClip(path, shape);
+  }
+  return path;
+}
+const std::string& PhoneClip() { return ShapedClip("phone", {1920, 1080, 0, 0, 90}); }
+const std::string& StandardClip() { return ShapedClip("standard", {640, 480}); }
+const std::string& ScopeClip() { return ShapedClip("scope", {956, 400}); }
 
 EditSettings Neutral() {
   EditSettings e;
@@ -308,6 +343,19 @@ std::vector<Combination> Combinations() {
   all.push_back({"4K source + Vflip + crop", [] { return UhdClip(); },
                  [](EditSettings& e) { e.effectsEnabled = e.flipVertical = 1, Crop(e, 1920, 0, 3840, 1440); },
                  "scale=2228:1254", QSize(2228, 1254), QSize(3840, 2160)});
+  // The output frame's shape: a box turned for a portrait picture, a
+  // standard's frame with bars.
+  auto none = [](EditSettings&) {};
+  all.push_back({"portrait phone into DVD 4:3", [] { return PhoneClip(); }, none, "", QSize(1080, 1920), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml"); }});
+  all.push_back({"portrait phone into Smartphone 800x480", [] { return PhoneClip(); }, none, "", QSize(1080, 1920),
+                 QSize(), [] { return ShippedProfile("Phones/Smartphone 800x480 (MP4).xml"); }});
+  all.push_back({"4:3 into HD 720p (16:9)", [] { return StandardClip(); }, none, "", QSize(640, 480), QSize(),
+                 [] { return ShippedProfile("HD Video/MP4 - H.264 HD 720p.xml"); }});
+  all.push_back({"4:3 into DVD 16:9", [] { return StandardClip(); }, none, "", QSize(640, 480), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml", "16:9"); }});
+  all.push_back({"2.39:1 into DVD 16:9", [] { return ScopeClip(); }, none, "", QSize(956, 400), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml", "16:9"); }});
   return all;
 }
 
@@ -316,15 +364,23 @@ struct Measured {
   QImage output;
 };
 
+// The pane's picture of the output frame, and the file's frame scaled to
+// the same place (its shape as shown, from the file's sample aspect).
 Measured Measure(const Combination& c) {
   EditSettings edits = Neutral();
   c.edit(edits);
   YuvFrame source =
       DecodeYuv(c.source(), kAt, c.playerFilters, c.handedOver.width(), c.handedOver.height());
   EditorFrameHandler handler;
+  Profile profile;
+  EXPECT_TRUE(profile.Load(c.profile()));
+  handler.SetOutputFormat(FrameFormatOf(profile));
   YuvPlanes planes{source.Y(), source.U(), source.V()};
   handler.Render(edits, planes, source.width(), source.height(), c.source_, QSize(kWidth, kHeight));
-  return {handler.Picture().copy(), AsPaneDraws(DecodeYuv(Convert(c.source(), edits), kAt))};
+  const QRect frame = handler.FrameInPane();
+  const std::string scale = "scale=" + std::to_string(frame.width()) + ":" + std::to_string(frame.height());
+  return {handler.Picture().copy(frame),
+          AsPaneDraws(DecodeYuv(Convert(c.source(), edits, c.profile()), kAt, scale, frame.width(), frame.height()))};
 }
 
 TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
@@ -333,7 +389,7 @@ TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
   for (const Combination& c : Combinations()) {
     if (only && c.name.find(only) == std::string::npos) continue;
     Measured m = Measure(c);
-    ASSERT_EQ(m.pane.size(), QSize(kWidth, kHeight)) << c.name;
+    ASSERT_EQ(m.pane.size(), m.output.size()) << c.name;
     double psnr = Psnr(LumaOf(m.pane), LumaOf(m.output));
     char row[160];
     std::snprintf(row, sizeof row, "| %s | %.1f |\n", c.name.c_str(), psnr);

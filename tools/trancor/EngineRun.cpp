@@ -233,7 +233,7 @@ int RunConversion(const EngineCommand& command) {
       !ParentHasEnded()) {
     EngineCommand software = command;
     software.videoCodec = kSoftwareH264;
-    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path());
+    FfmpegCommand fallback = BuildConversionCommand(software, alias.Path(), source);
     if (fallback.ok) {
       ReportLine(&command, "trancor: the GPU H.264 encoder could not be opened; converting with the "
                            "software encoder libx264 instead");

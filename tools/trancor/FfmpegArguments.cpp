@@ -92,8 +92,13 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     }
   }
   const bool toneMap = source.HighDynamicRange() && !command.noVideo;
+  // The profile's frame size is a box for the picture, or a standard's
+  // frame with bars; the picture keeps its shape either way.
+  FrameFitRequest fit{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
+                                      command.fixedFrame),
+                      DisplayedPicture(source)};
   VideoFilterGraph filters = BuildVideoFilterGraph(
-      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : ""});
+      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : "", fit});
   if (!filters.ok) {
     result.error = filters.error;
     return result;
@@ -109,8 +114,10 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddIf(&argv, video.encoder, "-c:v");
     AddIf(&argv, command.videoBitrate, "-b:v");
     AddIf(&argv, command.frameRate, "-r");
-    AddIf(&argv, command.aspect, "-aspect");
-    AddIf(&argv, command.size, "-s");
+    if (!filters.fitted) {
+      AddIf(&argv, command.aspect, "-aspect");
+      AddIf(&argv, command.size, "-s");
+    }
     AddIf(&argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
     AddIf(&argv, filters.graph, "-vf");
     if (toneMap)
