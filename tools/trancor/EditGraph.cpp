@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <vector>
 
 #include "editing/FilterEscaping.h"
@@ -279,8 +280,15 @@ std::string FitFilters(const OutputFrame& frame) {
   if (frame.HasBars())
     filters += ",pad=" + std::to_string(frame.width) + ":" + std::to_string(frame.height) + ":" +
                std::to_string(frame.pictureLeft) + ":" + std::to_string(frame.pictureTop) + ":black";
-  // The pixels' shape gives the frame its display aspect (square pixels for a box).
-  return filters + ",setdar=" + std::to_string(frame.aspectNum) + "/" + std::to_string(frame.aspectDen);
+  // The pixels' shape gives the frame its display aspect (square for a box),
+  // written exactly: the filter otherwise rounds to terms below 100.
+  long long num = static_cast<long long>(frame.aspectNum) * frame.height;
+  long long den = static_cast<long long>(frame.aspectDen) * frame.width;
+  const long long divisor = std::gcd(num, den);
+  num /= divisor, den /= divisor;
+  filters += ",setsar=" + std::to_string(num) + "/" + std::to_string(den);
+  if (std::max(num, den) > 100) filters += ":max=" + std::to_string(std::max(num, den));
+  return filters;
 }
 
 std::string EscapeGraphValue(std::string_view value) {
