@@ -105,10 +105,15 @@ void EditorFrameHandler::PlaceInPane(const Region& region, QSize pane) {
   }
   const double scaleX = static_cast<double>(frameInPane_.width()) / output_.width;
   const double scaleY = static_cast<double>(frameInPane_.height()) / output_.height;
-  const int width = std::clamp(NearestEven(output_.pictureWidth * scaleX), 2, frameInPane_.width());
-  const int height = std::clamp(NearestEven(output_.pictureHeight * scaleY), 2, frameInPane_.height());
-  const int left = std::clamp(NearestEven(output_.pictureLeft * scaleX), 0, frameInPane_.width() - width);
-  const int top = std::clamp(NearestEven(output_.pictureTop * scaleY), 0, frameInPane_.height() - height);
+  // Even sides (4:2:0), placed to the nearest pixel: the bars' edges are
+  // where the file's frame, drawn at this size, has them.
+  const double exactWidth = output_.pictureWidth * scaleX, exactHeight = output_.pictureHeight * scaleY;
+  const int width = std::clamp(NearestEven(exactWidth), 2, frameInPane_.width());
+  const int height = std::clamp(NearestEven(exactHeight), 2, frameInPane_.height());
+  const double exactLeft = output_.pictureLeft * scaleX + (exactWidth - width) / 2;
+  const double exactTop = output_.pictureTop * scaleY + (exactHeight - height) / 2;
+  const int left = std::clamp(static_cast<int>(std::lround(exactLeft)), 0, frameInPane_.width() - width);
+  const int top = std::clamp(static_cast<int>(std::lround(exactTop)), 0, frameInPane_.height() - height);
   pictureInPane_ = QRect(frameInPane_.x() + left, frameInPane_.y() + top, width, height);
 }
 
@@ -124,6 +129,7 @@ const YuvFrame& EditorFrameHandler::ComposeFrame(const YuvFrame& picture) {
     std::memcpy(composed_.Y() + (top + row) * composed_.width() + left, picture.Y() + row * picture.width(),
                 picture.width());
   const int chromaWidth = composed_.width() / 2, pictureChroma = picture.width() / 2;
+  // Chroma goes to the nearest chroma sample of an odd place.
   for (int row = 0; row < picture.height() / 2; ++row) {
     const int at = (top / 2 + row) * chromaWidth + left / 2;
     std::memcpy(composed_.U() + at, picture.U() + row * pictureChroma, pictureChroma);

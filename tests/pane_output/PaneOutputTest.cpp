@@ -198,7 +198,7 @@ std::string Convert(const std::string& source, const EditSettings& edits, const 
   argv.push_back(source);
   test::CommandResult r = test::RunCommand(argv);
   EXPECT_EQ(r.exitCode, 0) << r.output;
-  Profile loaded;
+  mivora::Profile loaded;
   EXPECT_TRUE(loaded.Load(profile));
   std::string name(BaseName(source));
   return out + "/" + name.substr(0, name.rfind('.')) + "." + loaded.formatExt;
@@ -372,7 +372,7 @@ Measured Measure(const Combination& c) {
   YuvFrame source =
       DecodeYuv(c.source(), kAt, c.playerFilters, c.handedOver.width(), c.handedOver.height());
   EditorFrameHandler handler;
-  Profile profile;
+  mivora::Profile profile;
   EXPECT_TRUE(profile.Load(c.profile()));
   handler.SetOutputFormat(FrameFormatOf(profile));
   YuvPlanes planes{source.Y(), source.U(), source.V()};
