@@ -14,7 +14,8 @@
 //
 // The region a crop keeps is the one the editor's band covers on the
 // unflipped source: the crop runs before the flips and effects, and text and
-// picture positions are taken relative to that region.
+// picture positions are taken relative to that region. The output frame's
+// fit (OutputFrame) follows the edits and comes before the 3D mode.
 
 #include <optional>
 #include <string>
