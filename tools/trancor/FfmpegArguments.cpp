@@ -1,6 +1,7 @@
 #include "tools/trancor/FfmpegArguments.h"
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "tools/trancor/CodecMap.h"
@@ -93,10 +94,13 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   }
   const bool toneMap = source.HighDynamicRange() && !command.noVideo;
   // The profile's frame size is a box for the picture, or a standard's
-  // frame with bars; the picture keeps its shape either way.
-  FrameFitRequest fit{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
-                                      command.fixedFrame),
-                      DisplayedPicture(source)};
+  // frame with bars; the picture keeps its shape either way. A copied
+  // stream is not filtered.
+  std::optional<FrameFitRequest> fit;
+  if (!command.noVideo && video.encoder != "copy")
+    fit = FrameFitRequest{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
+                                          command.fixedFrame),
+                          DisplayedPicture(source)};
   VideoFilterGraph filters = BuildVideoFilterGraph(
       {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : "", fit});
   if (!filters.ok) {
