@@ -307,7 +307,7 @@ void BatchRunner::WatchJob(const RunningPtr& job) {
   job->engine.SetNotify(job->endpoint->Number(), kProgressNotice);
   int exitCode = 0;
   bool started = job->engine.ConvertStart(job->job.sourcePath, job->partial,
-                                          job->endpoint->Number(), job->job.engineArgs,
+                                          job->endpoint->Number(), job->job.EngineRunArguments(),
                                           &exitCode);
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Error: %s", started ? "No" : "Yes");
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, trancor.exe ExitCode: %d", exitCode);

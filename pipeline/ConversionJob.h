@@ -24,6 +24,14 @@ struct ConversionJob {
   bool makesPicture = true;   // false for a sound-only (audio) profile
   bool lacksPicture = false;  // a video profile, a source without a picture
   bool lacksSound = false;    // an audio profile, a source without sound
+
+  // The profile's frame is fixed by a standard (its group says so, which the
+  // argument text cannot): the engine then keeps the frame and adds bars.
+  bool fixedFrame = false;
+
+  // What the engine is given after its input: the adapter's own frame
+  // option, then the argument text.
+  std::string EngineRunArguments() const { return (fixedFrame ? "-fixedframe " : "") + engineArgs; }
 };
 
 enum class JobOutcome {

@@ -1,7 +1,10 @@
 #include "pipeline/MediaInfo.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
+#include <utility>
 
 namespace mivora {
 
@@ -40,6 +43,27 @@ double ExactDurationSeconds(const MediaVideoFacts& video) {
       seconds += (text[at] - '0') * scale;
   }
   return seconds;
+}
+
+PictureShape DisplayedPictureShape(const MediaVideoFacts& video) {
+  PictureShape shape;
+  const int width = std::atoi(video.width.c_str()), height = std::atoi(video.height.c_str());
+  if (width <= 0 || height <= 0) return shape;
+  shape.width = width, shape.height = height;
+  int num = 0, den = 0;
+  if (ParseDisplayAspect(video.displayAspect, &num, &den)) {
+    // Pixel shape = display aspect / frame aspect, kept as a fraction.
+    const long long n = static_cast<long long>(num) * height, d = static_cast<long long>(den) * width;
+    const long long divisor = std::gcd(n, d);
+    if (n / divisor <= INT_MAX && d / divisor <= INT_MAX)
+      shape.sampleAspectNum = static_cast<int>(n / divisor), shape.sampleAspectDen = static_cast<int>(d / divisor);
+  }
+  const int turn = ClockwiseRotation(video);
+  if (turn == 90 || turn == 270) {
+    std::swap(shape.width, shape.height);
+    std::swap(shape.sampleAspectNum, shape.sampleAspectDen);
+  }
+  return shape;
 }
 
 std::vector<std::pair<std::string_view, std::string_view>> MediaInfoFields(const MediaInfo& info) {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "profiles/OutputFrame.h"
+
 namespace mivora {
 
 // The video group: the input's duration and overall bit rate, and the facts
@@ -51,6 +53,9 @@ struct DisplayedSize {
   int height = 0;
 };
 DisplayedSize DisplayedFrameSize(const MediaVideoFacts& video);
+// The frame as shown with the shape of its pixels (from the probed display
+// aspect; square when none was given), turned like DisplayedFrameSize.
+PictureShape DisplayedPictureShape(const MediaVideoFacts& video);
 
 // Seconds of the exact duration (else of the whole-second one); 0 when unknown.
 double ExactDurationSeconds(const MediaVideoFacts& video);

@@ -230,6 +230,7 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
         RepairUtf8(FinishEngineArguments(item->engineArgs + " " + editArguments, profile.videoAspectRatio));
     job.durationSeconds = duration;
     MarkMissingTracks(profile, item->mediaInfo, &job);
+    job.fixedFrame = FrameFormatOf(profile).fixedByStandard;
     result.jobs.push_back(std::move(job));
   }
   result.ok = true;

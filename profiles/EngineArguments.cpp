@@ -210,10 +210,24 @@ std::string FinishEngineArguments(std::string_view arguments, std::string_view a
   return text;
 }
 
+std::string_view DiscTargetOf(std::string_view profileComment) {
+  if (profileComment.starts_with("DVD Video format")) return "ntsc-dvd";
+  if (profileComment.starts_with("Super Video CD format")) return "ntsc-svcd";
+  if (profileComment.starts_with("Video CD format")) return "ntsc-vcd";
+  return {};
+}
+
+FrameFormat FrameFormatOf(const Profile& profile) {
+  const std::string_view target = DiscTargetOf(profile.profileComment);
+  // H.264 is no standard's fixed frame, and its mapping would ask the GPU probe.
+  const std::string encoder = profile.videoCodec == "H.264" ? "libx264" : MapCodecName(profile.videoCodec);
+  return MakeFrameFormat(profile.videoSize, profile.videoAspectRatio, target, encoder,
+                         profile.groupName == kDiscGroupName);
+}
+
 std::string Profile::BuildEngineArguments() const {
-  if (profileComment.starts_with("DVD Video format")) return "-target ntsc-dvd ";
-  if (profileComment.starts_with("Super Video CD format")) return "-target ntsc-svcd ";
-  if (profileComment.starts_with("Video CD format")) return "-target ntsc-vcd ";
+  if (std::string_view target = DiscTargetOf(profileComment); !target.empty())
+    return "-target " + std::string(target) + " ";
   if (videoCodec.empty() || audioCodec.empty()) return {};
 
   std::string text;

@@ -11,7 +11,21 @@
 #include <string>
 #include <string_view>
 
+#include "profiles/OutputFrame.h"
+
 namespace mivora {
+
+class Profile;
+
+// The group whose profiles write disc frames, fixed by their standards.
+inline constexpr std::string_view kDiscGroupName = "DVD VCD SVCD";
+
+// The disc target a profile's comment selects ("ntsc-dvd", "ntsc-svcd",
+// "ntsc-vcd"); empty for none.
+std::string_view DiscTargetOf(std::string_view profileComment);
+
+// The frame a profile's options name, as the engine adapter reads them.
+FrameFormat FrameFormatOf(const Profile& profile);
 
 // Engine codec name for a codec display name; unknown names become "copy".
 // "H.264" and "H.265" ask the GPU encoder probe every time.

@@ -17,13 +17,24 @@ namespace {
 
 constexpr int kMinContextSide = 16;  // smaller crop regions keep the old context
 
+constexpr uint8_t kBlackLuma = 16, kNeutralChroma = 128;  // the engine's black bars
+
+// Where DrawYuv420 paints: an image and the place of the drawn frame in it.
+struct PaintTarget {
+  QImage* image;
+  QPoint at;
+};
+
 // Copies DrawYuv420's bottom-up BGR rows into a top-down image.
 void PaintInto(void* user, const GlimraBitmapInfo* info, const uint8_t* bits) {
-  auto* image = static_cast<QImage*>(user);
+  auto* target = static_cast<PaintTarget*>(user);
   const int rowBytes = info->width * 3;
   for (int row = 0; row < info->height; ++row)
-    std::memcpy(image->scanLine(row), bits + static_cast<size_t>(info->height - 1 - row) * info->stride, rowBytes);
+    std::memcpy(target->image->scanLine(target->at.y() + row) + target->at.x() * 3,
+                bits + static_cast<size_t>(info->height - 1 - row) * info->stride, rowBytes);
 }
+
+int NearestEven(double value) { return static_cast<int>(std::lround(value / 2)) * 2; }
 
 // 0x00BBGGRR as a colour.
 QColor FromWindowsColour(uint32_t value) {
@@ -75,6 +86,59 @@ void EditorFrameHandler::PrepareContext(const Region& region, QSize pane) {
   ++contextsMade_;
 }
 
+void EditorFrameHandler::SetOutputFormat(const FrameFormat& format, int sampleAspectNum, int sampleAspectDen) {
+  format_ = format;
+  const bool known = sampleAspectNum > 0 && sampleAspectDen > 0;
+  sampleAspectNum_ = known ? sampleAspectNum : 1;
+  sampleAspectDen_ = known ? sampleAspectDen : 1;
+}
+
+void EditorFrameHandler::PlaceInPane(const Region& region, QSize pane) {
+  output_ = FitOutputFrame(format_, {region.width, region.height, sampleAspectNum_, sampleAspectDen_});
+  // The frame goes into the pane as a picture into a frame of the pane's
+  // size and square pixels: as large as fits, centred, with its shape.
+  FrameFormat paneFrame{pane.width(), pane.height(), pane.width(), pane.height(), true, 2};
+  const OutputFrame inPane = FitOutputFrame(paneFrame, {output_.aspectNum, output_.aspectDen, 1, 1});
+  frameInPane_ = QRect(inPane.pictureLeft, inPane.pictureTop, inPane.pictureWidth, inPane.pictureHeight);
+  if (!output_.HasBars() || output_.width <= 0 || output_.height <= 0) {
+    pictureInPane_ = frameInPane_;
+    return;
+  }
+  const double scaleX = static_cast<double>(frameInPane_.width()) / output_.width;
+  const double scaleY = static_cast<double>(frameInPane_.height()) / output_.height;
+  // Even sides (4:2:0), placed to the nearest pixel: the bars' edges are
+  // where the file's frame, drawn at this size, has them.
+  const double exactWidth = output_.pictureWidth * scaleX, exactHeight = output_.pictureHeight * scaleY;
+  const int width = std::clamp(NearestEven(exactWidth), 2, frameInPane_.width());
+  const int height = std::clamp(NearestEven(exactHeight), 2, frameInPane_.height());
+  const double exactLeft = output_.pictureLeft * scaleX + (exactWidth - width) / 2;
+  const double exactTop = output_.pictureTop * scaleY + (exactHeight - height) / 2;
+  const int left = std::clamp(static_cast<int>(std::lround(exactLeft)), 0, frameInPane_.width() - width);
+  const int top = std::clamp(static_cast<int>(std::lround(exactTop)), 0, frameInPane_.height() - height);
+  pictureInPane_ = QRect(frameInPane_.x() + left, frameInPane_.y() + top, width, height);
+}
+
+const YuvFrame& EditorFrameHandler::ComposeFrame(const YuvFrame& picture) {
+  if (pictureInPane_ == frameInPane_) return picture;
+  if (composed_.width() != frameInPane_.width() || composed_.height() != frameInPane_.height())
+    composed_ = YuvFrame(frameInPane_.width(), frameInPane_.height());
+  std::memset(composed_.Y(), kBlackLuma, composed_.lumaBytes());
+  std::memset(composed_.U(), kNeutralChroma, composed_.chromaBytes());
+  std::memset(composed_.V(), kNeutralChroma, composed_.chromaBytes());
+  const int left = pictureInPane_.x() - frameInPane_.x(), top = pictureInPane_.y() - frameInPane_.y();
+  for (int row = 0; row < picture.height(); ++row)
+    std::memcpy(composed_.Y() + (top + row) * composed_.width() + left, picture.Y() + row * picture.width(),
+                picture.width());
+  const int chromaWidth = composed_.width() / 2, pictureChroma = picture.width() / 2;
+  // Chroma goes to the nearest chroma sample of an odd place.
+  for (int row = 0; row < picture.height() / 2; ++row) {
+    const int at = (top / 2 + row) * chromaWidth + left / 2;
+    std::memcpy(composed_.U() + at, picture.U() + row * pictureChroma, pictureChroma);
+    std::memcpy(composed_.V() + at, picture.V() + row * pictureChroma, pictureChroma);
+  }
+  return composed_;
+}
+
 const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
   const YuvFrame* frame = &scaled_;
   if (e.effectsEnabled) {
@@ -95,7 +159,6 @@ const YuvFrame& EditorFrameHandler::ApplyEffects(const EditSettings& e) {
       default: break;
     }
   }
-  if (e.stereoEnabled) frame = &effects_.Stereo(*frame, e.stereoMode, e.stereoDepth);
   return *frame;
 }
 
@@ -132,9 +195,11 @@ void EditorFrameHandler::DrawText(const EditSettings& e, const Region& region) {
       PlaceInsideRegion(e.textTop - region.top, region.height, metrics.tightBoundingRect(text).height());
   const double left = textLeft - pen.x();
   const double top = textTop + glyphAscent - pen.y();
-  const double scaleX = static_cast<double>(picture_.width()) / region.width;
-  const double scaleY = static_cast<double>(picture_.height()) / region.height;
+  const double scaleX = static_cast<double>(pictureInPane_.width()) / region.width;
+  const double scaleY = static_cast<double>(pictureInPane_.height()) / region.height;
   QPainter painter(&picture_);
+  painter.setClipRect(pictureInPane_);  // the engine draws on the picture, not on its bars
+  painter.translate(pictureInPane_.topLeft());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(QRectF(left * scaleX, top * scaleY, line.width() * scaleX, line.height() * scaleY), line);
 }
@@ -153,7 +218,7 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
       MLOG("EditorFrameHandler::DrawPicture, cannot load: %s", e.picturePath.c_str());
   }
   if (watermark_.isNull()) return;
-  const int paneWidth = picture_.width(), paneHeight = picture_.height();
+  const int paneWidth = pictureInPane_.width(), paneHeight = pictureInPane_.height();
   // Moved back inside the region, as the engine places it.
   const int left = PlaceInsideRegion(e.pictureLeft - region.left, region.width, e.pictureWidth);
   const int top = PlaceInsideRegion(e.pictureTop - region.top, region.height, e.pictureHeight);
@@ -161,6 +226,8 @@ void EditorFrameHandler::DrawPicture(const EditSettings& e, const Region& region
   const int width = e.pictureWidth * paneWidth / region.width;
   const int height = e.pictureHeight * paneHeight / region.height;
   QPainter painter(&picture_);
+  painter.setClipRect(pictureInPane_);
+  painter.translate(pictureInPane_.topLeft());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(QRect(x, y, width, height), watermark_);
 }
@@ -187,21 +254,36 @@ void EditorFrameHandler::Rerender(const EditSettings& edits, QSize paneSize) {
   // the handed-over frame, which may be the source scaled down.
   const QSize source = SourceSize();
   const Region region = CropRegion(edits, source.width(), source.height());
+  const bool regionShown = region.width > 0 && region.height > 0;
+  // A region too small for a context of its own keeps the old one, and the
+  // picture keeps its place with it.
+  const bool regionUsable = region.width > kMinContextSide && region.height > kMinContextSide;
+  if (regionUsable || !context_ || pane != placedPane_) {
+    PlaceInPane(regionShown ? region : Region{0, 0, source.width(), source.height()}, pane);
+    placedPane_ = pane;
+  }
+  if (pictureInPane_.isEmpty()) return;
 
-  PrepareContext(InFrame(region), pane);
-  if (scaled_.width() != pane.width() || scaled_.height() != pane.height())
-    scaled_ = YuvFrame(pane.width(), pane.height());
+  // The picture at its place in the pane, edited as the engine edits it
+  // before the fit; the bars around it; then the 3D mode over the frame.
+  const QSize pictureSize = pictureInPane_.size();
+  PrepareContext(InFrame(region), pictureSize);
+  if (scaled_.width() != pictureSize.width() || scaled_.height() != pictureSize.height())
+    scaled_ = YuvFrame(pictureSize.width(), pictureSize.height());
   YuvPlanes destination{scaled_.Y(), scaled_.U(), scaled_.V()};
   GLIMRA_ResizeFrame(source_.Y(), source_.U(), source_.V(), &destination, context_);
 
-  const YuvFrame& edited = ApplyEffects(edits);
+  const YuvFrame* frame = &ComposeFrame(ApplyEffects(edits));
+  if (edits.stereoEnabled) frame = &effects_.Stereo(*frame, edits.stereoMode, edits.stereoDepth);
   if (picture_.size() != pane) picture_ = QImage(pane, QImage::Format_BGR888);
-  GlimraDrawTarget target{&PaintInto, &picture_};
-  DrawYuv420Colour(edited.Y(), edited.U(), edited.V(), edited.width(), edited.height(), colour_, &target);
+  picture_.fill(Qt::black);
+  PaintTarget paint{&picture_, frameInPane_.topLeft()};
+  GlimraDrawTarget target{&PaintInto, &paint};
+  DrawYuv420Colour(frame->Y(), frame->U(), frame->V(), frame->width(), frame->height(), colour_, &target);
 
-  // Positions map through the region the pane shows (the whole frame, or
-  // the crop rectangle, which is what the output holds).
-  if (region.width <= 0 || region.height <= 0) return;
+  // Positions map through the region the picture shows (the whole frame,
+  // or the crop rectangle, which is what the output holds).
+  if (!regionShown) return;
   if (edits.textEnabled && !edits.watermarkText.empty()) DrawText(edits, region);
   if (edits.pictureEnabled) DrawPicture(edits, region);
 }

@@ -1,9 +1,11 @@
 #pragma once
-// The editor's right pane, frame by frame: scales each frame the player hands
-// over to the pane (through the crop rectangle when cropping is on), applies
-// the colour values, the flips, the effect and the 3D mode in software, in the
-// engine's order and with its tables, and draws the text and picture
-// watermarks where the output will hold them.
+// The editor's right pane, frame by frame: shows the output's frame fitted
+// into the pane with its shape (OutputFrame: the picture's box, or a
+// standard's frame with black bars), scales each frame the player hands over
+// into the picture's place (through the crop rectangle when cropping is on),
+// applies the colour values, the flips, the effect and the 3D mode in
+// software, in the engine's order and with its tables, and draws the text and
+// picture watermarks where the output will hold them.
 //
 // Thread ownership: the window's thread only (frames arrive on it).
 
@@ -17,6 +19,7 @@
 #include "editing/EffectProcessor.h"
 #include "editing/YuvFrame.h"
 #include "preview/Glimra.h"
+#include "profiles/OutputFrame.h"
 
 namespace mivora {
 
@@ -44,6 +47,16 @@ class EditorFrameHandler {
   // or stopped; nothing before the first frame.
   void Rerender(const EditSettings& edits, QSize paneSize);
 
+  // The output's frame (the profile's) and the shape of the source's pixels
+  // as shown (width : height); until set, the frame is the source's own
+  // with square pixels.
+  void SetOutputFormat(const FrameFormat& format, int sampleAspectNum = 1, int sampleAspectDen = 1);
+  // The output frame of the last rendering, and where it and its picture lie
+  // in the pane (the rest of the pane is black).
+  const OutputFrame& Output() const { return output_; }
+  QRect FrameInPane() const { return frameInPane_; }
+  QRect PictureInPane() const { return pictureInPane_; }
+
   // The last rendered picture, pane-sized; null before the first frame.
   const QImage& Picture() const { return picture_; }
   // The last frame's size as handed over; 0 before the first frame.
@@ -66,7 +79,9 @@ class EditorFrameHandler {
   // `region` (source pixels) in the pixels of the handed-over frame, inside it.
   Region InFrame(const Region& region) const;
   void PrepareContext(const Region& frameRegion, QSize pane);
+  void PlaceInPane(const Region& region, QSize pane);
   const YuvFrame& ApplyEffects(const EditSettings& edits);
+  const YuvFrame& ComposeFrame(const YuvFrame& picture);
   void DrawText(const EditSettings& edits, const Region& region);
   void DrawPicture(const EditSettings& edits, const Region& region);
 
@@ -80,7 +95,13 @@ class EditorFrameHandler {
   QSize sourceSize_;  // empty: the frame's own size
   YuvFrame source_;  // the last frame from the player
   int colour_ = GLIMRA_YUV_FULL_RANGE;  // how its codes become colours
-  YuvFrame scaled_;  // the pane-sized frame
+  YuvFrame scaled_;  // the picture, at its size in the pane
+  YuvFrame composed_;  // the output's frame at its size in the pane, bars included
+  FrameFormat format_;
+  int sampleAspectNum_ = 1, sampleAspectDen_ = 1;
+  OutputFrame output_;
+  QRect frameInPane_, pictureInPane_;
+  QSize placedPane_;  // the pane they were placed in
   EffectProcessor effects_;
   QImage picture_;
   QImage watermark_;           // the loaded picture watermark

@@ -14,6 +14,8 @@
 #include "common/Log.h"
 #include "platform/PlayerSharedBlock.h"
 #include "preview/PlayStatic.h"
+#include "profiles/EngineArguments.h"
+#include "profiles/Profile.h"
 #include "profiles/HdrOutput.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"
@@ -49,16 +51,25 @@ QSize StatusFrameSize(const char* status) {
 EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
     : CImgDialogBase(QSize(685, 500), QStringLiteral("Edit the video"), parent), list_(list), row_(row) {
   MLOG("Enter: EditorWindow::EditorWindow");
-  std::string path;
+  std::string path, profilePath;
+  PictureShape sourceShape;
   bool keepsHdr = false;
   list_.Update(row_, [&](SourceItem& item) {
     path = item.sourcePath;
+    profilePath = item.profilePath;
     keepsHdr = ArgumentsKeepHdr(item.engineArgs);
     // The editor works in the source frame as shown: a track turned a
     // quarter shows its frame with the sides exchanged.
     const DisplayedSize shown = DisplayedFrameSize(item.mediaInfo.video);
+    sourceShape = DisplayedPictureShape(item.mediaInfo.video);
     model_ = std::make_unique<EditorModel>(item.editSettings.get(), shown.width, shown.height);
   });
+  // The right pane shows the frame the item's profile writes.
+  Profile profile;
+  if (!profilePath.empty() && profile.Load(profilePath))
+    handler_.SetOutputFormat(FrameFormatOf(profile), sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
+  else
+    handler_.SetOutputFormat({}, sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
   if (!model_) model_ = std::make_unique<EditorModel>(nullptr, 0, 0);
   MLOG("EditorWindow::EditorWindow, File: %s", path.c_str());
 

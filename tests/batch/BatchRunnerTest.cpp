@@ -95,7 +95,8 @@ TEST(BatchRunner, ConvertsEveryJobWithProgressAndLog) {
   for (int i = 0; i < 3; ++i) {
     test::ProbeFacts facts = test::ProbeWithFfprobe(out + "/clip" + std::to_string(i) + ".avi");
     EXPECT_EQ(facts.video.codec, "mpeg4");
-    EXPECT_EQ(facts.video.width, 96);
+    EXPECT_EQ(facts.video.width, 86);  // the 4:3 clip fitted into the 96x64 box
+    EXPECT_EQ(facts.video.height, 64);
   }
   EXPECT_FALSE(view.Percents().empty());
   EXPECT_TRUE(view.Questions().empty());

@@ -95,11 +95,14 @@ std::string Convert(const std::string& source, std::vector<std::string> options)
   return out + "/" + name.substr(0, name.rfind('.')) + ".avi";
 }
 
-Frame FrameOf(const std::string& file, double seconds = 1.0) {
+// The frame at `seconds`, of `width` x `height` (the profile's 320x240 box
+// holds a 4:3 picture whole).
+Frame FrameOf(const std::string& file, double seconds = 1.0, int width = 320, int height = 240) {
   Frame f;
   f.rgb = test::DecodeFrameRgb(file, seconds, &f.w, &f.h);
-  EXPECT_EQ(f.rgb.size(), static_cast<size_t>(320 * 240 * 3)) << file;
-  if (f.rgb.size() != static_cast<size_t>(320 * 240 * 3)) f = {320, 240, std::vector<unsigned char>(320 * 240 * 3)};
+  const size_t bytes = static_cast<size_t>(width) * height * 3;
+  EXPECT_EQ(f.rgb.size(), bytes) << file;
+  if (f.rgb.size() != bytes) f = {width, height, std::vector<unsigned char>(bytes)};
   return f;
 }
 
@@ -135,16 +138,17 @@ TEST(EditConversion, FlipsWithACropKeepTheBandsRegion) {
   // halves are black.
   static const std::string corner =
       Source("corner", "color=black:size=320x240:rate=25,drawbox=x=0:y=0:w=40:h=60:color=white:t=fill");
-  // Left half, mirrored and stretched to 320 wide: the box at columns 240..319.
-  Frame left = FrameOf(Convert(corner, {"--flip", "h", "--crop", "0,0,160,240"}));
-  EXPECT_GT(left.Luma(280, 30), 220);
-  EXPECT_LT(left.Luma(20, 30), 35);
-  EXPECT_LT(left.Luma(280, 120), 35);
-  // Top strip, upside down and stretched to 240 high: the box at rows 120..239.
-  Frame top = FrameOf(Convert(corner, {"--flip", "v", "--crop", "0,0,320,120"}));
-  EXPECT_GT(top.Luma(20, 200), 220);
-  EXPECT_LT(top.Luma(20, 60), 35);
-  EXPECT_LT(top.Luma(200, 200), 35);
+  // Left half (2:3), mirrored, fitted upright into 240x320 as 214x320: the
+  // box at columns 160..213, rows 0..79.
+  Frame left = FrameOf(Convert(corner, {"--flip", "h", "--crop", "0,0,160,240"}), 1.0, 214, 320);
+  EXPECT_GT(left.Luma(190, 40), 220);
+  EXPECT_LT(left.Luma(20, 40), 35);
+  EXPECT_LT(left.Luma(190, 160), 35);
+  // Top strip (8:3), upside down, 320x120: the box at rows 60..119.
+  Frame top = FrameOf(Convert(corner, {"--flip", "v", "--crop", "0,0,320,120"}), 1.0, 320, 120);
+  EXPECT_GT(top.Luma(20, 90), 220);
+  EXPECT_LT(top.Luma(20, 30), 35);
+  EXPECT_LT(top.Luma(200, 90), 35);
 }
 
 TEST(EditConversion, ColourEffects) {

@@ -245,6 +245,49 @@ TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
   EXPECT_EQ(SoftwareStandIn("libx265"), "");
 }
 
+// The profile's frame size becomes a fit of the picture as shown: a box for
+// the picture (turned for portrait), or a standard's frame with bars; -s and
+// -aspect then stay away from ffmpeg. Unknown sources scale as before.
+TEST(FfmpegArguments, TheFrameSizeIsAFitOfThePictureAsShown) {
+  SourceFacts phone, wide, pal, unknown;
+  phone.width = 1920, phone.height = 1080, phone.rotation = 90;
+  wide.width = 1920, wide.height = 1080;
+  pal.width = 720, pal.height = 576, pal.sampleAspectNum = 64, pal.sampleAspectDen = 45;
+  struct Row {
+    const char* what;
+    std::vector<std::string> options;
+    SourceFacts source;
+    const char* graph;  // "" for none
+    bool keepsOptions;  // -s and -aspect reach ffmpeg
+  } rows[] = {
+      {"portrait phone into a landscape box", {"-vcodec", "libx264", "-s", "640x480"}, phone,
+       "[in]scale=360:640,setsar=1/1[out]", false},
+      {"anamorphic PAL into a box", {"-vcodec", "mpeg4", "-aspect", "4:3", "-s", "640x480"}, pal,
+       "[in]scale=640:360,setsar=1/1[out]", false},
+      {"16:9 into the disc group's PAL frame", {"-fixedframe", "-vcodec", "mpeg2video", "-s", "720x576", "-aspect",
+       "4:3"}, wide, "[in]scale=720:432,pad=720:576:0:72:black,setsar=16/15[out]", false},
+      {"a target's frame", {"-target", "ntsc-dvd", "-aspect", "16:9"}, phone,
+       "[in]scale=228:480,pad=720:480:246:0:black,setsar=32/27[out]", false},
+      {"the crop's region, with the size behind it", {"-vcodec", "libx264", "-vf", "crop=200:100:10:20,scale=640:480"},
+       wide, "[in]crop=200:100:10:20,scale=640:320,setsar=1/1[out]", false},
+      {"an unknown source scales as told", {"-vcodec", "libx264", "-s", "640x480", "-aspect", "4:3"}, unknown, "",
+       true},
+      {"no frame size: the source's own", {"-vcodec", "libx264", "-aspect", "16:9"}, wide, "", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<std::string> args = {"-i", "in.mp4"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    args.push_back("out.mp4");
+    EngineCommand c = Command(args);
+    FfmpegCommand f = BuildConversionCommand(c, c.input, row.source);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(ValueOf(f.argv, "-vf"), *row.graph ? row.graph : "<absent>");
+    EXPECT_EQ(ValueOf(f.argv, "-s") != "<absent>" || ValueOf(f.argv, "-aspect") != "<absent>", row.keepsOptions);
+    EXPECT_EQ(ValueOf(f.argv, "-target"), c.target.empty() ? "<absent>" : c.target);
+  }
+}
+
 TEST(FfmpegArguments, VolumeAndSwitches) {
   struct Case {
     std::vector<std::string> options;

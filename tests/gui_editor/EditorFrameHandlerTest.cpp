@@ -64,7 +64,7 @@ TEST(EditorFrameHandlerTest, ScalingContextIsRebuiltForCropAndSizeChangesOnly) {
   Render(handler, edits, frame, pane);
   EXPECT_EQ(handler.ContextsMade(), 2);
   // The crop shows the white quadrant over the whole pane, inverted to black.
-  EXPECT_LT(Luma(handler.Picture(), 300, 180), 40);
+  EXPECT_LT(Luma(handler.Picture(), 160, 100), 40);
 
   edits.cropRight = 10;  // a region of 16 pixels or less keeps the context
   Render(handler, edits, frame, pane);
@@ -101,6 +101,31 @@ TEST(EditorFrameHandlerTest, EffectsAndStereoApplyInOrder) {
   EXPECT_GT(Luma(handler.Picture(), 40, 100), 200);
   EXPECT_LT(Luma(handler.Picture(), 120, 100), 40);
   EXPECT_GT(Luma(handler.Picture(), 200, 100), 200);
+}
+
+// The pane shows the output's frame with its shape: a portrait picture in
+// its turned box, a 4:3 picture in a 16:9 disc frame with bars beside it;
+// the rest of the pane stays black.
+TEST(EditorFrameHandlerTest, ThePaneShowsTheOutputFrameWithItsShape) {
+  EditorFrameHandler handler;
+  YuvFrame portrait = Bands(90, 160, 160, 90);  // white
+  handler.SetOutputFormat(FrameFormat{640, 480, 0, 0, false, 2});
+  Render(handler, EditSettings{}, portrait, QSize(320, 200));
+  EXPECT_EQ(handler.Output().width, 360);
+  EXPECT_EQ(handler.Output().height, 640);
+  EXPECT_EQ(handler.FrameInPane(), QRect(104, 0, 112, 200));
+  EXPECT_EQ(handler.PictureInPane(), handler.FrameInPane());
+  EXPECT_EQ(Luma(handler.Picture(), 50, 100), 0);
+  EXPECT_GT(Luma(handler.Picture(), 160, 100), 200);
+
+  YuvFrame standard = Bands(160, 120, 120, 160);
+  handler.SetOutputFormat(FrameFormat{720, 480, 16, 9, true, 2});
+  Render(handler, EditSettings{}, standard, QSize(320, 200));
+  EXPECT_EQ(handler.FrameInPane(), QRect(0, 10, 320, 180));
+  EXPECT_EQ(handler.PictureInPane(), QRect(40, 10, 240, 180));
+  EXPECT_EQ(Luma(handler.Picture(), 160, 5), 0) << "outside the frame";
+  EXPECT_LE(Luma(handler.Picture(), 20, 100), 16) << "a bar: the engine's black";
+  EXPECT_GT(Luma(handler.Picture(), 160, 100), 200);
 }
 
 // Rows of the picture holding a pixel close to `colour`.

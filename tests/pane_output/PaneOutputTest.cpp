@@ -19,6 +19,8 @@
 #include "common/Folders.h"
 #include "platform/PlayerSharedBlock.h"
 #include "preview/Glimra.h"
+#include "profiles/EngineArguments.h"
+#include "profiles/Profile.h"
 #include "tests/player/PlayerHarness.h"
 #include "tests/support/Mp4Rotation.h"
 #include "tests/support/RealSourceMedia.h"
@@ -202,8 +204,9 @@ QImage ScreenPicture(const YuvFrame& frame, colour::ScreenColour c) {
 // The file's frame at `seconds` as a screen shows it: decoded by ffmpeg,
 // expanded with the range and matrix the file names (by the colour rule
 // where it names none).
-QImage DecodeRgb(const std::string& path, double seconds) {
-  return ScreenPicture(DecodeYuv(path, seconds), ScreenColourOfFile(path));
+QImage DecodeRgb(const std::string& path, double seconds, QSize size = QSize(kWidth, kHeight)) {
+  const std::string scale = "scale=" + std::to_string(size.width()) + ":" + std::to_string(size.height());
+  return ScreenPicture(DecodeYuv(path, seconds, scale, size.width(), size.height()), ScreenColourOfFile(path));
 }
 
 // Red, green and blue of an RGB picture, in that order per pixel, each the
@@ -272,16 +275,33 @@ std::vector<std::string> EditOptions(const EditSettings& e) {
   return args;
 }
 
-// Converts `source` with the edits through the program's path; the output.
-std::string Convert(const std::string& source, const EditSettings& edits) {
+// Converts `source` with the edits through the program's path with
+// `profile`; the output.
+std::string Convert(const std::string& source, const EditSettings& edits, const std::string& profile) {
   std::string out = test::MakeTempDir("out");
-  std::vector<std::string> argv = {kCli, "convert", "--profile", Profile(), "-o", out};
+  std::vector<std::string> argv = {kCli, "convert", "--profile", profile, "-o", out};
   for (const std::string& option : EditOptions(edits)) argv.push_back(option);
   argv.push_back(source);
   test::CommandResult r = test::RunCommand(argv);
   EXPECT_EQ(r.exitCode, 0) << r.output;
+  mivora::Profile loaded;
+  EXPECT_TRUE(loaded.Load(profile));
   std::string name(BaseName(source));
-  return out + "/" + name.substr(0, name.rfind('.')) + ".mp4";
+  return out + "/" + name.substr(0, name.rfind('.')) + "." + loaded.formatExt;
+}
+
+// A shipped profile, or a copy of it with another display aspect.
+std::string ShippedProfile(const std::string& relative, const std::string& aspect = "") {
+  const std::string shipped = std::string(MIVORA_PROGRAM_DIR) + "/Profiles/" + relative;
+  if (aspect.empty()) return shipped;
+  std::string text = test::ReadFile(shipped);
+  const std::string from = "<VideoAspectRatio value=\"";
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos);
+  text.replace(at + from.size(), text.find('"', at + from.size()) - at - from.size(), aspect);
+  const std::string copy = test::MakeTempDir("profile") + "/" + std::string(BaseName(relative));
+  test::WriteFile(copy, text);
+  return copy;
 }
 
 struct Combination {
@@ -296,6 +316,8 @@ struct Combination {
   bool fromPlayer = false;
   // Further checks of the pane and the file's pictures.
   std::function<void(const QImage& pane, const QImage& file)> check;
+  // The profile the file is converted with (its frame size and shape).
+  std::function<std::string()> profile = [] { return Profile(); };
 };
 
 // A portrait phone clip: 320x240 coded, the track turned by 90 degrees, so
@@ -362,6 +384,20 @@ const std::string& UhdClip() {
        "-c:a", "aac"});
   return path;
 }
+
+// Clips of other shapes than the pane's, for the output frame's shape.
+const std::string& ShapedClip(const std::string& name, test::ShapedClip shape) {
+  static std::map<std::string, std::string> clips;
+  std::string& path = clips[name];
+  if (path.empty()) {
+    path = test::MakeTempDir("shaped") + "/" + name + ".mp4";
+    test::GenerateShapedClip(path, shape);
+  }
+  return path;
+}
+const std::string& PhoneClip() { return ShapedClip("phone", {1920, 1080, 0, 0, 90}); }
+const std::string& StandardClip() { return ShapedClip("standard", {640, 480}); }
+const std::string& ScopeClip() { return ShapedClip("scope", {956, 400}); }
 
 EditSettings Neutral() {
   EditSettings e;
@@ -449,6 +485,19 @@ std::vector<Combination> Combinations() {
   all.push_back({"HDR (PQ) source naming no colours (player)",
                  [] { return HdrClip(test::HdrTransfer::kPq, /*namesColours=*/false); }, [](EditSettings&) {}, "",
                  QSize(kWidth, kHeight), QSize(), true});
+  // The output frame's shape: a box turned for a portrait picture, a
+  // standard's frame with bars.
+  auto none = [](EditSettings&) {};
+  all.push_back({"portrait phone into DVD 4:3", [] { return PhoneClip(); }, none, "", QSize(1080, 1920), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml"); }});
+  all.push_back({"portrait phone into Smartphone 800x480", [] { return PhoneClip(); }, none, "", QSize(1080, 1920),
+                 QSize(), [] { return ShippedProfile("Phones/Smartphone 800x480 (MP4).xml"); }});
+  all.push_back({"4:3 into HD 720p (16:9)", [] { return StandardClip(); }, none, "", QSize(640, 480), QSize(),
+                 [] { return ShippedProfile("HD Video/MP4 - H.264 HD 720p.xml"); }});
+  all.push_back({"4:3 into DVD 16:9", [] { return StandardClip(); }, none, "", QSize(640, 480), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml", "16:9"); }});
+  all.push_back({"2.39:1 into DVD 16:9", [] { return ScopeClip(); }, none, "", QSize(956, 400), QSize(),
+                 [] { return ShippedProfile("DVD VCD SVCD/DVD Video NTSC.xml", "16:9"); }});
   return all;
 }
 
@@ -490,15 +539,21 @@ SourceFrame FromFfmpeg(const Combination& c) {
   return result;
 }
 
+// The pane's picture of the output frame, and the file's frame scaled to
+// the same place (its shape as shown, from the file's sample aspect).
 Measured Measure(const Combination& c) {
   EditSettings edits = Neutral();
   c.edit(edits);
   SourceFrame source = c.fromPlayer ? FromPlayer(c.source(), c.handedOver) : FromFfmpeg(c);
   EditorFrameHandler handler;
+  mivora::Profile profile;
+  EXPECT_TRUE(profile.Load(c.profile()));
+  handler.SetOutputFormat(FrameFormatOf(profile));
   YuvPlanes planes{source.frame.Y(), source.frame.U(), source.frame.V()};
   handler.Render(edits, planes, source.frame.width(), source.frame.height(), c.source_, QSize(kWidth, kHeight),
                  source.colour);
-  return {handler.Picture().copy(), DecodeRgb(Convert(c.source(), edits), kAt)};
+  const QRect frame = handler.FrameInPane();
+  return {handler.Picture().copy(frame), DecodeRgb(Convert(c.source(), edits, c.profile()), kAt, frame.size())};
 }
 
 TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
@@ -507,7 +562,7 @@ TEST(PaneOutput, ThePaneShowsWhatTheFileHolds) {
   for (const Combination& c : Combinations()) {
     if (only && c.name.find(only) == std::string::npos) continue;
     Measured m = Measure(c);
-    ASSERT_EQ(m.pane.size(), QSize(kWidth, kHeight)) << c.name;
+    ASSERT_EQ(m.pane.size(), m.output.size()) << c.name;
     double psnr = Psnr(ColoursOf(m.pane), ColoursOf(m.output));
     if (c.check) c.check(m.pane, m.output);
     char row[160];

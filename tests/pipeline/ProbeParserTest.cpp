@@ -181,6 +181,33 @@ TEST(ProbeParser, FactsAreThoseOfTheChosenTracks) {
   EXPECT_EQ(still.video.width, "640");
 }
 
+// The shape of the source's pixels as shown, from the probed display aspect:
+// square without one, and inverted with a quarter turn.
+TEST(ProbeParser, DisplayedPictureShapeFollowsAspectAndTurn) {
+  struct Row {
+    const char *width, *height, *aspect, *rotation;
+    PictureShape expected;
+  } rows[] = {
+      {"720", "576", "16:9", "", {720, 576, 64, 45}},
+      {"720", "576", "16:9", "-90.00", {576, 720, 45, 64}},
+      {"1920", "1080", "16:9", "-90.00", {1080, 1920, 1, 1}},
+      {"640", "480", "", "", {640, 480, 1, 1}},
+      {"720", "480", "4:3", "180.00", {720, 480, 8, 9}},
+      {"", "480", "4:3", "", {0, 0, 1, 1}},
+  };
+  for (const Row& row : rows) {
+    MediaVideoFacts facts;
+    facts.width = row.width, facts.height = row.height, facts.displayAspect = row.aspect;
+    facts.rotation = row.rotation;
+    const PictureShape shape = DisplayedPictureShape(facts);
+    SCOPED_TRACE(std::string(row.width) + "x" + row.height + " " + row.aspect + " " + row.rotation);
+    EXPECT_EQ(shape.width, row.expected.width);
+    EXPECT_EQ(shape.height, row.expected.height);
+    EXPECT_EQ(shape.sampleAspectNum, row.expected.sampleAspectNum);
+    EXPECT_EQ(shape.sampleAspectDen, row.expected.sampleAspectDen);
+  }
+}
+
 TEST(ProbeParser, CapturedEngineReports) {
   struct Case {
     const char* file;

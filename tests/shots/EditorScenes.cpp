@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <fstream>
+#include <iterator>
+
 #include "app/editor/EditorWindow.h"
 #include "app/editor/PreviewWindow.h"
 #include "app/editor/TransportControls.h"
@@ -19,13 +22,15 @@ namespace {
 
 constexpr int kPlayMs = 2300;  // past the second tick of the one-second timer
 
-// An editor on `clip` with the probe's `facts`, on `page`, playing once shown.
+// An editor on `clip` with the probe's `facts`, on `page`, playing once shown;
+// the right pane shows the frame of `profile` (a file), or the source's own.
 EditorWindow* EditorOn(ShotContext& context, const QString& clip, const MediaVideoFacts& facts, int page,
-                       const std::function<void(EditorModel&)>& edit) {
+                       const std::function<void(EditorModel&)>& edit, const std::string& profile = "") {
   auto list = std::make_shared<SourceList>();
   SourceItem item;
   item.sourcePath = clip.toStdString();
   item.mediaInfo.video = facts;
+  item.profilePath = profile;
   list->Append(std::move(item));
   context.Keep(list);
   auto* editor = new EditorWindow(*list, 0);
@@ -133,6 +138,29 @@ const SceneRegistrar k4kCrop("editor-4k-crop", "the editor on a 4K clip, cropped
     m.SetCropRight(2880);
     m.SetCropBottom(1620);
   });
+});
+
+// The output's frame in the right pane: a portrait phone clip into a phone
+// profile stays portrait; a 4:3 clip in a 16:9 DVD gets bars beside it.
+const SceneRegistrar kPhoneProfile("editor-portrait-phone", "the editor on a portrait phone clip for a phone profile",
+                                   [](ShotContext& context) -> QWidget* {
+  const QString clip = context.Clip(QStringLiteral("Phone upright.mp4"), 4.0, 1280, 720);
+  if (!test::SetMp4Rotation(clip.toStdString(), 90)) return nullptr;
+  return EditorOn(context, clip, Facts("1280", "720", "-90.00"), EditorWindow::kTrimPage, [](EditorModel&) {},
+                  MIVORA_SOURCE_PROFILES "/Phones/Smartphone 800x480 (MP4).xml");
+});
+
+const SceneRegistrar kDvdWide("editor-dvd-16x9", "the editor on a 4:3 clip for a 16:9 DVD", [](ShotContext& context) -> QWidget* {
+  // The DVD profile with its 16:9 choice taken.
+  std::ifstream in(MIVORA_SOURCE_PROFILES "/DVD VCD SVCD/DVD Video NTSC.xml");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string from = "<VideoAspectRatio value=\"4:3\"";
+  if (text.find(from) == std::string::npos) return nullptr;
+  text.replace(text.find(from), from.size(), "<VideoAspectRatio value=\"16:9\"");
+  const std::string profile = context.Folder() + "/DVD Video NTSC 16x9.xml";
+  std::ofstream(profile) << text;
+  const QString clip = context.Clip(QStringLiteral("Old camcorder.mp4"), 4.0, 640, 480);
+  return EditorOn(context, clip, Facts("640", "480"), EditorWindow::kTrimPage, [](EditorModel&) {}, profile);
 });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/support/Mp4Rotation.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
@@ -184,6 +185,19 @@ double MeanLumaAt(const std::string& path, double seconds, const std::string& fi
   double sum = 0;
   for (size_t i = 0; i < luma; ++i) sum += static_cast<unsigned char>(data[i]);
   return sum / luma;
+}
+
+void GenerateShapedClip(const std::string& path, const ShapedClip& shape) {
+  const std::string size = std::to_string(shape.width) + "x" + std::to_string(shape.height);
+  const std::string sar = shape.sarNum > 0 ? std::to_string(shape.sarNum) + "/" + std::to_string(shape.sarDen) : "0";
+  Ffmpeg({"-f", "lavfi", "-i",
+          "nullsrc=size=" + size + ":rate=10,geq=lum='110+40*sin(X/23)*sin(Y/19)+50*X/W':"
+          "cb='128+50*(X/W-0.5)':cr='128+50*(Y/H-0.5)',format=yuv420p,setsar=" + sar,
+          "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", Seconds(shape.seconds), "-c:v",
+          "libx264", "-preset", "veryfast", "-crf", "14", "-c:a", "aac", "file:" + path});
+  if (shape.degrees == 0) return;
+  std::string error;
+  if (!SetMp4Rotation(path, shape.degrees, &error)) ADD_FAILURE() << error;
 }
 
 }  // namespace mivora::test

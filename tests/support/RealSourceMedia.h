@@ -73,4 +73,16 @@ std::vector<std::string> StreamTypes(const std::string& path);
 // 4:2:0 through `filters` (ffmpeg's -vf, or empty).
 double MeanLumaAt(const std::string& path, double seconds, const std::string& filters = "");
 
+// A clip of a smooth, bright picture (ramps and ripples, nowhere near black,
+// so black bars around it are told apart) of `width` x `height` coded pixels
+// with the sample aspect `sarNum`:`sarDen` (0:0 writes none) and the track
+// turned clockwise by `degrees` (an .mp4 path then), 10 frames a second.
+struct ShapedClip {
+  int width = 320, height = 240;
+  int sarNum = 0, sarDen = 0;
+  int degrees = 0;
+  double seconds = 1.0;
+};
+void GenerateShapedClip(const std::string& path, const ShapedClip& shape);
+
 }  // namespace mivora::test

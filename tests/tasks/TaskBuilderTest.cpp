@@ -290,6 +290,32 @@ TEST(TaskBuilder, JobsCarryFinishedArgumentsAndTrimmedDurations) {
   EXPECT_TRUE(none.jobs.empty());
 }
 
+// The disc group's jobs tell the engine that their frame is fixed (the
+// argument text itself stays the profile's); other jobs do not.
+TEST(TaskBuilder, DiscGroupJobsKeepTheirFrame) {
+  struct Row {
+    const char* profile;
+    bool fixed;
+  } rows[] = {
+      {"/DVD VCD SVCD/DVD MPEG-2 PAL.xml", true},
+      {"/DVD VCD SVCD/DVD Video NTSC.xml", true},
+      {"/General Video/MPG - MPEG-2 Video.xml", false},
+      {"/General Video/DV - Digital Video (PAL).xml", true},
+      {"/Phones/Smartphone 800x480 (MP4).xml", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.profile);
+    SourceList list;
+    AddFiles(list, {Clip()}, {std::string(MIVORA_SOURCE_PROFILES) + row.profile, 1}, AddRoute::kDialog);
+    JobListResult jobs = BuildJobList(list, "/out");
+    ASSERT_TRUE(jobs.ok) << jobs.error;
+    const ConversionJob& job = jobs.jobs[0];
+    EXPECT_EQ(job.fixedFrame, row.fixed);
+    EXPECT_EQ(job.EngineRunArguments(), (row.fixed ? "-fixedframe " : "") + job.engineArgs);
+    EXPECT_EQ(job.engineArgs.find("-fixedframe"), std::string::npos);
+  }
+}
+
 TEST(TaskBuilder, ArgumentTextsAreNeverCut) {
   SourceList list;
   AddFiles(list, {Clip()}, {kAviProfile, 1}, AddRoute::kDialog);

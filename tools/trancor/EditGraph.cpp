@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <vector>
 
 #include "editing/FilterEscaping.h"
@@ -62,7 +63,9 @@ struct Translation {
   bool labelsOutput = false;  // the segment ended in "[X]"
   bool isPicture = false;
   bool isCrop = false;
+  bool isScale = false;
   bool isText = false;
+  int width = 0, height = 0;  // crop and scale: the size
   std::string picturePath;
   int x = 0, y = 0;  // text or picture position; crop: left and top edge
   std::string error;
@@ -165,10 +168,12 @@ Translation TranslateSegment(std::string segment) {
     auto values = SplitOutsideQuotes(args, ':');
     if (!AllIntegers(values, name == "crop" ? 4 : 2)) t.error = "malformed " + name + " values";
     t.filter = segment;
-    if (name == "crop" && t.error.empty()) {
-      t.isCrop = true;
-      t.x = std::atoi(values[2].c_str());
-      t.y = std::atoi(values[3].c_str());
+    if (t.error.empty()) {
+      t.isCrop = name == "crop";
+      t.isScale = name == "scale";
+      t.width = std::atoi(values[0].c_str());
+      t.height = std::atoi(values[1].c_str());
+      if (t.isCrop) t.x = std::atoi(values[2].c_str()), t.y = std::atoi(values[3].c_str());
     }
   } else if (name == "drawtext") {
     Translation text = TranslateDrawtext(args);
@@ -246,7 +251,45 @@ void CropFirst(std::vector<Translation>& chain) {
   std::rotate(chain.begin(), crop, crop + 1);
 }
 
+// Replaces the program's frame-size scale with the fit of the picture into
+// the output frame, at the end of the edits. Nothing changes when the
+// source's size is unknown: the chain then scales as it says.
+bool FitFrame(std::vector<Translation>& chain, FrameFitRequest fit, OutputFrame* frame) {
+  auto scale = std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isScale; });
+  if (scale != chain.end() && fit.format.width <= 0) {
+    fit.format.width = scale->width;
+    fit.format.height = scale->height;
+  }
+  PictureShape picture = fit.source;
+  auto crop = std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isCrop; });
+  if (crop != chain.end()) picture.width = crop->width, picture.height = crop->height;
+  *frame = FitOutputFrame(fit.format, picture);
+  if (frame->keepsSource || fit.source.width <= 0 || fit.source.height <= 0) return false;
+  if (scale != chain.end()) chain.erase(scale);
+  Translation fitting;
+  fitting.filter = FitFilters(*frame);
+  chain.push_back(fitting);
+  return true;
+}
+
 }  // namespace
+
+std::string FitFilters(const OutputFrame& frame) {
+  std::string filters =
+      "scale=" + std::to_string(frame.pictureWidth) + ":" + std::to_string(frame.pictureHeight);
+  if (frame.HasBars())
+    filters += ",pad=" + std::to_string(frame.width) + ":" + std::to_string(frame.height) + ":" +
+               std::to_string(frame.pictureLeft) + ":" + std::to_string(frame.pictureTop) + ":black";
+  // The pixels' shape gives the frame its display aspect (square for a box),
+  // written exactly: the filter otherwise rounds to terms below 100.
+  long long num = static_cast<long long>(frame.aspectNum) * frame.height;
+  long long den = static_cast<long long>(frame.aspectDen) * frame.width;
+  const long long divisor = std::gcd(num, den);
+  num /= divisor, den /= divisor;
+  filters += ",setsar=" + std::to_string(num) + "/" + std::to_string(den);
+  if (std::max(num, den) > 100) filters += ":max=" + std::to_string(std::max(num, den));
+  return filters;
+}
 
 std::string EscapeGraphValue(std::string_view value) {
   std::string quoted = "'";
@@ -264,7 +307,7 @@ std::string EscapeGraphValue(std::string_view value) {
 }
 
 EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
-                         std::string_view leadingFilters) {
+                         std::string_view leadingFilters, const std::optional<FrameFitRequest>& fit) {
   EditGraph result;
   if (stereo && (stereo->mode < 0 || stereo->mode > 5 || stereo->depth < -1000 || stereo->depth > 1000)) {
     result.error = "unsupported 3D mode or depth";
@@ -285,6 +328,7 @@ EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> st
     }
   }
   CropFirst(translations);
+  if (fit) result.fitted = FitFrame(translations, *fit, &result.frame);
 
   std::string graph;        // finished parts, each ending in ';'
   std::string current(leadingFilters);  // the chain being built

@@ -14,11 +14,14 @@
 //
 // The region a crop keeps is the one the editor's band covers on the
 // unflipped source: the crop runs before the flips and effects, and text and
-// picture positions are taken relative to that region.
+// picture positions are taken relative to that region. The output frame's
+// fit (OutputFrame) follows the edits and comes before the 3D mode.
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "profiles/OutputFrame.h"
 
 namespace mivora::trancor {
 
@@ -27,16 +30,34 @@ struct StereoOptions {
   int depth = 0;  // pixels, negative swaps the views
 };
 
+// The output's frame: the picture (the crop's region, else the whole source
+// as ffmpeg hands it over) is fitted into `format` after the edits and
+// before the 3D mode. A "scale=W:H" segment of the chain (the frame size the
+// program puts behind a crop) names the frame size.
+struct FrameFitRequest {
+  FrameFormat format;
+  PictureShape source;
+};
+
 struct EditGraph {
   bool ok = false;
   std::string graph;  // for ffmpeg's -vf; empty when there is nothing to do
   std::string error;  // why the chain was refused
+  // The graph makes the output's frame (its size and display aspect need no
+  // further option); false when there was nothing to fit or the source's
+  // size is unknown.
+  bool fitted = false;
+  OutputFrame frame;
 };
 
 // `leadingFilters` (ffmpeg filters, e.g. the tone mapping of an HDR source)
 // run on the source before every edit.
 EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
-                         std::string_view leadingFilters = {});
+                         std::string_view leadingFilters = {}, const std::optional<FrameFitRequest>& fit = {});
+
+// The filters that scale a picture into `frame`: the picture's size, the
+// black bars around it, the frame's display aspect.
+std::string FitFilters(const OutputFrame& frame);
 
 // ffmpeg's escaping of an arbitrary text as one option value inside a filter
 // graph description (quoted for the option parser, then escaped for the graph

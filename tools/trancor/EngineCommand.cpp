@@ -82,6 +82,7 @@ const std::vector<OptionRule>& Options() {
        }},
       {"-an", false, [](EngineCommand& c, const std::string&) { return c.noAudio = true; }},
       {"-vn", false, [](EngineCommand& c, const std::string&) { return c.noVideo = true; }},
+      {"-fixedframe", false, [](EngineCommand& c, const std::string&) { return c.fixedFrame = true; }},
       {"-strict", true, Text(&EngineCommand::strict)},
       {"-pix_fmt", true,
        [](EngineCommand& c, const std::string& v) {

@@ -28,6 +28,9 @@ struct EngineCommand {
   std::string audioBitrate, sampleRate, channels, audioCodec;
   std::optional<int> volume;  // 256 is unchanged
   bool noAudio = false, noVideo = false;
+  // "-fixedframe": the profile's frame is fixed by a standard (the disc
+  // group says so; the text itself cannot); the runner adds it.
+  bool fixedFrame = false;
   std::string strict;                     // "-strict" value, e.g. "experimental"
   std::string pixelFormat;                // "-pix_fmt": a profile's own choice
   std::vector<std::string> videoFilters;  // each "-vf" value in order

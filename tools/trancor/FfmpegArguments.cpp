@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "profiles/HdrOutput.h"
@@ -150,8 +151,16 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   }
   const bool keepHdr = source.HighDynamicRange() && KeepsHdr(command);
   const bool toneMap = source.HighDynamicRange() && !command.noVideo && !keepHdr;
+  // The profile's frame size is a box for the picture, or a standard's
+  // frame with bars; the picture keeps its shape either way. A copied
+  // stream is not filtered.
+  std::optional<FrameFitRequest> fit;
+  if (!command.noVideo && video.encoder != "copy")
+    fit = FrameFitRequest{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
+                                          command.fixedFrame),
+                          DisplayedPicture(source)};
   VideoFilterGraph filters = BuildVideoFilterGraph(
-      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : ""});
+      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : "", fit});
   if (!filters.ok) {
     result.error = filters.error;
     return result;
@@ -170,8 +179,10 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     AddEncoderParameters(&argv, video.encoder, keepHdr ? &hdr : nullptr);
     AddIf(&argv, command.videoBitrate, "-b:v");
     AddIf(&argv, command.frameRate, "-r");
-    AddIf(&argv, command.aspect, "-aspect");
-    AddIf(&argv, command.size, "-s");
+    if (!filters.fitted) {
+      AddIf(&argv, command.aspect, "-aspect");
+      AddIf(&argv, command.size, "-s");
+    }
     AddIf(&argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
     AddIf(&argv, filters.graph, "-vf");
     if (toneMap)

@@ -29,11 +29,12 @@ std::string JoinChains(const std::vector<std::string>& chains) {
 VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request) {
   std::optional<StereoOptions> stereo;
   if (request.d3dMode >= 0) stereo = StereoOptions{request.d3dMode, request.d3dDepth};
-  EditGraph edit = BuildEditGraph(JoinChains(request.chains), stereo, request.leadingFilters);
+  EditGraph edit = BuildEditGraph(JoinChains(request.chains), stereo, request.leadingFilters, request.fit);
   VideoFilterGraph result;
   result.ok = edit.ok;
   result.error = edit.error;
   result.graph = edit.graph;
+  result.fitted = edit.fitted;
   return result;
 }
 

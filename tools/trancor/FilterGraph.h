@@ -6,7 +6,10 @@
 // which checks every segment and re-escapes texts and paths for ffmpeg.
 
 #include <string>
+#include <optional>
 #include <vector>
+
+#include "tools/trancor/EditGraph.h"
 
 namespace mivora::trancor {
 
@@ -15,12 +18,14 @@ struct VideoFilterRequest {
   int d3dMode = -1;  // -1: no 3D
   int d3dDepth = 0;
   std::string leadingFilters;  // ffmpeg filters run on the source before the edits
+  std::optional<FrameFitRequest> fit;  // the output frame the picture is fitted into
 };
 
 struct VideoFilterGraph {
   bool ok = true;
   std::string error;  // a readable reason when !ok
   std::string graph;  // empty: no filtering
+  bool fitted = false;  // the graph makes the output's frame size and aspect
 };
 
 VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request);

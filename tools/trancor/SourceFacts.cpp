@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
+
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 }
@@ -19,7 +22,27 @@ int AskStopped(void* opaque) {
   return stopped && stopped() ? 1 : 0;
 }
 
+// The display matrix's turn, clockwise, to the nearest quarter.
+int ClockwiseRotation(const AVStream* stream) {
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (!matrix) return 0;
+  const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(counterClockwise)) return 0;
+  const long quarters = std::lround(-counterClockwise / 90.0) % 4;
+  return static_cast<int>((quarters + 4) % 4) * 90;
+}
+
 }  // namespace
+
+PictureShape DisplayedPicture(const SourceFacts& facts) {
+  PictureShape shape{facts.width, facts.height, facts.sampleAspectNum, facts.sampleAspectDen};
+  if (shape.sampleAspectNum <= 0 || shape.sampleAspectDen <= 0) shape.sampleAspectNum = shape.sampleAspectDen = 1;
+  if (facts.rotation == 90 || facts.rotation == 270) {
+    std::swap(shape.width, shape.height);
+    std::swap(shape.sampleAspectNum, shape.sampleAspectDen);
+  }
+  return shape;
+}
 
 SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)()) {
   SourceFacts facts;
@@ -46,6 +69,13 @@ SourceFacts ReadSourceFacts(const std::string& path, bool (*stopped)()) {
         facts.transfer = video->color_trc == AVCOL_TRC_UNSPECIFIED ? Transfer::kUnknown : Transfer::kStandard;
       facts.primariesUnknown = colour::NamesNothing(video->color_primaries);
       facts.matrixUnknown = colour::NamesNothing(video->color_space);
+      facts.width = video->width;
+      facts.height = video->height;
+      // As ffmpeg takes it: the container's, else the stream's.
+      const AVRational aspect = av_guess_sample_aspect_ratio(format, format->streams[index], nullptr);
+      facts.sampleAspectNum = aspect.num;
+      facts.sampleAspectDen = aspect.den;
+      facts.rotation = ClockwiseRotation(format->streams[index]);
       const AVPixFmtDescriptor* pixels = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(video->format));
       if (pixels) facts.bitsPerSample = pixels->comp[0].depth;
     }

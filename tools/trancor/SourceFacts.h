@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pipeline/TrackChoice.h"
+#include "profiles/OutputFrame.h"
 
 namespace mivora::trancor {
 
@@ -21,9 +22,19 @@ struct SourceFacts {
   // The video and audio tracks to convert, when the file's tracks could be read.
   bool tracksKnown = false;
   TrackChoice tracks;
+  // The coded frame, the shape of its pixels (0:0 when unknown, taken as
+  // square) and the display matrix's clockwise turn (0, 90, 180 or 270).
+  int width = 0, height = 0;
+  int sampleAspectNum = 0, sampleAspectDen = 0;
+  int rotation = 0;
 
   bool HighDynamicRange() const { return transfer == Transfer::kPq || transfer == Transfer::kHlg; }
 };
+
+// The picture as ffmpeg hands it to the filters: turned by the display
+// matrix (a quarter turn exchanges the sides and inverts the pixels' shape).
+// No area when the size is unknown.
+PictureShape DisplayedPicture(const SourceFacts& facts);
 
 // `path` is a plain file path. An unreadable file gives facts with nothing
 // known; ffmpeg then reports the real error when it converts. Only regular
