@@ -30,15 +30,6 @@ inline constexpr const char* kNoOutputFolder = "No output folder";
 inline constexpr const char* kAskClear = "Are you sure you want to clear the list?";
 inline constexpr const char* kAskExit = "Are you sure you want to exit?";
 
-// The open-file dialog's filter ("description|patterns|" pairs): every
-// extension of the video and sound files the engine reads, then every file.
-inline constexpr const char* kVideoFileFilter =
-    "All Media Files|"
-    "*.mpg;*.mpeg;*.mpe;*.m1v;*.m2v;*.mp4;*.m4v;*.mov;*.qt;*.3gp;*.3g2;*.flv;*.f4v;*.avi;*.divx;*.wmv;"
-    "*.asf;*.rm;*.rmvb;*.mkv;*.mk3d;*.webm;*.vob;*.ts;*.m2ts;*.mts;*.m2t;*.tp;*.trp;*.ogv;*.ogm;*.ogg;"
-    "*.dv;*.mxf;*.nut;*.y4m;*.gif;*.swf;*.amv;*.mp3;*.wav;*.opus;*.flac;*.m4a;*.aac;*.ac3;*.eac3;"
-    "*.dts;*.wma;*.mka;*.oga;*.spx;*.amr;*.aif;*.aiff;*.ape;*.mp2;*.au|All Files|*.*|";
-
 // A row's edit summary: "Trim: hh:mm:ss - hh:mm:ss\n" when trimmed, then
 // "Crop: {x,y,width,height}" when cropped; empty when neither is on.
 std::string EditSummary(const EditSettings& edits);

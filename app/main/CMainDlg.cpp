@@ -28,19 +28,12 @@ constexpr int kProfileTimerMs = 5000;
 
 }  // namespace
 
-// The open-file dialog's filter in the file chooser's own notation, from the
-// window's filter text ("description|patterns|..." pairs).
+// The open-file dialog's filters: every media file the engine reads, then every file.
 QString CMainDlg::ChooserFilter() {
-  const QStringList parts = QString::fromLatin1(kVideoFileFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    const QString name = parts[i].trimmed();
-    QString patterns = parts[i + 1];
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
-    filters << QStringLiteral("%1 (%2)").arg(name, patterns);
-  }
-  return filters.join(QStringLiteral(";;"));
+  QStringList patterns;
+  for (std::string_view extension : MediaFileExtensions())
+    patterns << QStringLiteral("*.") + QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size()));
+  return QStringLiteral("All Media Files (%1);;All Files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 namespace {

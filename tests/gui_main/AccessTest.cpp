@@ -135,18 +135,20 @@ TEST_F(MainDlgTest, TheAddDialogListsEveryMediaFileTheEngineReads) {
         << extension << " in " << filter.toStdString();
 }
 
-// Presses `key` on whatever has the keyboard focus.
-void Press(int key, Qt::KeyboardModifiers modifiers = {}) {
-  QWidget* focus = QApplication::focusWidget();
+// Presses `key` on the window's focused control (the one that holds the
+// keyboard while the window is active; the desktop may take the activation
+// away for a moment on the offscreen platform).
+void Press(QWidget& window, int key, Qt::KeyboardModifiers modifiers = {}) {
+  QWidget* focus = window.focusWidget();
   ASSERT_NE(focus, nullptr);
   QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
 }
 
 // Tabs until a widget named `name` has the focus; false after a full round.
-bool TabTo(const char* name) {
+bool TabTo(QWidget& window, const char* name) {
   for (int i = 0; i < 30; ++i) {
-    if (QApplication::focusWidget() && QApplication::focusWidget()->objectName() == QLatin1String(name)) return true;
-    Press(Qt::Key_Tab);
+    if (window.focusWidget() && window.focusWidget()->objectName() == QLatin1String(name)) return true;
+    Press(window, Qt::Key_Tab);
   }
   return false;
 }
@@ -158,13 +160,13 @@ TEST_F(MainDlgTest, AFileIsAddedGivenAProfileAndConvertedWithTheKeyboardAlone) {
   chosen_ = {Clip("a.mp4")};
   window_->AddButton()->setObjectName("addButton");
   window_->StartButton()->setObjectName("startButton");
-  ASSERT_TRUE(TabTo("addButton"));
-  Press(Qt::Key_Space);
+  ASSERT_TRUE(TabTo(*window_, "addButton"));
+  Press(*window_, Qt::Key_Space);
   ASSERT_TRUE(WaitUntil([&] { return window_->PendingAdds() == 0 && List().rowCount() == 1; }, 60000));
 
-  ASSERT_TRUE(TabTo("sourceList"));
-  Press(Qt::Key_Home);
-  Press(Qt::Key_Space, Qt::ControlModifier);
+  ASSERT_TRUE(TabTo(*window_, "sourceList"));
+  Press(*window_, Qt::Key_Home);
+  Press(*window_, Qt::Key_Space, Qt::ControlModifier);
   ASSERT_EQ(window_->SelectedRows(), std::vector<size_t>{0});
 
   // The profile menu: down to "General Video", into it, down to the profile.
@@ -190,16 +192,16 @@ TEST_F(MainDlgTest, AFileIsAddedGivenAProfileAndConvertedWithTheKeyboardAlone) {
     for (int i = 0; i < entry; ++i) QTest::keyClick(sub, Qt::Key_Down);
     QTest::keyClick(sub, Qt::Key_Return);
   });
-  ASSERT_TRUE(TabTo("targetButton"));
-  Press(Qt::Key_Space);
+  ASSERT_TRUE(TabTo(*window_, "targetButton"));
+  Press(*window_, Qt::Key_Space);
   ASSERT_TRUE(WaitUntil([&] {
     return window_->ProfileBar()->NameField()->text().contains(QStringLiteral("MP4 - MPEG-4 H.264 Video"));
   }));
 
   const std::string out = MakeTempDir("keyboard") + "/made by typing";
-  ASSERT_TRUE(TabTo("outputFolders"));
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(out));
+  ASSERT_TRUE(TabTo(*window_, "outputFolders"));
+  Press(*window_, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(window_->focusWidget(), QString::fromStdString(out));
 
   // "Are you sure?" and "Converted successfully!" are answered with Enter.
   for (int box = 0; box < 2; ++box) {
@@ -207,8 +209,8 @@ TEST_F(MainDlgTest, AFileIsAddedGivenAProfileAndConvertedWithTheKeyboardAlone) {
       QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Return);
     });
   }
-  ASSERT_TRUE(TabTo("startButton"));
-  Press(Qt::Key_Space);
+  ASSERT_TRUE(TabTo(*window_, "startButton"));
+  Press(*window_, Qt::Key_Space);
   ASSERT_TRUE(WaitUntil([&] { return window_->isVisible() && window_->ProgressWindow() == nullptr; }, 120000));
   const QStringList written = QDir(QString::fromStdString(out)).entryList(QDir::Files);
   ASSERT_EQ(written, QStringList{"a.mp4"});
