@@ -37,23 +37,39 @@ double Contrast(QRgb a, QRgb b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// The contrast of the text drawn in `area`: the surface is the area's most
-// common colour, the text the colour (of at least three pixels) that stands
-// out from it most. Text is drawn without smoothing (see SetUp), so its
-// pixels carry the text colour itself. 0 when the area shows one colour only.
+// The contrast of the text drawn in `area`, which must hold the text with a
+// little room above and below it. The surface is the colours of the area's
+// top and bottom rows that cover at least an eighth of their row (a gradient
+// under the text counts with both its ends; the smoothed edge of a glyph that
+// reaches the row does not); the text is the colour of at least three pixels
+// that stands out most from the top row's surface. The least contrast
+// between the text and a surface colour is returned (0: one colour only).
 double TextContrast(const QImage& image, const QRect& area) {
-  QMap<QRgb, int> counts;
   const QRect inside = area.intersected(image.rect());
+  std::vector<QRgb> surfaces;
+  for (int y : {inside.top(), inside.bottom()}) {
+    QMap<QRgb, int> row;
+    for (int x = inside.left(); x <= inside.right(); ++x) ++row[image.pixel(x, y) | 0xff000000u];
+    for (auto it = row.cbegin(); it != row.cend(); ++it)
+      if (it.value() * 8 >= inside.width()) surfaces.push_back(it.key());
+  }
+  if (surfaces.empty()) return 0;
+  QMap<QRgb, int> counts;
   for (int y = inside.top(); y <= inside.bottom(); ++y)
     for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y) | 0xff000000u];
-  QRgb surface = 0;
-  int most = -1;
-  for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-    if (it.value() > most) most = it.value(), surface = it.key();
+  QRgb text = surfaces.front();
   double best = 0;
-  for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-    if (it.key() != surface && it.value() >= 3) best = std::max(best, Contrast(it.key(), surface));
-  return best;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    if (it.value() >= 3 && Contrast(it.key(), surfaces.front()) > best) {
+      best = Contrast(it.key(), surfaces.front());
+      text = it.key();
+    }
+  }
+  if (text == surfaces.front()) return 0;
+  double least = best;
+  for (QRgb surface : surfaces)
+    if (surface != text) least = std::min(least, Contrast(surface, text));
+  return least;
 }
 
 struct Measured {
@@ -63,21 +79,10 @@ struct Measured {
 
 class ContrastTest : public MainDlgTest {
  protected:
-  void SetUp() override {
-    QFont plain = QApplication::font();
-    plain.setStyleStrategy(QFont::NoAntialias);
-    QApplication::setFont(plain);
-    MainDlgTest::SetUp();
-  }
-  void TearDown() override {
-    MainDlgTest::TearDown();
-    QFont smooth = QApplication::font();
-    smooth.setStyleStrategy(QFont::PreferDefault);
-    QApplication::setFont(smooth);
-  }
-
   // Every enabled text-bearing control of `window`, measured on its picture.
+  // The focus frame is a mark of its own, not text: it is measured away.
   void MeasureWindow(QWidget& window, const QString& name) {
+    if (QWidget* focus = window.focusWidget()) focus->clearFocus();
     const QImage image = window.grab().toImage();
     auto measure = [&](QWidget* widget, const QRect& local, const QString& text) {
       if (text.trimmed().isEmpty() || !widget->isVisible() || !widget->isEnabled()) return;
@@ -88,9 +93,9 @@ class ContrastTest : public MainDlgTest {
     // The title in the band, left of the caption buttons.
     results_.push_back({QStringLiteral("%1: title").arg(name),
                         TextContrast(image, QRect(40, 9, window.width() - 130, 25))});
-    for (QLabel* label : window.findChildren<QLabel*>()) measure(label, label->contentsRect(), label->text());
+    for (QLabel* label : window.findChildren<QLabel*>()) measure(label, label->rect(), label->text());
     for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
-      measure(button, button->rect().adjusted(4, 4, -4, -4), button->text());
+      measure(button, button->rect().adjusted(4, 3, -4, -3), button->text());
     for (QLineEdit* field : window.findChildren<QLineEdit*>())
       measure(field, field->rect().adjusted(2, 3, -2, -3), field->text());
     for (QComboBox* box : window.findChildren<QComboBox*>())
@@ -157,7 +162,6 @@ TEST_F(ContrastTest, TheMainWindowItsListsAndItsDropDownsAreReadable) {
   window_->Model().OutputFolders().Browse(MakeTempDir("out"));
   window_->OutputFolderBar()->Refresh();
   ClickRow(1);  // a selected row, and the profile controls on
-  List().clearFocus();
   MeasureWindow(*window_, QStringLiteral("main"));
   CProfileBar& bar = *window_->ProfileBar();
   MeasureOpenList(*bar.VideoBitrates(), QStringLiteral("video bit rate"));
