@@ -64,14 +64,25 @@ void MarkMissingTracks(const Profile& profile, const MediaInfo& facts, Conversio
 
 }  // namespace
 
+const std::vector<std::string_view>& MediaFileExtensions() {
+  // Containers and sound files the engine's demuxers open, by their usual names.
+  static const std::vector<std::string_view> kExtensions = {
+      "mpg", "mpeg", "mpe", "m1v", "m2v", "mp4", "m4v", "mov", "qt", "3gp", "3g2", "flv", "f4v", "avi",
+      "divx", "wmv", "asf", "rm", "rmvb", "mkv", "mk3d", "webm", "vob", "ts", "m2ts", "mts", "m2t", "tp",
+      "trp", "ogv", "ogm", "ogg", "dv", "mxf", "nut", "y4m", "gif", "swf", "amv", "mp3", "wav", "opus",
+      "flac", "m4a", "aac", "ac3", "eac3", "dts", "wma", "mka", "oga", "spx", "amr", "aif", "aiff", "ape",
+      "mp2", "au"};
+  return kExtensions;
+}
+
 bool HasVideoFileExtension(std::string_view path) {
-  static const char* const kExtensions[] = {"MPG", "MP4", "MOV",  "FLV", "AVI", "WMV", "ASF",
-                                            "RMVB", "MKV", "VOB", "TS",  "RM",  "M4V"};
   std::string_view name = BaseName(path);
   size_t dot = name.find_last_of('.');
-  std::string extension(dot == std::string_view::npos ? name : name.substr(dot + 1));
-  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return std::find(std::begin(kExtensions), std::end(kExtensions), extension) != std::end(kExtensions);
+  if (dot == std::string_view::npos) return false;
+  std::string extension(name.substr(dot + 1));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto& known = MediaFileExtensions();
+  return std::find(known.begin(), known.end(), extension) != known.end();
 }
 
 std::string WhyNotAdded(const std::string& path, AddRoute route, const SourceList& list) {

@@ -22,12 +22,15 @@ struct TargetProfile {
   int32_t id = 0;
 };
 
-// How files arrive: the open-file dialog accepts only video extensions;
+// How files arrive: the open-file dialog accepts only media extensions;
 // dropped files (and files named on the command line) need only be readable
 // files.
 enum class AddRoute { kDialog, kDrop };
 
-// MPG, MP4, MOV, FLV, AVI, WMV, ASF, RMVB, MKV, VOB, TS, RM, M4V, any case.
+// The extensions (lower case, without the dot) of the video and sound files
+// the engine reads: the open-file dialog shows and accepts these.
+const std::vector<std::string_view>& MediaFileExtensions();
+// True when the path's extension, in any case, is one of MediaFileExtensions().
 bool HasVideoFileExtension(std::string_view path);
 
 // Why `path` is not added by `route`, as a short phrase ("" when it is):

@@ -1,6 +1,7 @@
 #include "ui/CGPComboBox.h"
 
 #include <QAbstractItemView>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -19,13 +20,32 @@ CGPComboBox::CGPComboBox(QWidget* parent) : QComboBox(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_Hover);
   setFont(Skin::Font(12));
-  QPalette listColours = view()->palette();
-  listColours.setColor(QPalette::Base, colors::kListBase);
-  listColours.setColor(QPalette::Text, colors::kListText);
-  listColours.setColor(QPalette::Highlight, colors::kSelection);
-  listColours.setColor(QPalette::HighlightedText, colors::kText);
+  // The pop-up's entries are painted with the drop-down's own palette and
+  // the pop-up frame's, so all three get the light list colours.
+  const QPalette listColours = Skin::ListPalette();
+  setPalette(listColours);
   view()->setPalette(listColours);
+  if (QWidget* popup = view()->parentWidget()) popup->setPalette(listColours);
   view()->setFont(font());
+}
+
+void CGPComboBox::SetTypable(bool typable) {
+  setEditable(typable);
+  if (!typable) return;
+  setInsertPolicy(QComboBox::NoInsert);
+  lineEdit()->setFrame(false);
+  lineEdit()->setPalette(Skin::ListPalette());
+  lineEdit()->setFont(font());
+  PlaceLineEdit();
+}
+
+void CGPComboBox::PlaceLineEdit() {
+  if (lineEdit()) lineEdit()->setGeometry(rect().adjusted(kTextIndent - 2, 3, -kArrowWidth - 2, -3));
+}
+
+void CGPComboBox::resizeEvent(QResizeEvent* event) {
+  QComboBox::resizeEvent(event);
+  PlaceLineEdit();
 }
 
 CGPComboBox::CGPComboBox(const QString& toolTip, QWidget* parent) : CGPComboBox(parent) {
@@ -79,6 +99,15 @@ void CGPComboBox::paintEvent(QPaintEvent*) {
   painter.drawPath(outline);
 
   const QRect textRect = rect().adjusted(kTextIndent, 0, -kArrowWidth - kTextIndent, 0);
+  if (lineEdit()) {
+    // The field shows the text and the caret itself; it only needs the focus ring.
+    if (hasFocus() || lineEdit()->hasFocus()) {
+      painter.setRenderHint(QPainter::Antialiasing, false);
+      painter.setPen(QPen(colors::kFocus, 1, Qt::DotLine));
+      painter.drawRect(textRect.adjusted(-3, 3, 2, -4));
+    }
+    return;
+  }
   painter.setFont(font());
   painter.setPen(enabled ? colors::kListText : colors::kDisabledText);
   painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,

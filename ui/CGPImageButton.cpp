@@ -30,6 +30,8 @@ CGPImageButton::CGPImageButton(const QString& art, const QString& toolTip, QWidg
     : CGPImageButton(parent) {
   art_ = art;
   setToolTip(toolTip);
+  // An image shows no words a screen reader could read; its tooltip names it.
+  setAccessibleName(toolTip);
 }
 
 void CGPImageButton::SetArt(const QString& art) {

@@ -33,9 +33,11 @@ class ProgressBarDelegate : public QStyledItemDelegate {
     painter->setPen(QPen(colors::kButtonEdge, 1));
     painter->setBrush(colors::kListAlternate);
     painter->drawRoundedRect(bar, 3, 3);
-    if (percent > 0 && outcome.isEmpty()) {
-      QRectF filled = bar.adjusted(1, 1, -1, -1);
-      filled.setWidth(filled.width() * percent / 100.0);
+    // A failed row shows its outcome word instead of a bar.
+    const int filledPercent = outcome.isEmpty() ? percent : 0;
+    QRectF filled = bar.adjusted(1, 1, -1, -1);
+    filled.setWidth(filled.width() * filledPercent / 100.0);
+    if (filledPercent > 0) {
       QLinearGradient fill(filled.topLeft(), filled.bottomLeft());
       fill.setColorAt(0.0, colors::kButtonTop);
       fill.setColorAt(1.0, colors::kButtonBottom);
@@ -43,10 +45,20 @@ class ProgressBarDelegate : public QStyledItemDelegate {
       painter->setBrush(fill);
       painter->drawRoundedRect(filled, 2, 2);
     }
-    // The number sits on the bar's middle; it is white once the fill reaches it.
-    painter->setPen(percent >= 50 && outcome.isEmpty() ? colors::kText : colors::kListText);
+    // The number sits on the bar's middle: white where the fill lies under
+    // it, list text on the rest, so each part stays readable.
+    const QString text = outcome.isEmpty() ? QString::number(percent) + "%" : outcome;
     painter->setFont(Skin::Font(11, true));
-    painter->drawText(bar, Qt::AlignCenter, outcome.isEmpty() ? QString::number(percent) + "%" : outcome);
+    const QRectF light(filled.right(), bar.top(), bar.right() - filled.right(), bar.height());
+    for (const auto& [clip, colour] : {std::pair{QRectF(bar.left(), bar.top(), filled.right() - bar.left(),
+                                                        bar.height()), colors::kText},
+                                       std::pair{light, colors::kListText}}) {
+      painter->save();
+      painter->setClipRect(clip);
+      painter->setPen(colour);
+      painter->drawText(bar, Qt::AlignCenter, text);
+      painter->restore();
+    }
     painter->restore();
   }
 };

@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include "ui/PlainCellDelegate.h"
+#include "ui/RowButtonListAccessible.h"
 #include "ui/Skin.h"
 
 namespace mivora::ui {
@@ -67,20 +68,29 @@ void CRowButtonList::SetElideAtStart(int column) { setItemDelegateForColumn(colu
 CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& widths, QList<RowButton> buttons,
                                QWidget* parent)
     : QTableWidget(0, static_cast<int>(headers.size()), parent), buttons_(std::move(buttons)) {
+  InstallRowButtonListAccessibility();
   setHorizontalHeaderLabels(headers);
   for (int column = 0; column < widths.size(); ++column) setColumnWidth(column, widths[column]);
-  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  horizontalHeader()->setStretchLastSection(true);
+  // Text columns are widened by dragging their header edges (a double click
+  // fits a column to its texts); the buttons keep their column's width, and a
+  // scroll bar appears when the columns are wider than the list.
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setSectionResizeMode(columnCount() - 1, QHeaderView::Fixed);
+  horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setMinimumSectionSize(40);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setFixedHeight(24);
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(kRowHeight);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  // Tab leaves the list for the next control; the arrow keys move in it.
+  setTabKeyNavigation(false);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   setShowGrid(false);
   setAlternatingRowColors(true);
@@ -97,7 +107,9 @@ CRowButtonList::CRowButtonList(const QStringList& headers, const QList<int>& wid
       " border-right: 1px solid %6; padding-left: 6px; font-weight: bold; }"
       "QScrollBar:vertical { background: %2; width: 10px; margin: 0; }"
       "QScrollBar::handle:vertical { background: %4; border-radius: 4px; min-height: 24px; margin: 1px; }"
-      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }")
+      "QScrollBar:horizontal { background: %2; height: 10px; margin: 0; }"
+      "QScrollBar::handle:horizontal { background: %4; border-radius: 4px; min-width: 24px; margin: 1px; }"
+      "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }")
                     .arg(colors::kListBase.name(), colors::kListAlternate.name(), colors::kListText.name(),
                          colors::kSelection.name(), colors::kListHeader.name(), colors::kPanel.lighter(150).name()));
 }
@@ -158,7 +170,7 @@ bool CRowButtonList::viewportEvent(QEvent* event) {
     int row = -1;
     const int action = ButtonAt(help->pos(), &row);
     if (action >= 0) {
-      QToolTip::showText(help->globalPos(), buttons_[action].toolTip, viewport(), ButtonRect(row, action));
+      QToolTip::showText(help->globalPos(), ButtonToolTip(action), viewport(), ButtonRect(row, action));
       return true;
     }
   } else if (event->type() == QEvent::Leave) {
@@ -230,10 +242,28 @@ void CRowButtonList::focusOutEvent(QFocusEvent* event) {
   viewport()->update();
 }
 
+QString CRowButtonList::ButtonToolTip(int action) const {
+  const RowButton& button = buttons_[action];
+  if (button.shortcut.isEmpty()) return button.toolTip;
+  return QStringLiteral("%1 (%2)").arg(button.toolTip, button.shortcut.toString(QKeySequence::NativeText));
+}
+
+void CRowButtonList::TriggerButton(int row, int action) {
+  if (row < 0 || row >= rowCount() || action < 0 || action >= ButtonCount() || !isEnabled()) return;
+  emit RowButtonClicked(row, action);
+}
+
 void CRowButtonList::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Delete && selectionModel()->hasSelection()) {
     emit DeletePressed();
     event->accept();
+    return;
+  }
+  const QKeySequence pressed(event->keyCombination());
+  for (int action = 0; action < ButtonCount(); ++action) {
+    if (buttons_[action].shortcut.isEmpty() || buttons_[action].shortcut != pressed) continue;
+    event->accept();
+    TriggerButton(currentRow(), action);
     return;
   }
   QTableWidget::keyPressEvent(event);

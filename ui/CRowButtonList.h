@@ -2,10 +2,14 @@
 // A skinned list view: text columns and a last column holding a row of image
 // buttons in every row. A click on a button reports the row and the button's
 // action number (its position, left to right); each button has its own
-// tooltip. Rows are selected the usual way (click, Ctrl-click, Shift-click,
+// tooltip, and may have a key that does the same for the current row (shown
+// in the tooltip). Screen readers see every row with its cells and its
+// buttons (RowButtonListAccessible). Columns can be widened by dragging
+// their header edges. Rows are selected the usual way (click, Ctrl-click, Shift-click,
 // Ctrl+A, Shift+arrows); a row button acts on its own row and leaves the
 // selection alone. The Delete key asks for the selected rows to go.
 
+#include <QKeySequence>
 #include <QList>
 #include <QTableWidget>
 
@@ -14,6 +18,7 @@ namespace mivora::ui {
 struct RowButton {
   QString art;      // skin image with the four states
   QString toolTip;
+  QKeySequence shortcut = {};  // acts on the current row; empty: none
 };
 
 class CRowButtonList : public QTableWidget {
@@ -41,6 +46,10 @@ class CRowButtonList : public QTableWidget {
   bool IsHovered(int row, int action) const { return hoverRow_ == row && hoverAction_ == action; }
   bool IsPressed(int row, int action) const { return pressRow_ == row && pressAction_ == action; }
   const RowButton& Button(int action) const { return buttons_[action]; }
+  // The tooltip shown for a button: its text and its key.
+  QString ButtonToolTip(int action) const;
+  // Does what a click on button `action` of `row` does.
+  void TriggerButton(int row, int action);
 
  signals:
   void RowButtonClicked(int row, int action);

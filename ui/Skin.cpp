@@ -78,6 +78,23 @@ QIcon Skin::AppIcon() {
   return QIcon(QStringLiteral(":/skin/icon.svg"));
 }
 
+QPalette Skin::ListPalette() {
+  QPalette palette;
+  for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+    palette.setColor(role, colors::kListBase);
+  palette.setColor(QPalette::AlternateBase, colors::kListAlternate);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(role, colors::kListText);
+  palette.setColor(QPalette::Highlight, colors::kSelection);
+  palette.setColor(QPalette::HighlightedText, colors::kText);
+  palette.setColor(QPalette::ToolTipBase, colors::kListBase);
+  palette.setColor(QPalette::ToolTipText, colors::kListText);
+  palette.setColor(QPalette::PlaceholderText, colors::kListText.lighter(250));
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, colors::kListText.lighter(300));
+  return palette;
+}
+
 void Skin::Apply(QApplication& app) {
   EnsureResources();
   app.setFont(Font());
@@ -97,6 +114,12 @@ void Skin::Apply(QApplication& app) {
   palette.setColor(QPalette::Disabled, QPalette::ButtonText, colors::kDisabledText);
   palette.setColor(QPalette::Disabled, QPalette::Text, colors::kDisabledText);
   app.setPalette(palette);
+  // Drop-downs, their pop-up lists and typed fields are light surfaces on the
+  // dark window body; without these their entries would be list text on the
+  // body's dark blue.
+  for (const char* surface : {"QComboBox", "QComboBoxPrivateContainer", "QAbstractItemView", "QLineEdit",
+                              "QAbstractSpinBox"})
+    app.setPalette(ListPalette(), surface);
   app.setWindowIcon(AppIcon());
 }
 

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QPalette>
 #include <QRect>
 #include <QString>
 
@@ -29,10 +30,13 @@ inline const QColor kListBase{245, 248, 255};     // list and field backgrounds
 inline const QColor kListAlternate{230, 238, 252};
 inline const QColor kListText{16, 24, 56};
 inline const QColor kListHeader{2, 20, 110};
-inline const QColor kSelection{21, 169, 232};
-inline const QColor kButtonTop{52, 190, 246};
-inline const QColor kButtonBottom{12, 118, 196};
-inline const QColor kButtonEdge{0, 56, 130};
+// Every text colour keeps a contrast of at least 4.5:1 against the surface
+// it is drawn on: white on the selection and on the button gradient (in all
+// its states), the list text on the list colours.
+inline const QColor kSelection{0, 95, 175};
+inline const QColor kButtonTop{16, 96, 172};
+inline const QColor kButtonBottom{6, 58, 132};
+inline const QColor kButtonEdge{0, 30, 84};
 inline const QColor kFocus{255, 214, 64};         // keyboard focus ring
 }  // namespace colors
 
@@ -55,6 +59,10 @@ class Skin {
   // element, the whole image) into `target`.
   static void PaintArt(QPainter& painter, const QString& name, const QString& element, const QRectF& target);
   static QIcon AppIcon();
+  // The colours of a light list surface for every role a widget or its
+  // pop-up may paint with (the window roles included, which a drop-down's
+  // pop-up uses for its entries).
+  static QPalette ListPalette();
 
   // Window background: title band with the program icon and `title`, body
   // gradient, one-pixel edge.

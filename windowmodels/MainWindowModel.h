@@ -30,12 +30,6 @@ inline constexpr const char* kNoOutputFolder = "No output folder";
 inline constexpr const char* kAskClear = "Are you sure you want to clear the list?";
 inline constexpr const char* kAskExit = "Are you sure you want to exit?";
 
-// The open-file dialog's filter: the video extensions, then every file.
-inline constexpr const char* kVideoFileFilter =
-    "All Video File (*.mpg);(*.mp4);(*.mov);(*.flv);(*.avi);(*.wmv);(*.asf);(*.rmvb);(*.mkv);(*.vob);"
-    "(*.ts);(*.rm);(*.rmvb);(*.m4v)|*.mpg;*.mp4;*.mov;*.flv;*.avi;*.wmv;*.asf;*.rmvb;*.mkv;*.vob;*.ts;"
-    "*.rm;*.rmvb;*.m4v|All Files (*.*)|*.*|";
-
 // A row's edit summary: "Trim: hh:mm:ss - hh:mm:ss\n" when trimmed, then
 // "Crop: {x,y,width,height}" when cropped; empty when neither is on.
 std::string EditSummary(const EditSettings& edits);

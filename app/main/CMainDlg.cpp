@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QTimer>
 #include <QUrl>
@@ -25,23 +26,26 @@ namespace {
 
 constexpr int kProfileTimerMs = 5000;
 
-// The open-file dialog's filter in the file chooser's own notation, from the
-// window's filter text ("description|patterns|..." pairs).
-QString ChooserFilter() {
-  const QStringList parts = QString::fromLatin1(kVideoFileFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString name = parts[i].section(QLatin1Char('('), 0, 0).trimmed();
-    QString patterns = parts[i + 1];
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
-    filters << QStringLiteral("%1 (%2)").arg(name, patterns);
-  }
-  return filters.join(QStringLiteral(";;"));
+}  // namespace
+
+// The open-file dialog's filters: every media file the engine reads, then every file.
+QString CMainDlg::ChooserFilter() {
+  QStringList patterns;
+  for (std::string_view extension : MediaFileExtensions())
+    patterns << QStringLiteral("*.") + QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size()));
+  return QStringLiteral("All Media Files (%1);;All Files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
+namespace {
+
 QStringList ChooseWithDialog(QWidget* parent) {
-  return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add video file(s)"), QString(), ChooserFilter());
+  // Opens where the user last added files, else in their videos folder.
+  static QString lastFolder;
+  if (lastFolder.isEmpty()) lastFolder = QString::fromStdString(VideosFolder());
+  QStringList chosen =
+      QFileDialog::getOpenFileNames(parent, QStringLiteral("Add video file(s)"), lastFolder, CMainDlg::ChooserFilter());
+  if (!chosen.isEmpty()) lastFolder = QFileInfo(chosen.first()).absolutePath();
+  return chosen;
 }
 
 }  // namespace
@@ -62,6 +66,7 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
   BuildControls();
   model_.LoadSettings();
   BuildProfileControls();
+  OrderTabs();
   UpdateControls();
   // The profile menu is built one tick later so the window shows at once.
   QTimer::singleShot(kProfileTimerMs, this, [this] { EnsureProfilesReady(); });
@@ -99,12 +104,14 @@ void CMainDlg::BuildControls() {
       {QStringLiteral("File"), QStringLiteral("Info"), QStringLiteral("Size"), QStringLiteral("Target Format"),
        QStringLiteral("Estimated Size"), QStringLiteral(" ")},
       {109, 109, 99, 114, 114, 165},
-      {{QStringLiteral("row_edit"), QStringLiteral("Edit the video")},
-       {QStringLiteral("row_preview"), QStringLiteral("Preview")},
-       {QStringLiteral("row_delete"), QStringLiteral("Delete")},
-       {QStringLiteral("row_down"), QStringLiteral("Move down")},
-       {QStringLiteral("row_up"), QStringLiteral("Move up")}},
+      {{QStringLiteral("row_edit"), QStringLiteral("Edit the video"), QKeySequence(Qt::CTRL | Qt::Key_E)},
+       {QStringLiteral("row_preview"), QStringLiteral("Preview"), QKeySequence(Qt::CTRL | Qt::Key_P)},
+       {QStringLiteral("row_delete"), QStringLiteral("Delete"), QKeySequence(Qt::Key_Delete)},
+       {QStringLiteral("row_down"), QStringLiteral("Move down"), QKeySequence(Qt::ALT | Qt::Key_Down)},
+       {QStringLiteral("row_up"), QStringLiteral("Move up"), QKeySequence(Qt::ALT | Qt::Key_Up)}},
       this);
+  list_->setObjectName("sourceList");
+  list_->setAccessibleName(QStringLiteral("Files to convert"));
   list_->setGeometry(layout::kSourceList);
   list_->SetElideAtStart(0);
   connect(list_, &ui::CRowButtonList::RowButtonClicked, this, &CMainDlg::OnRowButton);
@@ -118,9 +125,6 @@ void CMainDlg::BuildControls() {
   start_->setGeometry(layout::kStart);
   connect(start_, &QAbstractButton::clicked, this, &CMainDlg::OnStart);
 
-  setTabOrder(add_, clear_);
-  setTabOrder(clear_, list_);
-  setTabOrder(list_, start_);
   add_->setFocus();
 }
 

@@ -86,6 +86,9 @@ class CMainDlg : public ui::CImgDialogBase {
   // Prepares the profile menu now when the start-up tick has not come yet.
   void EnsureProfilesReady();
 
+  // The open-file dialog's filters in the file chooser's notation.
+  static QString ChooserFilter();
+
   // The file list's texts for a row: File, Info, Size, Target Format,
   // Estimated Size.
   QStringList RowTexts(size_t row) const;
@@ -142,6 +145,7 @@ class CMainDlg : public ui::CImgDialogBase {
   void BuildControls();
   // The profile, bit-rate and output-folder rows (after the settings are loaded).
   void BuildProfileControls();
+  void OrderTabs();
   void ListSomeFiles();
   void ScheduleProbeAnswers();
   void TakeProbeAnswers();

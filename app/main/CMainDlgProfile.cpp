@@ -7,6 +7,7 @@
 #include "app/main/MainDlgLayout.h"
 #include "app/output/COutputFolderBar.h"
 #include "app/profile/CProfileBar.h"
+#include "ui/CGPImageButton.h"
 #include "ui/CRowButtonList.h"
 
 namespace mivora {
@@ -20,6 +21,27 @@ void CMainDlg::BuildProfileControls() {
 
   outputBar_ = new COutputFolderBar(this, model_.OutputFolders());
   outputBar_->setGeometry(layout::kOutputRow);
+}
+
+void CMainDlg::OrderTabs() {
+  // As the window reads: the caption buttons left to right, then the rows
+  // from the top down, each left to right.
+  const QList<QWidget*> order = {about_button_,
+                                 help_,
+                                 minimize_,
+                                 close_,
+                                 add_,
+                                 clear_,
+                                 list_,
+                                 profileBar_->TargetButton(),
+                                 profileBar_->EditButton(),
+                                 profileBar_->VideoBitrates(),
+                                 profileBar_->AudioBitrates(),
+                                 outputBar_->Folders(),
+                                 outputBar_->BrowseButton(),
+                                 outputBar_->OpenButton(),
+                                 start_};
+  for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 std::vector<size_t> CMainDlg::SelectedRows() const {

@@ -1,5 +1,6 @@
 // "Start": the question, the output folder, the job list and the progress window.
 #include "app/main/CMainDlg.h"
+#include "app/output/COutputFolderBar.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
 
@@ -11,7 +12,13 @@ void CMainDlg::OnStart() {
       ui::kIdFirst) {
     return;
   }
-  const std::string folder = model_.OutputFolders().CurrentFolder();
+  QString problem;
+  const std::string folder = outputBar_->FolderToWrite(&problem);
+  if (!problem.isEmpty()) {
+    MLOG("Leave: CMainDlg::OnStart, unusable output folder");
+    ui::CDlgMessageBox::Show(problem, ui::kMbOk | ui::kMbIconStop, this);
+    return;
+  }
   if (folder.empty()) {
     ui::CDlgMessageBox::Show(QString::fromLatin1(kNoOutputFolder), ui::kMbOk | ui::kMbIconInformation, this);
     return;

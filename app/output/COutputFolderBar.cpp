@@ -2,11 +2,14 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
 #include <QUrl>
 
+#include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPComboBox.h"
@@ -30,9 +33,14 @@ COutputFolderBar::COutputFolderBar(QWidget* parent, OutputFolderList& list)
       list_(list),
       picker_(PickFolder),
       opener_(OpenInFileManager) {
-  folders_ = new ui::CGPComboBox(tr("Show the recently-used target saving paths"), this);
+  auto* folders = new ui::CGPComboBox(tr("Type the output folder, or pick a recently used one"), this);
+  folders->SetTypable(true);
+  folders_ = folders;
   folders_->setObjectName("outputFolders");
+  folders_->setAccessibleName(tr("Output folder"));
+  folders_->lineEdit()->setAccessibleName(tr("Output folder"));
   folders_->setMinimumContentsLength(20);
+  connect(folders_->lineEdit(), &QLineEdit::textEdited, this, [this] { typed_ = true; });
   browse_ = new ui::CGPImageButton(this);
   browse_->setText(tr("Browse"));
   browse_->setObjectName("browseButton");
@@ -65,6 +73,41 @@ void COutputFolderBar::Refresh() {
   folders_->clear();
   for (const std::string& item : list_.Items()) folders_->addItem(QString::fromStdString(item));
   folders_->setCurrentIndex(list_.Selection());
+  if (list_.Selection() < 0) folders_->setEditText(QString());
+  typed_ = false;
+}
+
+std::string COutputFolderBar::FolderToWrite(QString* problem) {
+  std::string folder = list_.CurrentFolder();
+  if (typed_) {
+    QString text = folders_->currentText().trimmed();
+    if (text == QLatin1String("~") || text.startsWith(QLatin1String("~/")))
+      text.replace(0, 1, QDir::homePath());
+    folder = text.isEmpty() ? std::string() : QDir::cleanPath(text).toStdString();
+  }
+  if (folder.empty()) return {};
+  const QString shown = QString::fromStdString(folder);
+  if (!QDir::isAbsolutePath(shown)) {
+    *problem = tr("The output folder \"%1\" is not a full path.\nType a path that starts with / or ~/, or choose "
+                  "a folder with Browse.").arg(shown);
+    return {};
+  }
+  if (!CreateFolderTree(folder)) {
+    MLOG("COutputFolderBar::FolderToWrite, cannot make %s", folder.c_str());
+    *problem = tr("The output folder could not be made:\n%1\nCheck the name and that you may write to the "
+                  "folder above it, or choose another folder with Browse.").arg(shown);
+    return {};
+  }
+  if (!QFileInfo(shown).isWritable()) {
+    *problem = tr("The output folder cannot be written to:\n%1\nChoose a folder of your own with Browse.")
+                   .arg(shown);
+    return {};
+  }
+  if (typed_) {
+    list_.Browse(folder);
+    Refresh();
+  }
+  return folder;
 }
 
 void COutputFolderBar::OnBrowse() {

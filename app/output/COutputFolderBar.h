@@ -3,7 +3,8 @@
 // (with "Clear List" at the end), "Browse" (the folder picker) and "Open"
 // (the folder in the desktop's file manager). What each action does to the
 // list and to config.xml is the window-less OutputFolderList's; this class
-// shows its items and hands it the user's picks.
+// shows its items and hands it the user's picks. A folder can also be typed
+// into the drop-down; it is checked, made and remembered on "Start".
 
 #include <QComboBox>
 #include <QAbstractButton>
@@ -30,6 +31,12 @@ class COutputFolderBar : public QWidget {
 
   // The folder conversions go to: the drop-down's text (empty when none).
   std::string CurrentFolder() const { return list_.CurrentFolder(); }
+  // The folder to convert into when "Start" is pressed: the typed text when
+  // the user typed one, else the picked item; made when missing. Empty when
+  // there is none, or, with `problem` set to what the user can do, when it is
+  // not a full path, cannot be made or cannot be written to. A typed folder
+  // that passes becomes the list's first item.
+  std::string FolderToWrite(QString* problem);
 
   // Seams for tests; the defaults are the desktop's folder dialog and file manager.
   void SetFolderPicker(FolderPicker picker) { picker_ = std::move(picker); }
@@ -52,6 +59,7 @@ class COutputFolderBar : public QWidget {
   FolderPicker picker_;
   FolderOpener opener_;
 
+  bool typed_ = false;  // the drop-down's text was typed since the last Refresh
   QComboBox* folders_;
   QAbstractButton* browse_;
   QAbstractButton* open_;

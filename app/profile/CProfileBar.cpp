@@ -39,8 +39,10 @@ CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel
   target_ = new ui::CGPImageButton(this);
   target_->setText(tr("Target"));
   target_->setObjectName("targetButton");
+  target_->setToolTip(tr("Choose the profile"));
   name_ = new QLineEdit(this);
   name_->setObjectName("profileName");
+  name_->setAccessibleName(tr("Profile"));
   name_->setFont(ui::Skin::Font(12));
   name_->setReadOnly(true);
   name_->setFocusPolicy(Qt::NoFocus);
@@ -52,6 +54,8 @@ CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel
   edit_ = new ui::CGPImageButton(this);
   edit_->setObjectName("editProfileButton");
   edit_->setToolTip(tr("Adjust profiles"));
+  // Its caption is the profile's file extension; its name says what it does.
+  edit_->setAccessibleName(tr("Adjust profiles"));
   video_ = new ui::CGPComboBox(tr("Set the video quality"), this);
   video_->setObjectName("videoBitrate");
   audio_ = new ui::CGPComboBox(tr("Set the audio quality"), this);

@@ -4,6 +4,11 @@
 
 #include <QColor>
 #include <QImage>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <algorithm>
 #include <map>
 
 #include "pipeline/TaskBuilder.h"
@@ -58,6 +63,28 @@ std::string WritePng(const std::string& name, int width, int height, unsigned rg
   image.fill(QColor::fromRgb(rgb));
   EXPECT_TRUE(image.save(QString::fromStdString(path)));
   return path;
+}
+
+int LowestPositionWhileDragged(QSlider& slider, int percent) {
+  QStyleOptionSlider option;
+  option.initFrom(&slider);
+  option.orientation = slider.orientation();
+  option.minimum = slider.minimum();
+  option.maximum = slider.maximum();
+  option.sliderPosition = slider.sliderPosition();
+  option.sliderValue = slider.value();
+  const QPoint grip =
+      slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
+  QTest::mousePress(&slider, Qt::LeftButton, {}, grip);
+  const QPoint target(slider.width() * percent / 100, grip.y());
+  for (int x = grip.x(); x <= target.x(); x += 4) QTest::mouseMove(&slider, QPoint(x, grip.y()));
+  int lowest = slider.sliderPosition();
+  for (int wait = 0; wait < 6; ++wait) {
+    QTest::qWait(250);
+    lowest = std::min(lowest, slider.sliderPosition());
+  }
+  QTest::mouseRelease(&slider, Qt::LeftButton, {}, target);
+  return lowest;
 }
 
 }  // namespace mivora::test

@@ -11,6 +11,8 @@
 
 #include "pipeline/SourceList.h"
 
+class QSlider;
+
 namespace mivora::test {
 
 // A short 320 x 240 clip (H.264 in Matroska, with sound), made once per name.
@@ -20,6 +22,11 @@ const std::string& EditorProfile();
 // A source list holding one item for `path`, as the main window adds it.
 std::unique_ptr<SourceList> ListWithSource(const std::string& path);
 // A PNG of one colour.
+// Presses the slider's handle, drags it to `percent` of its width and holds
+// it there for a second and a half (across the transport timer's ticks);
+// returns the lowest handle position seen while held, then lets go.
+int LowestPositionWhileDragged(QSlider& slider, int percent);
+
 std::string WritePng(const std::string& name, int width, int height, unsigned rgb);
 
 // Runs `act` on the next modal dialog of type T that opens (polling).

@@ -311,6 +311,15 @@ TEST_F(EditorWindowTest, ReopensOnTheSavedRecordAndSavingEverythingOffClearsIt) 
   EXPECT_EQ(answers.Texts(), QStringList{"Saved successfully! "});
 }
 
+TEST_F(EditorWindowTest, ThePositionSliderHandleFollowsTheMouseWhileItIsDragged) {
+  auto list = test::ListWithSource(test::EditorClip("long", 8.0));
+  Open(*list);
+  PlayUntilFrames();
+  EXPECT_GE(test::LowestPositionWhileDragged(*editor_->Transport()->Slider(), 85), 75);
+  MessageBoxAnswerer answers({ui::kIdSecond});
+  editor_->reject();
+}
+
 TEST_F(EditorWindowTest, ClosingWithoutSavingLeavesTheItemAlone) {
   auto list = test::ListWithSource(test::EditorClip());
   Open(*list);

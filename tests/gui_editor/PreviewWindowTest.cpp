@@ -64,6 +64,17 @@ TEST(PreviewWindowTest, PlaysAtOncePausesResumesStopsAndShowsTheEnd) {
   EXPECT_FALSE(player.m_bPlaying);
 }
 
+TEST(PreviewWindowTest, TheSliderHandleFollowsTheMouseWhileItIsDragged) {
+  PreviewWindow preview(test::EditorClip());
+  preview.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+  TransportControls& transport = *preview.Transport();
+  QSlider& slider = *transport.Slider();
+  ASSERT_TRUE(WaitUntil([&] { return slider.value() >= 10; }, 5000));
+  EXPECT_GE(test::LowestPositionWhileDragged(slider, 85), 75);
+  preview.reject();
+}
+
 TEST(PreviewWindowTest, AFileThatCannotPlayEndsInTheStoppedLook) {
   const std::string broken = test::MakeTempDir("broken") + "/broken.mp4";
   test::WriteFile(broken, "not a video");

@@ -23,10 +23,11 @@ inline std::vector<std::string> ItemsOf(const QComboBox& box) {
   return items;
 }
 
-// Opens the drop-down with a click, moves the highlight to `text` and presses
+// Opens the drop-down with a click (on its arrow when text can be typed), moves the highlight to `text` and presses
 // Enter. False when the list has no such item (the pop-up is closed again).
 inline bool PickInComboBox(QComboBox& box, const QString& text) {
-  QTest::mouseClick(&box, Qt::LeftButton);
+  const QPoint at = box.isEditable() ? QPoint(box.width() - 8, box.height() / 2) : box.rect().center();
+  QTest::mouseClick(&box, Qt::LeftButton, {}, at);
   if (!QTest::qWaitFor([&] { return box.view()->isVisible(); })) return false;
   int position = box.findText(text);
   if (position < 0) {

@@ -1,10 +1,13 @@
 // Scenes of the profile menu and the "Adjust profiles" dialog.
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QPainter>
 #include <QTest>
 
 #include "app/main/CMainDlg.h"
+#include "app/output/COutputFolderBar.h"
 #include "app/profile/CDlgAdjustProfiles.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"
@@ -93,6 +96,60 @@ const SceneRegistrar kAdjustProfiles("adjust-profiles", "the Adjust profiles dia
                                        window->Model().Menu().Current(&current);
                                        return new CDlgAdjustProfiles(nullptr, current.path);
                                      });
+
+// The window with one drop-down's list opened over it, the entry at `highlight` lit.
+QLabel* WithOpenList(QWidget& window, QComboBox& box, int highlight) {
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return nullptr;
+  box.showPopup();
+  QWidget* popup = box.view()->window();
+  if (!QTest::qWaitForWindowExposed(popup)) return nullptr;
+  box.view()->setCurrentIndex(box.model()->index(std::min(highlight, box.count() - 1), 0));
+  QTest::qWait(200);
+  QLabel* picture = Composite({&window, popup});
+  box.hidePopup();
+  window.hide();
+  return picture;
+}
+
+CMainDlg* MainWithRowSelected(ShotContext& context) {
+  CMainDlg* window = context.MainWindow({context.Clip(QStringLiteral("Holiday at the lake.mp4"), 2.0, 640, 360),
+                                         context.Clip(QStringLiteral("birthday.avi"), 2.0)});
+  context.Keep(std::shared_ptr<CMainDlg>(window));
+  window->SourceListView()->selectRow(0);
+  return window;
+}
+
+const SceneRegistrar kVideoBitrates("dropdown-bitrate", "the video bit-rate list opened",
+                                    [](ShotContext& context) -> QWidget* {
+                                      CMainDlg* window = MainWithRowSelected(context);
+                                      QComboBox& box = *window->ProfileBar()->VideoBitrates();
+                                      return WithOpenList(*window, box, box.currentIndex() + 2);
+                                    });
+
+const SceneRegistrar kOutputFolders("dropdown-folders", "the output-folder list opened",
+                                    [](ShotContext& context) -> QWidget* {
+                                      CMainDlg* window = MainWithRowSelected(context);
+                                      OutputFolderList& folders = window->Model().OutputFolders();
+                                      for (const char* folder : {"/home/me/Videos/converted", "/media/usb/phone"})
+                                        folders.Browse(folder);
+                                      window->OutputFolderBar()->Refresh();
+                                      return WithOpenList(*window, *window->OutputFolderBar()->Folders(), 1);
+                                    });
+
+const SceneRegistrar kAdjustList("dropdown-adjust", "a list of Adjust profiles opened",
+                                 [](ShotContext& context) -> QWidget* {
+                                   CMainDlg* window = context.MainWindow();
+                                   context.Keep(std::shared_ptr<CMainDlg>(window));
+                                   window->EnsureProfilesReady();
+                                   CurrentProfile current;
+                                   window->Model().Menu().Current(&current);
+                                   auto dialog = std::make_shared<CDlgAdjustProfiles>(nullptr, current.path);
+                                   context.Keep(dialog);
+                                   QComboBox* sizes = dialog->findChild<QComboBox*>(QStringLiteral("Size"));
+                                   if (sizes == nullptr) sizes = dialog->findChildren<QComboBox*>().value(2);
+                                   return WithOpenList(*dialog, *sizes, sizes->currentIndex() + 1);
+                                 });
 
 }  // namespace
 }  // namespace mivora::shots

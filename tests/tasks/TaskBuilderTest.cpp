@@ -53,9 +53,10 @@ TEST(TaskBuilder, OutputPaths) {
 }
 
 TEST(TaskBuilder, VideoExtensionsOfTheOpenDialog) {
-  for (const char* yes : {"/a/b.mpg", "/a/b.MP4", "/a/b.Mov", "/a/x.y.rmvb", "/a/b.ts", "/a/b.m4v"})
+  for (const char* yes : {"/a/b.mpg", "/a/b.MP4", "/a/b.Mov", "/a/x.y.rmvb", "/a/b.ts", "/a/b.m4v", "/a/b.webm",
+                          "/a/b.M2TS", "/a/b.mts", "/a/b.3gp", "/a/b.ogv", "/a/b.opus", "/a/b.wav"})
     EXPECT_TRUE(HasVideoFileExtension(yes)) << yes;
-  for (const char* no : {"/a/b.txt", "/a/b", "/a.avi/b", "/a/b.avi.bak", "/a/b.mp"})
+  for (const char* no : {"/a/b.txt", "/a/b", "/a.avi/b", "/a/b.avi.bak", "/a/b.mp", "/a/avi", "/a/b."})
     EXPECT_FALSE(HasVideoFileExtension(no)) << no;
 }
 
