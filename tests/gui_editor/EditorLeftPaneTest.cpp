@@ -125,8 +125,10 @@ TEST(EditorPanes, TvRangeBlackAndWhiteAreBlackAndWhite) {
     left = LeftPane(*editor);
     return MeanLevel(left, QRect(picture.right() - 20, 10, 10, 10)) > 200;
   }, 5000));
+  // The right pane draws the output's frame; the picture lies inside it.
   const QImage right = editor->RightPane()->Picture();
-  for (const auto& [image, area] : {std::pair{left, picture}, std::pair{right, right.rect()}}) {
+  const QRect output = editor->FrameHandler().PictureInPane();
+  for (const auto& [image, area] : {std::pair{left, picture}, std::pair{right, output}}) {
     const QRect blackSide(area.left() + 10, area.top() + 10, area.width() / 2 - 20, area.height() - 20);
     const QRect whiteSide(area.center().x() + 10, area.top() + 10, area.width() / 2 - 20, area.height() - 20);
     for (int y = blackSide.top(); y <= blackSide.bottom(); y += 7)
@@ -145,17 +147,22 @@ TEST(EditorPanes, AnUntaggedPqClipShowsInBothPanesAsTheFileHoldsIt) {
   auto editor = OpenEditor(*list);
   ASSERT_TRUE(WaitUntil([&] { return editor->FramesRendered() >= 1; }, 20000)) << "the panes stay empty";
   const QImage right = editor->RightPane()->Picture();
-  ASSERT_EQ(right.size(), QSize(320, 200));
-  // The engine's picture of the first frame, at the pane's size.
+  // The right pane draws the output's frame; the picture lies inside it.
+  const QRect picture = editor->FrameHandler().PictureInPane();
+  ASSERT_TRUE(right.rect().contains(picture));
+  ASSERT_GT(picture.width(), 100);
+  // The engine's picture of the first frame, at the picture's size.
   const std::string reference = test::MakeTempDir("pq") + "/first.rgb";
+  const std::string size = std::to_string(picture.width()) + ":" + std::to_string(picture.height());
   test::CommandResult decoded = test::RunCommand(
       {"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "file:" + clip, "-vf",
-       colour::ToneMapChain(true, true) + ",scale=320:200:in_range=tv:in_color_matrix=bt709,format=rgb24",
+       colour::ToneMapChain(true, true) + ",scale=" + size + ":in_range=tv:in_color_matrix=bt709,format=rgb24",
        "-frames:v", "1", "-f", "rawvideo", "file:" + reference});
   ASSERT_EQ(decoded.exitCode, 0) << decoded.output;
   const std::string rgb = test::ReadFile(reference);
-  ASSERT_EQ(rgb.size(), 320u * 200 * 3);
-  const QImage engine(reinterpret_cast<const uchar*>(rgb.data()), 320, 200, 960, QImage::Format_RGB888);
+  ASSERT_EQ(rgb.size(), size_t(picture.width()) * picture.height() * 3);
+  const QImage engine(reinterpret_cast<const uchar*>(rgb.data()), picture.width(), picture.height(),
+                      picture.width() * 3, QImage::Format_RGB888);
   if (const char* dump = std::getenv("EDITOR_PANES_DUMP")) {
     right.save(QString("%1/pq-pane.png").arg(dump));
     engine.save(QString("%1/pq-engine.png").arg(dump));
@@ -163,18 +170,18 @@ TEST(EditorPanes, AnUntaggedPqClipShowsInBothPanesAsTheFileHoldsIt) {
   // The colours of the six bars, below the moving parts (the scalers place
   // edges a pixel apart, so whole pictures are not compared).
   for (int bar = 0; bar < 6; ++bar) {
-    const QRect patch(27 + 53 * bar - 4, 175, 8, 12);
+    const QRect patch((27 + 53 * bar) * picture.width() / 320 - 3, 175 * picture.height() / 200, 6, 8);
     for (int channel = 0; channel < 3; ++channel) {
-      auto mean = [&](const QImage& image) {
+      auto mean = [&](const QImage& image, QPoint offset) {
         double sum = 0;
         for (int y = patch.top(); y <= patch.bottom(); ++y)
           for (int x = patch.left(); x <= patch.right(); ++x) {
-            const QRgb p = image.pixel(x, y);
+            const QRgb p = image.pixel(x + offset.x(), y + offset.y());
             sum += channel == 0 ? qRed(p) : channel == 1 ? qGreen(p) : qBlue(p);
           }
         return sum / (patch.width() * patch.height());
       };
-      EXPECT_NEAR(mean(right), mean(engine), 6) << "bar " << bar << " channel " << channel;
+      EXPECT_NEAR(mean(right, picture.topLeft()), mean(engine, QPoint()), 6) << "bar " << bar << " channel " << channel;
     }
   }
   EXPECT_GT(MeanLevel(LeftPane(*editor), editor->Player()->PictureRect()), 20) << "the left pane shows it too";

@@ -105,8 +105,9 @@ TEST(ProgressWindow, ConvertsEveryJobAndReportsSuccess) {
   EXPECT_EQ(answers.Styles(), QList<unsigned>{0x40});
   EXPECT_EQ(w.restored.count(), 1);
   EXPECT_EQ(w.completed.count(), 1);
-  EXPECT_EQ(test::ProbeWithFfprobe(out + "/a.avi").video.width, 96);
-  EXPECT_EQ(test::ProbeWithFfprobe(out + "/b.avi").video.width, 96);
+  // The 4:3 clips keep their shape inside the profile's 96x64 box.
+  EXPECT_EQ(test::ProbeWithFfprobe(out + "/a.avi").video.width, 86);
+  EXPECT_EQ(test::ProbeWithFfprobe(out + "/b.avi").video.width, 86);
   EXPECT_TRUE(test::RecordedShutdowns().empty());
 }
 
