@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/HandOverMessage.h"
+#include "app/startup/HandOverMessage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -12,7 +12,6 @@
 #include "app/main/SourceWindows.h"
 #include "app/profile/CProfileBar.h"
 #include "app/profile/CProfileMenuPopup.h"
-#include "app/progress/OpenProgressWindow.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "ui/CDlgMessageBox.h"
@@ -54,10 +53,7 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
     : CImgDialogBase(QSize(layout::kMainWidth, layout::kMainHeight), QString::fromLatin1(ui::kProductName), parent),
       model_(std::move(userFolder), std::make_shared<CProfileMenuPopup>(this), CProfileBar::MenuPoster(),
              std::move(profilesFolder)),
-      chooseFiles_(ChooseWithDialog),
-      openProgress_([this](CMainDlg* owner, std::vector<ConversionJob> jobs) {
-        return OpenProgressWindow(owner, std::move(jobs), about_);
-      }) {
+      chooseFiles_(ChooseWithDialog) {
   MLOG("Enter: CMainDlg::OnInitDialog");
   probes_ = std::make_unique<ProbePool>([this] {
     QMetaObject::invokeMethod(this, [this] { ScheduleProbeAnswers(); }, Qt::QueuedConnection);

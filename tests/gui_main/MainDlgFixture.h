@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/main/CMainDlg.h"
+#include "app/startup/OpenProgressWindow.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
@@ -35,6 +36,7 @@ class MainDlgTest : public ::testing::Test {
     std::filesystem::copy(MIVORA_SOURCE_PROFILES, profiles_, std::filesystem::copy_options::recursive);
     window_ = std::make_unique<CMainDlg>(MakeTempDir("user"), profiles_);
     window_->SetFileChooser([this](QWidget*) { return chosen_; });
+    window_->SetProgressWindowFactory(ProgressWindows());
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }

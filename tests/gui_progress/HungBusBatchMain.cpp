@@ -5,7 +5,7 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/QuitOnTerminate.h"
+#include "app/startup/QuitOnTerminate.h"
 #include "app/progress/CConvertingTray.h"
 #include "app/progress/CDlgConverting.h"
 #include "app/progress/LauncherEntryProgress.h"

@@ -3,7 +3,7 @@
 #include <QPointer>
 
 #include "app/progress/CDlgConverting.h"
-#include "app/progress/OpenProgressWindow.h"
+#include "app/startup/OpenProgressWindow.h"
 #include "common/Folders.h"
 #include "tests/gui_main/MainDlgFixture.h"
 #include "ui/CGPComboBox.h"

@@ -14,8 +14,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/HandOverMessage.h"
-#include "app/InstanceChannel.h"
+#include "app/startup/HandOverMessage.h"
+#include "app/startup/InstanceChannel.h"
 #include "common/Log.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"

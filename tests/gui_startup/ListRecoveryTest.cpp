@@ -20,6 +20,7 @@
 #include "app/main/CMainDlg.h"
 #include "app/main/SourceListKeeper.h"
 #include "app/progress/CDlgConverting.h"
+#include "app/startup/OpenProgressWindow.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "pipeline/TaskBuilder.h"
@@ -57,6 +58,7 @@ std::vector<std::string> SavedPaths(const std::string& userFolder) {
 struct Session {
   explicit Session(const std::string& userFolder)
       : window(userFolder), keeper(window, SourceListKeeper::PathIn(userFolder)), restored(&keeper, &SourceListKeeper::restoreFinished) {
+    window.SetProgressWindowFactory(ProgressWindows());
     window.show();
   }
   CMainDlg window;

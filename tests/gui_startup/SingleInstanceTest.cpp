@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SingleInstance.h"
+#include "app/startup/SingleInstance.h"
 #include "common/Folders.h"
 #include "tests/support/TestEnvironment.h"
 

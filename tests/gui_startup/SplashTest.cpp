@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "app/CSplashWnd.h"
+#include "app/startup/CSplashWnd.h"
 
 namespace mivora {
 namespace {

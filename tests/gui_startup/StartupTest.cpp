@@ -23,8 +23,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "app/InstanceChannel.h"
-#include "app/SingleInstance.h"
+#include "app/startup/InstanceChannel.h"
+#include "app/startup/SingleInstance.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "preview/PlayStatic.h"

@@ -2,7 +2,7 @@
 #include <QItemSelectionModel>
 #include <QTest>
 
-#include "app/CSplashWnd.h"
+#include "app/startup/CSplashWnd.h"
 #include "app/main/CMainDlg.h"
 #include "app/profile/CProfileBar.h"
 #include "tests/shots/ShotScenes.h"

@@ -1,4 +1,4 @@
-#include "app/HandOverMessage.h"
+#include "app/startup/HandOverMessage.h"
 
 #include <limits.h>
 

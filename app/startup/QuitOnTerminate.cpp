@@ -1,4 +1,4 @@
-#include "app/QuitOnTerminate.h"
+#include "app/startup/QuitOnTerminate.h"
 
 #include <fcntl.h>
 #include <cerrno>

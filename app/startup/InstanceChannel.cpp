@@ -1,4 +1,4 @@
-#include "app/InstanceChannel.h"
+#include "app/startup/InstanceChannel.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -18,8 +18,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/HandOverMessage.h"
-#include "app/SingleInstance.h"
+#include "app/startup/HandOverMessage.h"
+#include "app/startup/SingleInstance.h"
 #include "common/Log.h"
 
 namespace mivora {

@@ -1,17 +1,18 @@
 #pragma once
 // Opens the progress window for the main window's run: the factory the main
-// window is given (CMainDlg::SetProgressWindowFactory).
+// window is given where the program is assembled
+// (CMainDlg::SetProgressWindowFactory), so that neither window's folder
+// needs the other.
 
 #include <functional>
 #include <vector>
 
+#include "app/main/CMainDlg.h"
 #include "pipeline/ConversionJob.h"
 
 class QWidget;
 
 namespace mivora {
-
-class CMainDlg;
 
 // A progress window over `jobs`, not yet shown (showing it starts the
 // batch). It is a window of its own (its own taskbar entry while the main
@@ -21,5 +22,8 @@ class CMainDlg;
 // shows.
 QWidget* OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs,
                             std::function<void(QWidget*)> about = {});
+
+// The factory that opens such windows, for CMainDlg::SetProgressWindowFactory.
+ProgressWindowFactory ProgressWindows(std::function<void(QWidget*)> about = {});
 
 }  // namespace mivora

@@ -7,16 +7,17 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/CSplashWnd.h"
-#include "app/InstanceChannel.h"
-#include "app/QuitOnTerminate.h"
-#include "app/SingleInstance.h"
 #include "app/about/AboutBox.h"
 #include "app/editor/SourceWindowsDialogs.h"
 #include "app/main/CMainDlg.h"
 #include "app/main/SourceListKeeper.h"
 #include "app/progress/DoneNotification.h"
 #include "app/progress/LauncherEntryProgress.h"
+#include "app/startup/CSplashWnd.h"
+#include "app/startup/InstanceChannel.h"
+#include "app/startup/OpenProgressWindow.h"
+#include "app/startup/QuitOnTerminate.h"
+#include "app/startup/SingleInstance.h"
 #include "common/Folders.h"
 #include "common/Log.h"
 #include "common/PrivateFiles.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
   mivora::SourceWindowsDialogs sourceWindows;  // the editor and the preview window
   window.SetSourceWindows(&sourceWindows);
   window.SetAboutAction(&mivora::ShowAboutBox);
+  window.SetProgressWindowFactory(mivora::ProgressWindows(&mivora::ShowAboutBox));
   splash->CloseSplash();
   delete splash;
   // The program lives as long as the main window, which hides during a run

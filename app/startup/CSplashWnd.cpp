@@ -1,4 +1,4 @@
-#include "app/CSplashWnd.h"
+#include "app/startup/CSplashWnd.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>

@@ -1,6 +1,5 @@
-#include "app/progress/OpenProgressWindow.h"
+#include "app/startup/OpenProgressWindow.h"
 
-#include "app/main/CMainDlg.h"
 #include "app/progress/CDlgConverting.h"
 #include "common/Log.h"
 
@@ -28,6 +27,12 @@ QWidget* OpenProgressWindow(CMainDlg* owner, std::vector<ConversionJob> jobs,
   // A program that ends mid-run stops the batch with the main window.
   QObject::connect(owner, &QObject::destroyed, window, [window] { delete window; });
   return window;
+}
+
+ProgressWindowFactory ProgressWindows(std::function<void(QWidget*)> about) {
+  return [about = std::move(about)](CMainDlg* owner, std::vector<ConversionJob> jobs) {
+    return OpenProgressWindow(owner, std::move(jobs), about);
+  };
 }
 
 }  // namespace mivora
