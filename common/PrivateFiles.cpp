@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/ReplaceFile.h"
+
 namespace mivora {
 namespace {
 
@@ -58,24 +60,7 @@ void TightenPrivateTree(const std::string& folder) {
 }
 
 bool ReplacePrivateFile(const std::string& path, std::string_view text) {
-  std::string temporary = path + ".XXXXXX";
-  // mkostemp makes the file with mode 0600 under a name nobody else has.
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t written = 0; ok && written < text.size();) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) written += static_cast<size_t>(n);
-  }
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return ReplaceFile(path, text, ReplacedFileMode::kPrivate);
 }
 
 }  // namespace mivora

@@ -20,9 +20,7 @@ bool MakePrivateFolder(const std::string& path, std::string* why);
 // it (this user's entries only; links are neither followed nor changed).
 void TightenPrivateTree(const std::string& folder);
 
-// Replaces `path` with `text`: written to a new file of mode 0600 under a
-// name of its own beside it, synced, then renamed over the old one, so a
-// reader sees the old file or the new one, never a part.
+// Replaces `path` with `text` as ReplaceFile does, as a file of mode 0600.
 bool ReplacePrivateFile(const std::string& path, std::string_view text);
 
 }  // namespace mivora

@@ -1,13 +1,10 @@
 #include "profiles/XmlDocument.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <tinyxml2.h>
 
 #include "common/Log.h"
+#include "common/ReplaceFile.h"
 #include "profiles/Profile.h"
 
 namespace mivora {
@@ -114,39 +111,6 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return false;
   }
   return true;
-}
-
-bool WriteFileReplacing(const std::string& path, const std::string& text, std::string* error) {
-  std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = "cannot create a file beside " + path;
-    return false;
-  }
-  struct stat old {};
-  mode_t mode = 0644;
-  if (stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
-  else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  (void)fchmod(fd, mode);
-  bool ok = true;
-  size_t written = 0;
-  while (ok && written < text.size()) {
-    ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0) ok = false;
-    else written += static_cast<size_t>(n);
-  }
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    *error = "cannot write " + path;
-  }
-  return ok;
 }
 
 }  // namespace
@@ -320,7 +284,9 @@ bool XmlDocument::Save(std::string_view path) {
     error_ = "no path";
     return false;
   }
-  if (!WriteFileReplacing(target, SaveText(), &error_)) {
+  // A profile keeps the mode its owner gave it.
+  if (!ReplaceFile(target, SaveText(), ReplacedFileMode::kKeep)) {
+    error_ = "cannot write " + target;
     MLOG("XmlDocument::Save, %s", error_.c_str());
     return false;
   }
