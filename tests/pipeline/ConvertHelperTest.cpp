@@ -97,9 +97,9 @@ TEST(ConvertHelper, ConvertsVideoWithAudioVideoOnlyAndAudioOnly) {
        "both.avi", "mpeg4", 160, 120, "mp3", 44100, 2},
       {"edited.mp4", both,
        "-b 400k -vcodec libxvid -acodec mp2 -s 160x120  -vf \"crop=300:200:10:20\",\"hflip\"",
-       "edited.avi", "mpeg4", 160, 120, "mp2", 44100, 2},
+       "edited.avi", "mpeg4", 160, 106, "mp2", 44100, 2},  // the 3:2 crop keeps its shape in the box
       {"video.mkv", videoOnly, "-b 300k -vcodec libx264 -acodec libfaac -s 176x144 ",
-       "video.mp4", "h264", 176, 144, "", 0, 0},
+       "video.mp4", "h264", 176, 132, "", 0, 0},  // 4:3 inside the 176x144 box
       {"audio.wav", audioOnly, " -ab 64k  -ar 22050  -ac 1  -vcodec copy -acodec libmp3lame ",
        "audio.mp3", "", 0, 0, "mp3", 22050, 1},
   };
