@@ -144,13 +144,29 @@ TEST(CliDemo, TheFolderOfAKilledDemoGoesAtTheNextStart) {
   std::string tmp = test::MakeTempDir("shared-tmp");
   ChildOptions options;
   options.environment = {"TMPDIR=" + tmp};
-  for (int afterMs : {0, 1500}) {
+  // How many files lie at any depth in the folder of process `pid`
+  // ("mivora-PID-XXXXXX"); 0 while it has none.
+  auto filesOf = [&tmp](int pid) {
+    const std::string prefix = "mivora-" + std::to_string(pid) + "-";
+    size_t files = 0;
+    for (const std::string& name : Entries(tmp)) {
+      if (name.rfind(prefix, 0) != 0) continue;
+      ++files;
+      std::error_code error;
+      for (auto it = std::filesystem::recursive_directory_iterator(tmp + "/" + name, error);
+           !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        ++files;
+    }
+    return files;
+  };
+  // Killed as its folder appears, and once the clip is being made in it (a
+  // fixed wait could outlast the whole demonstration on a fast machine).
+  for (size_t filesBeforeKill : {1u, 3u}) {
     auto demo = ChildProcess::Start({kCli, "demo"}, options);
     ASSERT_TRUE(demo);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (Entries(tmp).empty() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    while (filesOf(demo->Pid()) < filesBeforeKill && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     demo->Signal(SIGKILL);
     demo->Wait();
     // Its folder stays; the one an earlier killed demo left went as it started.
