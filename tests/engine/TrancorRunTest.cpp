@@ -296,15 +296,7 @@ std::vector<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-template <typename Predicate>
-bool Within(std::chrono::milliseconds limit, Predicate predicate) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!predicate()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+using test::Within;
 
 // The program that started trancor is killed while it converts: the thread
 // that started it ends first, and the rest of the program at once or a

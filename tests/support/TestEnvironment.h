@@ -3,7 +3,9 @@
 // folder that HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR point into,
 // the build's program folder, and a shutdown action that only records.
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mivora::test {
@@ -22,5 +24,16 @@ void WriteFile(const std::string& path, const std::string& contents);
 int ProcessesMentioning(const std::string& needle);
 
 void SetUpTestEnvironment();
+
+// True once `predicate` holds, polled every 20 ms; false after `limit`.
+template <typename Predicate>
+bool Within(std::chrono::milliseconds limit, Predicate predicate) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
 
 }  // namespace mivora::test

@@ -186,15 +186,7 @@ bool EngineWriting(const std::string& folder) {
   return false;
 }
 
-template <typename Predicate>
-bool Within(std::chrono::milliseconds limit, Predicate predicate) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!predicate()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+using test::Within;
 
 const std::string& LongClip() {
   static const std::string path = Clips(1, 30)[0];

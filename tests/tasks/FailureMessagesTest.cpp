@@ -23,9 +23,9 @@ const std::string kProfiles = std::string(MIVORA_PROGRAM_DIR) + "/Profiles";
 const std::string kAvi = kProfiles + "/General Video/AVI - MPEG-4 Video.xml";
 const std::string kMp3 = kProfiles + "/Audio/MP3 - MPEG Layer-3 Audio.xml";
 
-std::string Clip(const std::string& name, test::ClipSpec spec = {.seconds = 1, .width = 160, .height = 120}) {
+std::string Clip(const std::string& name, test::ClipSpec shape = {.seconds = 1, .width = 160, .height = 120}) {
   std::string path = test::MakeTempDir("sources") + "/" + name;
-  test::GenerateClip(path, spec);
+  test::GenerateClip(path, shape);
   return path;
 }
 
