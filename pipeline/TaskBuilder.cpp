@@ -161,41 +161,6 @@ bool BuildSourceItem(const std::string& path, const TargetProfile& target, Sourc
   return true;
 }
 
-AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
-                        const TargetProfile& target, AddRoute route,
-                        const std::function<void(const SourceItem&)>& onAdded,
-                        std::chrono::milliseconds pauseAfterEach) {
-  AddFilesResult result;
-  auto skip = [&](const std::string& path, std::string why) {
-    result.skipped.push_back(path);
-    result.skipReasons.push_back(std::move(why));
-  };
-  for (const std::string& path : paths) {
-    std::string why = WhyNotAdded(path, route, list);
-    if (!why.empty()) {
-      skip(path, why);
-      continue;
-    }
-    SourceItem item;
-    std::string engineError;
-    if (!BuildSourceItem(path, target, &item, &result.error, &engineError)) {
-      result.profileFailed = true;
-      break;
-    }
-    if (result.engineError.empty()) result.engineError = engineError;
-    if (!list.Append(item)) {  // added meanwhile by another thread
-      skip(path, "already in the list");
-      continue;
-    }
-    result.added.push_back(path);
-    if (onAdded) onAdded(item);
-    if (pauseAfterEach.count() > 0) std::this_thread::sleep_for(pauseAfterEach);
-  }
-  // Probes no longer need the engine; the conversions will.
-  if (result.engineError.empty() && !result.added.empty()) result.engineError = EngineProblem();
-  return result;
-}
-
 std::string OutputPathFor(std::string folder, std::string_view sourcePath, std::string_view extension) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   std::string_view title = BaseName(sourcePath);

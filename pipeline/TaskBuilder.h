@@ -23,8 +23,9 @@ struct TargetProfile {
 };
 
 // How files arrive: the open-file dialog accepts only media extensions;
-// dropped files (and files named on the command line) need only be readable
-// files.
+// dropped files (and files handed over, named on the command line or
+// restored) need only be readable files. They are added through the source
+// session (sources/SourceSession.h).
 enum class AddRoute { kDialog, kDrop };
 
 // The extensions (lower case, without the dot) of the video and sound files
@@ -64,21 +65,6 @@ void RefreshEstimatedSize(SourceItem* item);
 // The probe runs within `limits`.
 bool BuildSourceItem(const std::string& path, const TargetProfile& target, SourceItem* item,
                      std::string* error, std::string* engineError = nullptr, const ProbeLimits& limits = {});
-
-struct AddFilesResult {
-  std::vector<std::string> added;
-  std::vector<std::string> skipped;      // filtered out, duplicates, folders, missing, unreadable
-  std::vector<std::string> skipReasons;  // one per skipped file: why, as a short phrase
-  bool profileFailed = false;            // adding stopped at a file
-  std::string error;
-  std::string engineError;  // the engine cannot run (missing, no ffmpeg); files were still added
-};
-// Adds the files in order, as the route says. `onAdded` (optional) sees each
-// new item after it is in the list; `pauseAfterEach` lets a window redraw.
-AddFilesResult AddFiles(SourceList& list, const std::vector<std::string>& paths,
-                        const TargetProfile& target, AddRoute route,
-                        const std::function<void(const SourceItem&)>& onAdded = {},
-                        std::chrono::milliseconds pauseAfterEach = std::chrono::milliseconds(0));
 
 struct JobListResult {
   bool ok = false;

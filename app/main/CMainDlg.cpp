@@ -55,9 +55,7 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
              std::move(profilesFolder)),
       chooseFiles_(ChooseWithDialog) {
   MLOG("Enter: CMainDlg::OnInitDialog");
-  probes_ = std::make_unique<ProbePool>([this] {
-    QMetaObject::invokeMethod(this, [this] { ScheduleProbeAnswers(); }, Qt::QueuedConnection);
-  });
+  session_ = std::make_unique<SourceSession>(static_cast<SourceRows&>(*this));
   setAcceptDrops(true);
   BuildControls();
   model_.LoadSettings();
@@ -70,7 +68,7 @@ CMainDlg::CMainDlg(std::string userFolder, std::string profilesFolder, QWidget* 
 }
 
 CMainDlg::~CMainDlg() {
-  probes_.reset();  // running probes end at their next read
+  session_.reset();  // running probes end at their next read
   model_.Menu().Release();
 }
 

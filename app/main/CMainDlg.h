@@ -4,12 +4,15 @@
 // caption buttons. What the window knows lives in MainWindowModel; this class
 // turns the user's events into its calls and shows its state.
 //
+// Files become rows through the source session (sources/SourceSession.h);
+// this window only brings the session's requests for visits to its thread
+// and draws the rows it is told about.
+//
 // Threads: everything runs on the user-interface thread except the probing
-// of added files, which runs on a few workers (ProbePool); their answers come
-// back to this thread in batches.
+// of added files, which runs on the session's probe workers; their answers
+// come back to this thread in batches.
 
 #include <QPointer>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,8 +20,8 @@
 #include <vector>
 
 #include "pipeline/ConversionJob.h"
-#include "pipeline/ProbePool.h"
 #include "pipeline/TaskBuilder.h"
+#include "sources/SourceSession.h"
 #include "ui/CImgDialogBase.h"
 #include "windowmodels/MainWindowModel.h"
 
@@ -43,7 +46,7 @@ using FileChooser = std::function<QStringList(QWidget* parent)>;
 // OnRunFinished() with the files converted after a completed run.
 using ProgressWindowFactory = std::function<QWidget*(CMainDlg* owner, std::vector<ConversionJob> jobs)>;
 
-class CMainDlg : public ui::CImgDialogBase {
+class CMainDlg : public ui::CImgDialogBase, private SourceRows {
   Q_OBJECT
 
  public:
@@ -59,6 +62,8 @@ class CMainDlg : public ui::CImgDialogBase {
   void SetProgressWindowFactory(ProgressWindowFactory factory) { openProgress_ = std::move(factory); }
 
   MainWindowModel& Model() { return model_; }
+  // How files become rows, are probed, saved and restored.
+  SourceSession& Session() { return *session_; }
   ui::CRowButtonList* SourceListView() const { return list_; }
   ui::CGPImageButton* AddButton() const { return add_; }
   ui::CGPImageButton* ClearButton() const { return clear_; }
@@ -81,7 +86,7 @@ class CMainDlg : public ui::CImgDialogBase {
   // Waits, with the busy cursor, until every file given has its row and its
   // facts (the window keeps drawing; the user's input waits).
   void FinishAdding();
-  // Appends an item rebuilt from the saved list (see SourceListKeeper).
+  // Appends an item whose facts are known already (no probe).
   void AddRestoredItem(SourceItem item);
   // Prepares the profile menu now when the start-up tick has not come yet.
   void EnsureProfilesReady();
@@ -135,19 +140,18 @@ class CMainDlg : public ui::CImgDialogBase {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // A file given whose row is not made yet, with the item it is to get.
-  struct FileToList {
-    std::string path;
-    AddRoute route;
-    std::shared_ptr<const SourceItem> blank;
-  };
+  // The session's rows are the model's, drawn in the list.
+  SourceList& List() override { return model_.Sources(); }
+  bool AppendRow(SourceItem item) override;
+  void RowChanged(size_t row) override;
+  void RowsSettled() override;
+  void ListingWaiting() override;
+  void AnswersWaiting() override;
 
   void BuildControls();
   // The profile, bit-rate and output-folder rows (after the settings are loaded).
   void BuildProfileControls();
   void OrderTabs();
-  void ListSomeFiles();
-  void ScheduleProbeAnswers();
   void TakeProbeAnswers();
   // "Clear List": the files not listed yet and their probes are dropped.
   void ForgetPendingFiles();
@@ -184,10 +188,9 @@ class CMainDlg : public ui::CImgDialogBase {
   CProfileBar* profileBar_ = nullptr;
   COutputFolderBar* outputBar_ = nullptr;
 
-  std::deque<FileToList> toList_;
   bool listingScheduled_ = false;
   bool answersScheduled_ = false;
-  std::unique_ptr<ProbePool> probes_;  // made with the window, ends first
+  std::unique_ptr<SourceSession> session_;  // made with the window, ends first
 };
 
 }  // namespace mivora

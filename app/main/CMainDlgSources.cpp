@@ -1,6 +1,6 @@
-// Adding files to the main window: the open-file dialog and dropping. Rows
-// come at once; the files are probed on the probe pool's workers and their
-// facts fill the rows as the answers come.
+// Adding files to the main window: the open-file dialog and dropping go to
+// the source session; its rows are drawn here, and its requests for visits
+// are brought to the window's thread.
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -56,72 +56,66 @@ void CMainDlg::AddPaths(const QStringList& paths, AddRoute route) {
     MLOG("CMainDlg::AddPaths, no profile to add files with");
     return;
   }
-  // Every file of one add gets the same profile: read it once.
-  auto blank = std::make_shared<SourceItem>();
+  std::vector<std::string> files;
+  for (const QString& path : paths) files.push_back(path.toStdString());
   std::string error;
-  if (!BuildItemFromProfile(target, blank.get(), &error)) {
-    MLOG("CMainDlg::AddPaths, adding stops: %s", error.c_str());
-    return;
-  }
-  for (const QString& path : paths) toList_.push_back({path.toStdString(), route, blank});
-  ListSomeFiles();
-}
-
-void CMainDlg::ListSomeFiles() {
-  listingScheduled_ = false;
-  // A slice per turn of the event loop, so that a folder of a thousand files
-  // does not stop the window; the files keep the order they were given in.
-  constexpr size_t kRowsPerTurn = 50;
-  std::vector<std::string> toProbe;
-  for (size_t n = 0; n < kRowsPerTurn && !toList_.empty(); ++n) {
-    FileToList file = std::move(toList_.front());
-    toList_.pop_front();
-    if (!WhyNotAdded(file.path, file.route, model_.Sources()).empty()) continue;
-    SourceItem item = *file.blank;
-    item.sourcePath = file.path;
-    if (!model_.AppendItem(std::move(item))) continue;
-    list_->AppendRow(RowTexts(model_.Sources().Count() - 1));
-    toProbe.push_back(file.path);
-  }
-  probes_->Add(toProbe);
-  if (!toProbe.empty()) {
-    UpdateControls();
-    emit SourcesChanged();
-  }
-  if (!toList_.empty() && !listingScheduled_) {
-    listingScheduled_ = true;
-    QTimer::singleShot(0, this, [this] { ListSomeFiles(); });
-  }
+  if (!session_->Add(files, route, target, &error)) MLOG("CMainDlg::AddPaths, adding stops: %s", error.c_str());
+  session_->TakeSkipped();  // the session logged why
   CheckAddingFinished();
 }
 
-void CMainDlg::ScheduleProbeAnswers() {
-  // Answers are taken in batches: one visit shows every answer that came
-  // meanwhile, so many quick probes cost the window a few redraws.
-  constexpr int kAnswerBatchMs = 40;
-  if (answersScheduled_) return;
-  answersScheduled_ = true;
-  QTimer::singleShot(kAnswerBatchMs, this, [this] { TakeProbeAnswers(); });
+bool CMainDlg::AppendRow(SourceItem item) {
+  const bool edited = item.editSettings != nullptr;
+  if (!model_.AppendItem(std::move(item))) return false;
+  const size_t row = model_.Sources().Count() - 1;
+  list_->AppendRow(RowTexts(row));
+  // An edited item's tooltip is its edit summary.
+  if (edited) {
+    model_.RefreshEditSummary(row);
+    RefreshTips();
+  }
+  return true;
+}
+
+void CMainDlg::RowChanged(size_t row) { list_->SetRowTexts(static_cast<int>(row), RowTexts(row)); }
+
+void CMainDlg::RowsSettled() {
+  UpdateControls();
+  emit SourcesChanged();
+}
+
+void CMainDlg::ListingWaiting() {
+  // The rest of the files on the next turn of the event loop, so the window
+  // keeps drawing while a folder of a thousand files is listed.
+  if (listingScheduled_) return;
+  listingScheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    listingScheduled_ = false;
+    session_->ListSome();
+    CheckAddingFinished();
+  });
+}
+
+void CMainDlg::AnswersWaiting() {
+  // On a probe worker: only the visit is scheduled, on the window's thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (answersScheduled_) return;
+        answersScheduled_ = true;
+        const int batchMs = static_cast<int>(SourceSession::kAnswerBatch.count());
+        QTimer::singleShot(batchMs, this, [this] { TakeProbeAnswers(); });
+      },
+      Qt::QueuedConnection);
 }
 
 void CMainDlg::TakeProbeAnswers() {
   answersScheduled_ = false;
-  bool changed = false;
-  for (ProbePool::Answer& answer : probes_->TakeAnswers()) {
-    // The row may have moved, or gone (deleted, cleared) meanwhile.
-    std::optional<size_t> row = model_.Sources().IndexOf(answer.path);
-    if (!row) continue;
-    model_.Sources().Update(*row, [&](SourceItem& item) { ApplyProbedFacts(answer.facts, &item); });
-    list_->SetRowTexts(static_cast<int>(*row), RowTexts(*row));
-    changed = true;
-  }
-  if (changed) emit SourcesChanged();
+  session_->TakeAnswers();
   CheckAddingFinished();
 }
 
-int CMainDlg::PendingAdds() const {
-  return static_cast<int>(toList_.size() + (probes_ ? probes_->Outstanding() : 0));
-}
+int CMainDlg::PendingAdds() const { return static_cast<int>(session_ ? session_->Pending() : 0); }
 
 void CMainDlg::CheckAddingFinished() {
   if (PendingAdds() == 0) emit AddingFinished();
@@ -136,17 +130,14 @@ void CMainDlg::FinishAdding() {
   connect(this, &CMainDlg::AddingFinished, &wait, &QEventLoop::quit);
   // A probe stuck beyond every limit is given up, so Start always goes on.
   QTimer giveUp;
-  connect(&giveUp, &QTimer::timeout, this, [this] { probes_->GiveUpOverdueProbes(); });
+  connect(&giveUp, &QTimer::timeout, this, [this] { session_->GiveUpOverdueProbes(); });
   giveUp.start(kGiveUpCheckMs);
   // Rows, answers and drawing go on; clicks and keys wait until it is done.
   wait.exec(QEventLoop::ExcludeUserInputEvents);
   QApplication::restoreOverrideCursor();
 }
 
-void CMainDlg::ForgetPendingFiles() {
-  toList_.clear();
-  probes_->DropQueued();
-}
+void CMainDlg::ForgetPendingFiles() { session_->ForgetPending(); }
 
 QStringList CMainDlg::RowTexts(size_t row) const {
   std::optional<SourceItem> item = model_.Sources().At(row);

@@ -1,26 +1,18 @@
 #pragma once
-// Keeps the main window's source list in the per-user folder while the
-// program runs, so that it survives a crash, a kill or a power cut:
-// "SourceList.txt" (windowmodels/SavedSourceList.h), replaced atomically,
-// written at most twice a second however fast the list changes, and checked
-// every two seconds for changes no signal announces (edits, profiles).
-// The "x" button's exit marks it clean; any other end leaves it unclean, and
-// the next start offers its files back. Files a completed run converted are
-// left out while their rows stay, until the next run takes them again.
+// The window's side of the saved list: the source session
+// (sources/SourceSession.h) decides which rows are saved, when, and what is
+// restored; this class brings the window's signals and two timers to it, and
+// asks the user what only the user can answer (restore? a list refused).
+// The "x" button's exit marks the list clean; any other end leaves it
+// unclean, and the next start offers its files back.
 //
-// Threads: the window's thread, except the restoring worker, which probes
-// the files and hands each rebuilt item to the window's thread.
+// Threads: the window's thread only.
 
 #include <QObject>
 #include <QStringList>
-#include <atomic>
-#include <memory>
-#include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "windowmodels/SavedSourceList.h"
+#include "sources/SourceSession.h"
 
 class QTimer;
 
@@ -37,52 +29,33 @@ class SourceListKeeper : public QObject {
   SourceListKeeper(CMainDlg& window, std::string path);
   ~SourceListKeeper() override;
 
-  static std::string PathIn(const std::string& userFolder) { return userFolder + "/SourceList.txt"; }
+  static std::string PathIn(const std::string& userFolder) { return SourceSession::SavedListIn(userFolder); }
 
   // After an abnormal end: asks whether to restore the saved files and, on
-  // Yes, rebuilds them on a worker. Saving starts once that is settled.
+  // Yes, brings them back as rows. Saving starts once that is settled.
   void OfferRestore();
   // The list is written from now on as it changes.
   void StartSaving();
-  // Writes now if the list changed (the window's thread).
+  // Writes now if the list changed.
   void SaveIfChanged();
   // The program ends by the user's choice: nothing will be offered back.
   void MarkCleanExit();
-  bool Restoring() const { return restoring_; }
+  bool Restoring() const;
   // Files written since this keeper began.
-  int Saves() const { return saves_; }
+  int Saves() const;
 
  signals:
   void restoreFinished();
 
  private:
-  void RestoreOnWorker(std::vector<SavedSourceEntry> entries);
-  void OnRestoreEnded(const QStringList& missing);
-  // The list as saved: without the converted files, which are forgotten once
-  // their rows are gone (a file added again is saved again).
-  SavedSourceList CurrentList();
-  void LeaveOutConverted(const QStringList& paths);
+  void OnRestoreEnded(const std::vector<std::string>& notRestored);
+  void TellRefused(const SavedListOffer& offer);
 
   CMainDlg& window_;
+  SourceSession& session_;
   std::string path_;
-  std::string written_;  // what the file holds now, as far as this process knows
-  std::set<std::string> converted_;  // by the last completed run, not saved
-  bool saving_ = false;
-  bool restoring_ = false;
-  int saves_ = 0;
   QTimer* debounce_ = nullptr;
   QTimer* poll_ = nullptr;
-  // Takes the list for this program; false (once logged) when another holds it.
-  bool TakeList();
-  // A saved list that is not read: moved aside, the user told; when it
-  // cannot be moved, nothing is written over it.
-  void RefuseSavedList(const std::string& why);
-
-  SavedListLock lock_;
-  bool toldNotOwner_ = false;
-  bool listRefused_ = false;  // the refused list stayed where it was: write nothing
-  std::thread worker_;
-  std::atomic<bool> stop_{false};
 };
 
 }  // namespace mivora

@@ -15,7 +15,7 @@
 #include "editing/EditSettings.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
-#include "windowmodels/SavedSourceList.h"
+#include "sources/SavedSourceList.h"
 
 namespace mivora {
 namespace {

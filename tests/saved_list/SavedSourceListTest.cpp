@@ -15,7 +15,7 @@
 
 #include "common/Folders.h"
 #include "tests/support/TestEnvironment.h"
-#include "windowmodels/SavedSourceList.h"
+#include "sources/SavedSourceList.h"
 
 namespace mivora {
 namespace {

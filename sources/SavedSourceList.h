@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "editing/EditSettings.h"
-#include "pipeline/InProcessProbe.h"
 #include "pipeline/SourceItem.h"
 
 namespace mivora {
@@ -105,10 +104,9 @@ class SavedListLock {
   int fd_ = -1;
 };
 
-// Rebuilds an item: probes its file again and gives it its saved profile,
-// choices and edits. False (with `error`) when its profile cannot be read.
-// The probe runs within `limits` (its cancel flag ends it).
-bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error,
-                       const ProbeLimits& limits = {});
+// An item rebuilt from its entry before its file is probed again: its saved
+// profile, choices, edits and estimated size. False (with `error`) when its
+// profile cannot be read.
+bool ItemOfSavedEntry(const SavedSourceEntry& entry, SourceItem* item, std::string* error);
 
 }  // namespace mivora

@@ -1,4 +1,4 @@
-#include "windowmodels/SavedSourceList.h"
+#include "sources/SavedSourceList.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -360,18 +360,16 @@ void SavedListLock::Release() {
   fd_ = -1;
 }
 
-bool RestoreSourceItem(const SavedSourceEntry& entry, SourceItem* item, std::string* error,
-                       const ProbeLimits& limits) {
-  if (!BuildSourceItem(entry.sourcePath, TargetProfile{entry.profilePath, entry.profileId}, item, error, nullptr,
-                       limits))
-    return false;
-  // What the probe found stays; the user's choices come back as they were.
+bool ItemOfSavedEntry(const SavedSourceEntry& entry, SourceItem* item, std::string* error) {
+  if (!BuildItemFromProfile(TargetProfile{entry.profilePath, entry.profileId}, item, error)) return false;
+  item->sourcePath = entry.sourcePath;
+  // The user's choices come back as they were; the facts come from the probe.
   item->targetExtension = entry.targetExtension;
   item->engineArgs = entry.engineArgs;
   item->videoBitrateBps = entry.videoBitrateBps;
   item->listIndices = entry.listIndices;
   item->editSettings = entry.editSettings ? std::make_unique<EditSettings>(*entry.editSettings) : nullptr;
-  if (!entry.estimatedSize.empty()) item->estimatedSize = entry.estimatedSize;
+  item->estimatedSize = entry.estimatedSize;
   return true;
 }
 
