@@ -8,6 +8,7 @@
 #include "common/Folders.h"
 #include "common/Format.h"
 #include "pipeline/TaskBuilder.h"
+#include "sources/AddFiles.h"
 #include "profiles/EngineArguments.h"
 #include "profiles/ParameterLists.h"
 #include "profiles/Profile.h"
