@@ -1,8 +1,10 @@
 #include "common/Format.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace mivora {
 namespace {
@@ -85,6 +87,16 @@ int64_t ParseByteSize(std::string_view text) {
 
 uint64_t BitrateToBytes(uint32_t bitsPerSecond, uint32_t seconds) {
   return static_cast<uint64_t>(bitsPerSecond >> 3) * seconds;
+}
+
+bool ParseWholeNumber(const std::string& text, long long minimum, long long maximum, long long* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < minimum || parsed > maximum) return false;
+  *value = parsed;
+  return true;
 }
 
 int64_t RoundHalfAway(double value) { return static_cast<int64_t>(std::round(value)); }

@@ -25,6 +25,11 @@ int64_t ParseByteSize(std::string_view text);
 // (bits per second >> 3) * seconds.
 uint64_t BitrateToBytes(uint32_t bitsPerSecond, uint32_t seconds);
 
+// A whole decimal number within [minimum, maximum] that fills `text`
+// (strtoll's form: leading blanks and a sign allowed, nothing after the
+// digits). False, leaving *value alone, for anything else.
+bool ParseWholeNumber(const std::string& text, long long minimum, long long maximum, long long* value);
+
 // Nearest integer, halves away from zero.
 int64_t RoundHalfAway(double value);
 

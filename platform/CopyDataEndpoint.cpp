@@ -47,6 +47,36 @@ long SenderUid(msghdr* message) {
   return -1;
 }
 
+// One datagram as read from a socket whose datagrams carry credentials.
+struct Datagram {
+  ssize_t bytes = -1;          // -1 (errno set) when nothing was read
+  bool truncated = false;      // larger than the buffer given
+  long senderUid = -1;         // -1 when it carries no credentials
+  std::string senderAddress;   // empty for an unnamed sender
+};
+
+Datagram ReceiveDatagram(int fd, char* data, size_t size) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+  iovec io{data, size};
+  sockaddr_un sender{};
+  msghdr message{};
+  message.msg_name = &sender;
+  message.msg_namelen = sizeof sender;
+  message.msg_iov = &io;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  Datagram datagram;
+  datagram.bytes = ::recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
+  if (datagram.bytes < 0) return datagram;
+  datagram.truncated = (message.msg_flags & MSG_TRUNC) != 0;
+  datagram.senderUid = SenderUid(&message);
+  // An unnamed sender's address is the family field alone.
+  if (message.msg_namelen > offsetof(sockaddr_un, sun_path))
+    datagram.senderAddress.assign(reinterpret_cast<const char*>(&sender), message.msg_namelen);
+  return datagram;
+}
+
 copydata::EndpointNumber RandomNumber() {
   static thread_local std::mt19937 generator{std::random_device{}()};
   std::uniform_int_distribution<copydata::EndpointNumber> pick(1, copydata::kMaxEndpointNumber);
@@ -88,19 +118,9 @@ CopyDataEndpoint::~CopyDataEndpoint() { ::close(fd_); }
 
 std::optional<CopyDataMessage> CopyDataEndpoint::Receive(int timeoutMs) {
   std::vector<char> buffer(copydata::kHeaderBytes + copydata::kMaxPayloadBytes);
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
   while (true) {
-    iovec io{buffer.data(), buffer.size()};
-    sockaddr_un sender{};
-    msghdr message{};
-    message.msg_name = &sender;
-    message.msg_namelen = sizeof sender;
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC);
-    if (got < 0) {
+    Datagram datagram = ReceiveDatagram(fd_, buffer.data(), buffer.size());
+    if (datagram.bytes < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return std::nullopt;
       if (timeoutMs == 0) return std::nullopt;
@@ -112,15 +132,13 @@ std::optional<CopyDataMessage> CopyDataEndpoint::Receive(int timeoutMs) {
       timeoutMs = 0;
       continue;
     }
-    if (message.msg_flags & MSG_TRUNC) continue;  // larger than any message may be
-    if (SenderUid(&message) != static_cast<long>(::getuid())) continue;
+    if (datagram.truncated) continue;  // larger than any message may be
+    if (datagram.senderUid != static_cast<long>(::getuid())) continue;
     CopyDataMessage result;
-    if (!copydata::DecodeMessage(std::string_view(buffer.data(), static_cast<size_t>(got)),
+    if (!copydata::DecodeMessage(std::string_view(buffer.data(), static_cast<size_t>(datagram.bytes)),
                                  &result.dataWord, &result.payload))
       continue;
-    // An unnamed sender's address is the family field alone.
-    if (message.msg_namelen > offsetof(sockaddr_un, sun_path))
-      result.senderAddress.assign(reinterpret_cast<const char*>(&sender), message.msg_namelen);
+    result.senderAddress = std::move(datagram.senderAddress);
     return result;
   }
 }
@@ -192,25 +210,13 @@ FrameAnnouncer::~FrameAnnouncer() { ::close(fd_); }
 
 bool FrameAnnouncer::ReadAnswer() {
   char buffer[copydata::kHeaderBytes + 16];
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
-  sockaddr_un sender{};
-  iovec io{buffer, sizeof buffer};
-  msghdr message{};
-  message.msg_name = &sender;
-  message.msg_namelen = sizeof sender;
-  message.msg_iov = &io;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  ssize_t got = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC);
-  if (got < 0) return false;
-  if (!awaiting_ || SenderUid(&message) != static_cast<long>(::getuid())) return false;
-  if (std::string_view(reinterpret_cast<const char*>(&sender), message.msg_namelen) !=
-      windowAddress_)
-    return false;
+  Datagram datagram = ReceiveDatagram(fd_, buffer, sizeof buffer);
+  if (datagram.bytes < 0) return false;
+  if (!awaiting_ || datagram.senderUid != static_cast<long>(::getuid())) return false;
+  if (datagram.senderAddress != windowAddress_) return false;
   uint32_t word = 0;
   std::string payload;
-  if (!copydata::DecodeMessage(std::string_view(buffer, static_cast<size_t>(got)), &word, &payload))
+  if (!copydata::DecodeMessage(std::string_view(buffer, static_cast<size_t>(datagram.bytes)), &word, &payload))
     return false;
   return word == awaitedWord_;
 }

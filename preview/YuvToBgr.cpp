@@ -140,16 +140,19 @@ __attribute__((target("avx2"))) inline void Store8(int16_t* out, __m256i values)
                    _mm_packs_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
 }
 
+// 8 chroma samples, widened, less their midpoint 128.
+__attribute__((target("avx2"))) inline __m256i Centred8(const uint8_t* samples) {
+  return _mm256_sub_epi32(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples))),
+                          _mm256_set1_epi32(128));
+}
+
 // Returns the first sample not done.
 __attribute__((target("avx2"))) int PrepareSamplesAvx2(const uint8_t* u, const uint8_t* v, int count,
                                                        ChromaRow& row) {
-  const __m256i bias = _mm256_set1_epi32(128);
   int k = 0;
   for (; k + 8 <= count; k += 8) {
-    const __m256i uu = _mm256_sub_epi32(
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + k))), bias);
-    const __m256i vv = _mm256_sub_epi32(
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + k))), bias);
+    const __m256i uu = Centred8(u + k);
+    const __m256i vv = Centred8(v + k);
     const __m256i nb = _mm256_mullo_epi32(uu, _mm256_set1_epi32(1771));
     const __m256i nr = _mm256_mullo_epi32(vv, _mm256_set1_epi32(14022));
     const __m256i ng = _mm256_sub_epi32(_mm256_setzero_si256(),
@@ -178,14 +181,11 @@ __attribute__((target("avx2"))) inline __m256i TvOffset8(__m256i sum, __m256i co
 // TV-range offsets of 8 samples at a time; returns the first sample not done.
 __attribute__((target("avx2"))) int PrepareSamplesTvAvx2(const uint8_t* u, const uint8_t* v, int count,
                                                          const TvWeights& w, ChromaRow& row) {
-  const __m256i bias = _mm256_set1_epi32(128);
   const __m256i constant = _mm256_set1_epi32(w.constant);
   int k = 0;
   for (; k + 8 <= count; k += 8) {
-    const __m256i cb = _mm256_sub_epi32(
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + k))), bias);
-    const __m256i cr = _mm256_sub_epi32(
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + k))), bias);
+    const __m256i cb = Centred8(u + k);
+    const __m256i cr = Centred8(v + k);
     Store8(&row.blue[k], TvOffset8(_mm256_mullo_epi32(cb, _mm256_set1_epi32(w.blue)), constant));
     Store8(&row.red[k], TvOffset8(_mm256_mullo_epi32(cr, _mm256_set1_epi32(w.red)), constant));
     Store8(&row.green[k], TvOffset8(_mm256_add_epi32(_mm256_mullo_epi32(cb, _mm256_set1_epi32(w.greenU)),

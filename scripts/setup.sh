@@ -18,6 +18,7 @@ packages=(
   qt6-wayland weston
   desktop-file-utils appstream xdg-utils dpkg-dev file
   parallel
+  universal-ctags
 )
 
 missing=()

@@ -47,34 +47,13 @@ EffectsPage::EffectsPage(EditorWindow& editor) : EditorPage(editor) {
   vflip_ = AddCheck(QStringLiteral("Vflip"), QRect(550, 44, 80, 22), "vflip");
   auto* reset = AddButton(QStringLiteral("Reset"), QRect(16, 136, 80, 26), "reset");
 
-  connect(brightness_, &QSlider::valueChanged, this, [this](int v) {
-    Model().SetBrightness(v);
-    Edited();
-  });
-  connect(contrast_, &QSlider::valueChanged, this, [this](int v) {
-    Model().SetContrast(v);
-    Edited();
-  });
-  connect(saturation_, &QSlider::valueChanged, this, [this](int v) {
-    Model().SetSaturation(v);
-    Edited();
-  });
-  connect(effect_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    Model().SetEffect(index);
-    Edited();
-  });
-  connect(hflip_, &QCheckBox::clicked, this, [this] {
-    Model().ToggleFlipHorizontal();
-    Edited();
-  });
-  connect(vflip_, &QCheckBox::clicked, this, [this] {
-    Model().ToggleFlipVertical();
-    Edited();
-  });
-  connect(reset, &QAbstractButton::clicked, this, [this] {
-    Model().ResetEffects();
-    Edited();
-  });
+  EditOnValue(brightness_, &QSlider::valueChanged, &EditorModel::SetBrightness);
+  EditOnValue(contrast_, &QSlider::valueChanged, &EditorModel::SetContrast);
+  EditOnValue(saturation_, &QSlider::valueChanged, &EditorModel::SetSaturation);
+  EditOnValue(effect_, &QComboBox::currentIndexChanged, &EditorModel::SetEffect);
+  EditOnClick(hflip_, &EditorModel::ToggleFlipHorizontal);
+  EditOnClick(vflip_, &EditorModel::ToggleFlipVertical);
+  EditOnClick(reset, &EditorModel::ResetEffects);
   Refresh();
 }
 

@@ -25,6 +25,13 @@ void EditorPage::Edited() {
   editor_.EditsChanged();
 }
 
+void EditorPage::EditOnClick(QAbstractButton* button, void (EditorModel::*action)()) {
+  connect(button, &QAbstractButton::clicked, this, [this, action] {
+    (Model().*action)();
+    Edited();
+  });
+}
+
 QLabel* EditorPage::AddLabel(const QString& text, const QRect& where, const char* name) {
   auto* label = new QLabel(text, this);
   label->setGeometry(where);

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -32,7 +33,18 @@ class EditorPage : public QWidget {
  protected:
   EditorModel& Model();
   // After every change: refresh and let the right pane show it.
-  void Edited();
+  virtual void Edited();
+  // Each value `control` reports goes to the model through `set`, as the
+  // user's edit.
+  template <typename Control, typename Signal, typename Result>
+  void EditOnValue(Control* control, Signal signal, Result (EditorModel::*set)(int)) {
+    connect(control, signal, this, [this, set](int value) {
+      (Model().*set)(value);
+      Edited();
+    });
+  }
+  // Each click on `button` runs `action` on the model, as the user's edit.
+  void EditOnClick(QAbstractButton* button, void (EditorModel::*action)());
   QLabel* AddLabel(const QString& text, const QRect& where, const char* name = nullptr);
   QSpinBox* AddSpin(const char* name, const QRect& where);
   ui::CGPImageButton* AddButton(const QString& text, const QRect& where, const char* name);
@@ -61,7 +73,8 @@ class CropPage : public EditorPage {
   void Refresh() override;
 
  private:
-  void Changed();
+  // A crop change also moves the band on the left pane.
+  void Edited() override;
   QSpinBox *left_, *top_, *width_, *height_;
 };
 
@@ -78,7 +91,26 @@ class EffectsPage : public EditorPage {
   QCheckBox *hflip_, *vflip_;
 };
 
-class TextPage : public EditorPage {
+// The text and the picture page: a field with its button on the first row,
+// then where the mark stands ("Left", "Top") and "Enable", which the other
+// controls follow.
+class WatermarkPage : public EditorPage {
+  Q_OBJECT
+ protected:
+  using EditorPage::EditorPage;
+  // The second and third rows; `prefix` starts the boxes' object names.
+  template <typename Result>
+  void AddPlacement(const char* prefix, Result (EditorModel::*setLeft)(int), Result (EditorModel::*setTop)(int),
+                    void (EditorModel::*toggleEnabled)());
+  // Shows the placement; the field, its button and the boxes follow "Enable".
+  void ShowPlacement(int left, int top, bool enabled, QWidget* field, QWidget* button);
+
+ private:
+  QSpinBox *left_ = nullptr, *top_ = nullptr;
+  QCheckBox* enable_ = nullptr;
+};
+
+class TextPage : public WatermarkPage {
   Q_OBJECT
  public:
   explicit TextPage(EditorWindow& editor);
@@ -88,11 +120,9 @@ class TextPage : public EditorPage {
   void ChooseFont();
   QLineEdit* text_;
   ui::CGPImageButton* font_;
-  QSpinBox *left_, *top_;
-  QCheckBox* enable_;
 };
 
-class PicturePage : public EditorPage {
+class PicturePage : public WatermarkPage {
   Q_OBJECT
  public:
   explicit PicturePage(EditorWindow& editor);
@@ -102,8 +132,6 @@ class PicturePage : public EditorPage {
   void Browse();
   QLineEdit* path_;
   ui::CGPImageButton* browse_;
-  QSpinBox *left_, *top_;
-  QCheckBox* enable_;
 };
 
 class StereoPage : public EditorPage {

@@ -41,10 +41,7 @@ TrimPage::TrimPage(EditorWindow& editor) : EditorPage(editor) {
     Model().SetTrimEndFrom(editor_.ClockText());
     Edited();
   });
-  connect(reset, &QAbstractButton::clicked, this, [this] {
-    Model().ResetTrim();
-    Edited();
-  });
+  EditOnClick(reset, &EditorModel::ResetTrim);
   Refresh();
 }
 
@@ -65,30 +62,21 @@ CropPage::CropPage(EditorWindow& editor) : EditorPage(editor) {
            QRect(200, 14, 440, 24));
   auto* reset = AddButton(QStringLiteral("Reset"), QRect(16, 136, 80, 26), "reset");
 
-  connect(left_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetCropLeft(v);
-    Changed();
-  });
-  connect(top_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetCropTop(v);
-    Changed();
-  });
+  EditOnValue(left_, &QSpinBox::valueChanged, &EditorModel::SetCropLeft);
+  EditOnValue(top_, &QSpinBox::valueChanged, &EditorModel::SetCropTop);
   connect(width_, &QSpinBox::valueChanged, this, [this](int v) {
     Model().SetCropRight(Model().Crop().left + v);
-    Changed();
+    Edited();
   });
   connect(height_, &QSpinBox::valueChanged, this, [this](int v) {
     Model().SetCropBottom(Model().Crop().top + v);
-    Changed();
+    Edited();
   });
-  connect(reset, &QAbstractButton::clicked, this, [this] {
-    Model().ResetCrop();
-    Changed();
-  });
+  EditOnClick(reset, &EditorModel::ResetCrop);
   Refresh();
 }
 
-void CropPage::Changed() {
+void CropPage::Edited() {
   Refresh();
   editor_.CropChanged();
 }

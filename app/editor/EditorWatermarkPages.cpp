@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <string>
 
 #include "app/editor/EditorPages.h"
 #include "app/editor/EditorWindow.h"
@@ -32,36 +33,41 @@ uint32_t ToWindowsColour(const QColor& c) {
 
 }  // namespace
 
-TextPage::TextPage(EditorWindow& editor) : EditorPage(editor) {
+template <typename Result>
+void WatermarkPage::AddPlacement(const char* prefix, Result (EditorModel::*setLeft)(int),
+                                 Result (EditorModel::*setTop)(int), void (EditorModel::*toggleEnabled)()) {
+  AddLabel(QStringLiteral("Left:"), QRect(16, 50, 60, 24));
+  left_ = AddSpin((std::string(prefix) + "Left").c_str(), QRect(80, 50, 90, 24));
+  AddLabel(QStringLiteral("Top:"), QRect(190, 50, 50, 24));
+  top_ = AddSpin((std::string(prefix) + "Top").c_str(), QRect(240, 50, 90, 24));
+  enable_ = AddCheck(QStringLiteral("Enable"), QRect(16, 90, 100, 24), "enable");
+  EditOnValue(left_, &QSpinBox::valueChanged, setLeft);
+  EditOnValue(top_, &QSpinBox::valueChanged, setTop);
+  EditOnClick(enable_, toggleEnabled);
+}
+
+void WatermarkPage::ShowPlacement(int left, int top, bool enabled, QWidget* field, QWidget* button) {
+  ShowValue(left_, left);
+  ShowValue(top_, top);
+  ShowChecked(enable_, enabled);
+  for (QWidget* control : {field, button, static_cast<QWidget*>(left_), static_cast<QWidget*>(top_)})
+    control->setEnabled(enabled);
+}
+
+TextPage::TextPage(EditorWindow& editor) : WatermarkPage(editor) {
   AddLabel(QStringLiteral("Text:"), QRect(16, 14, 60, 24));
   text_ = new QLineEdit(this);
   text_->setObjectName("watermarkText");
   text_->setMaxLength(static_cast<int>(EditorModel::kMaxWatermarkChars));
   text_->setGeometry(80, 14, 420, 24);
   font_ = AddButton(QStringLiteral("Font..."), QRect(510, 13, 90, 26), "font");
-  AddLabel(QStringLiteral("Left:"), QRect(16, 50, 60, 24));
-  left_ = AddSpin("textLeft", QRect(80, 50, 90, 24));
-  AddLabel(QStringLiteral("Top:"), QRect(190, 50, 50, 24));
-  top_ = AddSpin("textTop", QRect(240, 50, 90, 24));
-  enable_ = AddCheck(QStringLiteral("Enable"), QRect(16, 90, 100, 24), "enable");
+  AddPlacement("text", &EditorModel::SetTextLeft, &EditorModel::SetTextTop, &EditorModel::ToggleTextEnabled);
 
   connect(text_, &QLineEdit::textEdited, this, [this](const QString& text) {
     Model().SetWatermarkText(text.toStdString());
     editor_.EditsChanged();
   });
   connect(font_, &QAbstractButton::clicked, this, &TextPage::ChooseFont);
-  connect(left_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetTextLeft(v);
-    Edited();
-  });
-  connect(top_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetTextTop(v);
-    Edited();
-  });
-  connect(enable_, &QCheckBox::clicked, this, [this] {
-    Model().ToggleTextEnabled();
-    Edited();
-  });
   Refresh();
 }
 
@@ -79,40 +85,20 @@ void TextPage::Refresh() {
   const EditSettings& w = Model().Working();
   const QString text = QString::fromStdString(w.watermarkText);
   if (text_->text() != text) text_->setText(text);
-  ShowValue(left_, w.textLeft);
-  ShowValue(top_, w.textTop);
-  ShowChecked(enable_, w.textEnabled != 0);
-  for (QWidget* control : {static_cast<QWidget*>(text_), static_cast<QWidget*>(font_), static_cast<QWidget*>(left_),
-                           static_cast<QWidget*>(top_)})
-    control->setEnabled(w.textEnabled != 0);
+  ShowPlacement(w.textLeft, w.textTop, w.textEnabled != 0, text_, font_);
 }
 
-PicturePage::PicturePage(EditorWindow& editor) : EditorPage(editor) {
+PicturePage::PicturePage(EditorWindow& editor) : WatermarkPage(editor) {
   AddLabel(QStringLiteral("Picture:"), QRect(16, 14, 60, 24));
   path_ = new QLineEdit(this);
   path_->setObjectName("picturePath");
   path_->setReadOnly(true);
   path_->setGeometry(80, 14, 420, 24);
   browse_ = AddButton(QStringLiteral("Browse..."), QRect(510, 13, 90, 26), "browse");
-  AddLabel(QStringLiteral("Left:"), QRect(16, 50, 60, 24));
-  left_ = AddSpin("pictureLeft", QRect(80, 50, 90, 24));
-  AddLabel(QStringLiteral("Top:"), QRect(190, 50, 50, 24));
-  top_ = AddSpin("pictureTop", QRect(240, 50, 90, 24));
-  enable_ = AddCheck(QStringLiteral("Enable"), QRect(16, 90, 100, 24), "enable");
+  AddPlacement("picture", &EditorModel::SetPictureLeft, &EditorModel::SetPictureTop,
+               &EditorModel::TogglePictureEnabled);
 
   connect(browse_, &QAbstractButton::clicked, this, &PicturePage::Browse);
-  connect(left_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetPictureLeft(v);
-    Edited();
-  });
-  connect(top_, &QSpinBox::valueChanged, this, [this](int v) {
-    Model().SetPictureTop(v);
-    Edited();
-  });
-  connect(enable_, &QCheckBox::clicked, this, [this] {
-    Model().TogglePictureEnabled();
-    Edited();
-  });
   Refresh();
 }
 
@@ -141,12 +127,7 @@ void PicturePage::Browse() {
 void PicturePage::Refresh() {
   const EditSettings& w = Model().Working();
   path_->setText(QString::fromStdString(w.picturePath));
-  ShowValue(left_, w.pictureLeft);
-  ShowValue(top_, w.pictureTop);
-  ShowChecked(enable_, w.pictureEnabled != 0);
-  for (QWidget* control : {static_cast<QWidget*>(path_), static_cast<QWidget*>(browse_),
-                           static_cast<QWidget*>(left_), static_cast<QWidget*>(top_)})
-    control->setEnabled(w.pictureEnabled != 0);
+  ShowPlacement(w.pictureLeft, w.pictureTop, w.pictureEnabled != 0, path_, browse_);
 }
 
 }  // namespace mivora

@@ -46,6 +46,16 @@ QSize StatusFrameSize(const char* status) {
   return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
+// The right pane shows the frame the item's profile writes (the source's
+// own format when the profile cannot be read).
+void SetOutputFormat(EditorFrameHandler& handler, const std::string& profilePath, const PictureShape& sourceShape) {
+  Profile profile;
+  if (!profilePath.empty() && profile.Load(profilePath))
+    handler.SetOutputFormat(FrameFormatOf(profile), sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
+  else
+    handler.SetOutputFormat({}, sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
+}
+
 }  // namespace
 
 EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
@@ -64,15 +74,23 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
     sourceShape = DisplayedPictureShape(item.mediaInfo.video);
     model_ = std::make_unique<EditorModel>(item.editSettings.get(), shown.width, shown.height);
   });
-  // The right pane shows the frame the item's profile writes.
-  Profile profile;
-  if (!profilePath.empty() && profile.Load(profilePath))
-    handler_.SetOutputFormat(FrameFormatOf(profile), sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
-  else
-    handler_.SetOutputFormat({}, sourceShape.sampleAspectNum, sourceShape.sampleAspectDen);
+  SetOutputFormat(handler_, profilePath, sourceShape);
   if (!model_) model_ = std::make_unique<EditorModel>(nullptr, 0, 0);
   MLOG("EditorWindow::EditorWindow, File: %s", path.c_str());
 
+  BuildPanes(path);
+  if (keepsHdr) AddHdrNote();
+  BuildPages();
+  ui::CGPImageButton* close = AddCaptionButton(ui::CaptionButton::kClose);
+  connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
+  ShowPage(kTrimPage);
+  current_ = this;
+  // The first frame shows in both panes at once, before anything plays.
+  player_->m_pfnFrameCallback = &EditorWindow::ForwardFrame;
+  player_->ShowFirstFrame(path.c_str());
+}
+
+void EditorWindow::BuildPanes(const std::string& path) {
   player_ = new CPlayStatic(this);
   player_->setObjectName("leftPane");
   player_->MoveWindow(kLeftPane.x(), kLeftPane.y(), kLeftPane.width(), kLeftPane.height());
@@ -88,9 +106,9 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
                                    QRect(385, 246, 28, 28)};
   transport_ = new TransportControls(this, *player_, path, layout, &EditorWindow::ForwardFrame,
                                      /*resetSliderOnStop=*/false);
+}
 
-  if (keepsHdr) AddHdrNote();
-
+void EditorWindow::BuildPages() {
   auto* stack = new QStackedWidget(this);
   stack->setGeometry(kPageArea);
   pages_ = {new TrimPage(*this), new CropPage(*this), new EffectsPage(*this),
@@ -104,14 +122,6 @@ EditorWindow::EditorWindow(SourceList& list, size_t row, QWidget* parent)
     tabs_[page] = tab;
   }
   stackWidget_ = stack;
-
-  ui::CGPImageButton* close = AddCaptionButton(ui::CaptionButton::kClose);
-  connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
-  ShowPage(kTrimPage);
-  current_ = this;
-  // The first frame shows in both panes at once, before anything plays.
-  player_->m_pfnFrameCallback = &EditorWindow::ForwardFrame;
-  player_->ShowFirstFrame(path.c_str());
 }
 
 // The right pane shows the file as an SDR screen would (tone-mapped, as the

@@ -81,6 +81,11 @@ class EditorWindow : public ui::CImgDialogBase {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The left pane with its crop band, the right pane and the transport
+  // controls under the left one.
+  void BuildPanes(const std::string& path);
+  // The six pages in one stack, with a tab button for each.
+  void BuildPages();
   void AddHdrNote();
   static int ForwardFrame(int reserved, YuvPlanes* planes, int width, int height);
   void StoreEdits();

@@ -38,7 +38,19 @@ CDlgAdjustProfiles::CDlgAdjustProfiles(QWidget* parent, std::string profilePath,
   setObjectName("adjustProfiles");
   connect(AddCaptionButton(ui::CaptionButton::kClose), &QAbstractButton::clicked, this,
           &CDlgAdjustProfiles::reject);
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(18, kTitleBandHeight + 12, 18, 14);
+  page->addLayout(BuildParameterColumns());
+  page->addStretch(1);
+  page->addLayout(BuildButtons());
+  model_.OnInitDialog();
+  for (int i = 0; i < kParameterCount; ++i) {
+    const ListControl& list = model_.List(static_cast<ProfileParameter>(i));
+    ShowListControl(list, *lists_[i], list.Enabled());
+  }
+}
 
+QLayout* CDlgAdjustProfiles::BuildParameterColumns() {
   auto* columns = new QHBoxLayout;
   columns->setSpacing(24);
   QGridLayout* grids[2];
@@ -66,7 +78,10 @@ CDlgAdjustProfiles::CDlgAdjustProfiles(QWidget* parent, std::string profilePath,
             [this, parameter](int position) { model_.List(parameter).Select(position); });
     lists_[i] = list;
   }
+  return columns;
+}
 
+QLayout* CDlgAdjustProfiles::BuildButtons() {
   auto* ok = new ui::CGPImageButton(this);
   ok->setText(tr("OK"));
   ok->setObjectName("okButton");
@@ -80,18 +95,7 @@ CDlgAdjustProfiles::CDlgAdjustProfiles(QWidget* parent, std::string profilePath,
   buttons->addStretch(1);
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-
-  auto* page = new QVBoxLayout(this);
-  page->setContentsMargins(18, kTitleBandHeight + 12, 18, 14);
-  page->addLayout(columns);
-  page->addStretch(1);
-  page->addLayout(buttons);
-
-  model_.OnInitDialog();
-  for (int i = 0; i < kParameterCount; ++i) {
-    const ListControl& list = model_.List(static_cast<ProfileParameter>(i));
-    ShowListControl(list, *lists_[i], list.Enabled());
-  }
+  return buttons;
 }
 
 void CDlgAdjustProfiles::accept() {

@@ -5,6 +5,7 @@
 // open, with a message, when the file cannot be written.
 
 #include <QComboBox>
+#include <QLayout>
 #include <array>
 #include <optional>
 #include <string>
@@ -31,6 +32,11 @@ class CDlgAdjustProfiles : public ui::CImgDialogBase {
   void OnEscapeKey() override { reject(); }
 
  private:
+  // The labelled drop-downs, video parameters left, audio right.
+  QLayout* BuildParameterColumns();
+  // OK and Cancel, at the right.
+  QLayout* BuildButtons();
+
   AdjustProfileDialog model_;
   std::array<QComboBox*, kParameterCount> lists_{};
 };

@@ -36,6 +36,18 @@ MessagePoster CProfileBar::MenuPoster() {
 CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel,
                          SelectedRows selectedRows)
     : QWidget(parent), menu_(menu), panel_(panel), selectedRows_(std::move(selectedRows)) {
+  CreateControls();
+  LayOutControls();
+  connect(target_, &QAbstractButton::clicked, this, &CProfileBar::ShowProfileMenu);
+  connect(edit_, &QAbstractButton::clicked, this, &CProfileBar::OnEditProfile);
+  connect(video_, &QComboBox::activated, this,
+          [this](int position) { OnBitratePicked(video_, panel_.VideoBitrates(), position); });
+  connect(audio_, &QComboBox::activated, this,
+          [this](int position) { OnBitratePicked(audio_, panel_.AudioBitrates(), position); });
+  Refresh();
+}
+
+void CProfileBar::CreateControls() {
   target_ = new ui::CGPImageButton(this);
   target_->setText(tr("Target"));
   target_->setObjectName("targetButton");
@@ -60,7 +72,15 @@ CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel
   video_->setObjectName("videoBitrate");
   audio_ = new ui::CGPComboBox(tr("Set the audio quality"), this);
   audio_->setObjectName("audioBitrate");
+  for (QWidget* control : {static_cast<QWidget*>(target_), static_cast<QWidget*>(name_),
+                           static_cast<QWidget*>(edit_), static_cast<QWidget*>(video_),
+                           static_cast<QWidget*>(audio_)})
+    control->setFixedHeight(kRowHeight);
+  target_->setFixedWidth(92);
+  edit_->setMinimumWidth(72);
+}
 
+void CProfileBar::LayOutControls() {
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setHorizontalSpacing(8);
@@ -84,20 +104,6 @@ CProfileBar::CProfileBar(QWidget* parent, ProfileMenu& menu, ProfilePanel& panel
     first = false;
   }
   grid->addLayout(qualityRow, 1, 1);
-  for (QWidget* control : {static_cast<QWidget*>(target_), static_cast<QWidget*>(name_),
-                           static_cast<QWidget*>(edit_), static_cast<QWidget*>(video_),
-                           static_cast<QWidget*>(audio_)})
-    control->setFixedHeight(kRowHeight);
-  target_->setFixedWidth(92);
-  edit_->setMinimumWidth(72);
-
-  connect(target_, &QAbstractButton::clicked, this, &CProfileBar::ShowProfileMenu);
-  connect(edit_, &QAbstractButton::clicked, this, &CProfileBar::OnEditProfile);
-  connect(video_, &QComboBox::activated, this,
-          [this](int position) { OnBitratePicked(video_, panel_.VideoBitrates(), position); });
-  connect(audio_, &QComboBox::activated, this,
-          [this](int position) { OnBitratePicked(audio_, panel_.AudioBitrates(), position); });
-  Refresh();
 }
 
 void CProfileBar::Refresh() {

@@ -65,6 +65,11 @@ class CProfileBar : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The five controls, named for the tests and sized for their rows.
+  void CreateControls();
+  // "Target" and the name field with "Edit" on the first row, the two
+  // labelled bit-rate lists on the second.
+  void LayOutControls();
   void OnBitratePicked(QComboBox* box, ListControl& list, int position);
 
   ProfileMenu& menu_;

@@ -5,7 +5,9 @@
 #include <QWindow>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "app/about/AboutBox.h"
 #include "app/editor/SourceWindowsDialogs.h"
@@ -71,10 +73,8 @@ class MappedLogger : public QObject {
   QWidget* window_;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+// Settings every window relies on, made before the first one opens.
+void SetUpApplication(QApplication& app) {
   // Numbers in files and engine arguments are always written in C form.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationDisplayName(QString::fromLatin1(mivora::ui::kProductName));
@@ -83,6 +83,57 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QString::fromLatin1(mivora::kDesktopIconName));
   mivora::ui::Skin::Apply(app);
   mivora::InstallLauncherEntryProgress();  // conversion progress on the launcher icon, where offered
+}
+
+// Another start holds the lock: this one hands its files to it and says
+// so when it could not. Returns the exit code of this start.
+int HandOverToRunningProgram(const QStringList& handedOver) {
+  const bool taken = mivora::InstanceChannel::HandOver(mivora::InstanceChannel::SocketPath(), handedOver,
+                                                       kHandOverTimeLimitMs);
+  if (taken && !handedOver.isEmpty()) {
+    MLOG("Leave: main, files handed to the running program");
+    return 0;
+  }
+  std::fprintf(stderr, "%s\n", mivora::kAlreadyRunning);
+  const QString text = taken || handedOver.isEmpty()
+                           ? QString::fromLatin1(mivora::kAlreadyRunning)
+                           : QStringLiteral("%1\nIt did not take the files.").arg(QString::fromLatin1(mivora::kAlreadyRunning));
+  mivora::ui::CDlgMessageBox::Show(text, mivora::ui::kMbOk | mivora::ui::kMbIconStop, nullptr);
+  MLOG("Leave: main, already running");
+  return taken ? 0 : 1;
+}
+
+// What earlier versions and killed runs left behind is put right first.
+void TidyLeftovers(const std::string& userFolder) {
+  // Files that an older version left readable by others are closed to them.
+  mivora::TightenPrivateTree(userFolder);
+  // What killed runs of the program left in the temporary folder goes first.
+  mivora::RemoveLeftoversOfEndedProcesses();
+}
+
+// The main window's parts that come from outside its folder: the source
+// windows, the about box and the progress window.
+void ConnectMainWindow(mivora::CMainDlg& window, mivora::SourceWindowsDialogs& sourceWindows) {
+  window.SetSourceWindows(&sourceWindows);
+  window.SetAboutAction(&mivora::ShowAboutBox);
+  window.SetProgressWindowFactory(mivora::ProgressWindows(&mivora::ShowAboutBox));
+}
+
+// Each change of the list is logged with its size and last file (what the
+// program holds, for the log's reader and the start-up tests).
+void LogSourceListChanges(mivora::CMainDlg& window) {
+  QObject::connect(&window, &mivora::CMainDlg::SourcesChanged, &window, [&window] {
+    const mivora::SourceList& sources = window.Model().Sources();
+    const std::optional<mivora::SourceItem> last = sources.Count() ? sources.At(sources.Count() - 1) : std::nullopt;
+    MLOG("main, source list: %zu files, last: %s", sources.Count(), last ? last->sourcePath.c_str() : "");
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  SetUpApplication(app);
   const std::string userFolder = mivora::AppDataFolder("Mivora");
   // Files handed over by the desktop (dropped on the launcher, "Open with").
   const QStringList handedOver = QApplication::arguments().mid(1);
@@ -94,38 +145,20 @@ int main(int argc, char** argv) {
   if (instance.outcome() != mivora::SingleInstance::Outcome::kAlreadyRunning) mivora::ResetLogForNewRun();
   MLOG("Enter: main, program folder: %s, lock: %s (%s)", mivora::ProgramFolder().c_str(),
        mivora::SingleInstance::LockPath().c_str(), OutcomeText(instance.outcome()));
-  if (instance.outcome() == mivora::SingleInstance::Outcome::kAlreadyRunning) {
-    const bool taken = mivora::InstanceChannel::HandOver(mivora::InstanceChannel::SocketPath(), handedOver,
-                                                         kHandOverTimeLimitMs);
-    if (taken && !handedOver.isEmpty()) {
-      MLOG("Leave: main, files handed to the running program");
-      return 0;
-    }
-    std::fprintf(stderr, "%s\n", mivora::kAlreadyRunning);
-    const QString text = taken || handedOver.isEmpty()
-                             ? QString::fromLatin1(mivora::kAlreadyRunning)
-                             : QStringLiteral("%1\nIt did not take the files.").arg(QString::fromLatin1(mivora::kAlreadyRunning));
-    mivora::ui::CDlgMessageBox::Show(text, mivora::ui::kMbOk | mivora::ui::kMbIconStop, nullptr);
-    MLOG("Leave: main, already running");
-    return taken ? 0 : 1;
-  }
-  // Files that an older version left readable by others are closed to them.
-  mivora::TightenPrivateTree(userFolder);
-  // What killed runs of the program left in the temporary folder goes first.
-  mivora::RemoveLeftoversOfEndedProcesses();
+  if (instance.outcome() == mivora::SingleInstance::Outcome::kAlreadyRunning)
+    return HandOverToRunningProgram(handedOver);
+  TidyLeftovers(userFolder);
   // A later start hands its files over through this door.
   mivora::InstanceChannel channel;
   channel.Listen(mivora::InstanceChannel::SocketPath());
 
-  auto* splash = new mivora::CSplashWnd;
+  auto splash = std::make_unique<mivora::CSplashWnd>();
   splash->Start();
   mivora::CMainDlg window(userFolder);
   mivora::SourceWindowsDialogs sourceWindows;  // the editor and the preview window
-  window.SetSourceWindows(&sourceWindows);
-  window.SetAboutAction(&mivora::ShowAboutBox);
-  window.SetProgressWindowFactory(mivora::ProgressWindows(&mivora::ShowAboutBox));
+  ConnectMainWindow(window, sourceWindows);
   splash->CloseSplash();
-  delete splash;
+  splash.reset();
   // The program lives as long as the main window, which hides during a run
   // (a modal loop would end at that) and leaves only through its own close.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -140,13 +173,7 @@ int main(int argc, char** argv) {
   // as files dropped on the window do.
   if (!handedOver.isEmpty()) window.AddPaths(handedOver, mivora::AddRoute::kDrop);
   channel.SetReceiver([&window](const QStringList& paths) { ReceiveHandOver(window, paths); });
-  // Each change of the list is logged with its size and last file (what the
-  // program holds, for the log's reader and the start-up tests).
-  QObject::connect(&window, &mivora::CMainDlg::SourcesChanged, &window, [&window] {
-    const mivora::SourceList& sources = window.Model().Sources();
-    const std::optional<mivora::SourceItem> last = sources.Count() ? sources.At(sources.Count() - 1) : std::nullopt;
-    MLOG("main, source list: %zu files, last: %s", sources.Count(), last ? last->sourcePath.c_str() : "");
-  });
+  LogSourceListChanges(window);
   mivora::QuitOnTerminate();
   keeper.OfferRestore();
   // Ended while the question was open: the saved list stays for next time.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <clocale>
 #include <cstdint>
 
@@ -84,6 +85,34 @@ TEST(BitrateToBytes, BitsShiftedThenMultiplied) {
   EXPECT_EQ(BitrateToBytes(8000, 10), 10000u);
   EXPECT_EQ(BitrateToBytes(7, 100), 0u);  // the shift comes first
   EXPECT_EQ(BitrateToBytes(UINT32_MAX, UINT32_MAX), uint64_t{UINT32_MAX >> 3} * UINT32_MAX);
+}
+
+TEST(ParseWholeNumber, WholeTextWithinItsRangeOrNothing) {
+  struct Row {
+    const char* text;
+    long long minimum, maximum;
+    bool ok;
+    long long value;
+  } rows[] = {
+      {"42", 0, 100, true, 42},
+      {"-7", -10, 10, true, -7},
+      {"+7", 0, 10, true, 7},
+      {" 7", 0, 10, true, 7},
+      {"0xFFFFFFFF", 0, 0xFFFFFFFFLL, false, 0},  // decimal only
+      {"4294967295", 0, 0xFFFFFFFFLL, true, 4294967295LL},
+      {"101", 0, 100, false, 0},
+      {"-1", 0, 100, false, 0},
+      {"12abc", 0, 100, false, 0},
+      {"12 ", 0, 100, false, 0},
+      {"", 0, 100, false, 0},
+      {"-", 0, 100, false, 0},
+      {"99999999999999999999", 0, LLONG_MAX, false, 0},  // out of range for strtoll
+  };
+  for (const Row& row : rows) {
+    long long value = -12345;
+    EXPECT_EQ(ParseWholeNumber(row.text, row.minimum, row.maximum, &value), row.ok) << row.text;
+    EXPECT_EQ(value, row.ok ? row.value : -12345) << row.text;
+  }
 }
 
 TEST(RoundHalfAway, HalvesGoAwayFromZero) {

@@ -151,69 +151,83 @@ DeviceCodecs DeviceEncoders(const Cuda& cuda, const NvEncFunctionList& api, int 
   return found;
 }
 
-}  // namespace
-
-ProbeResult ProbeH264Encoders() {
-  ProbeResult result;
+// Loads the CUDA driver library, starts it and counts its devices. Returns
+// false, with the reason in *report, when no device can be used.
+bool StartCuda(Cuda* cuda, int* devices, std::string* report) {
   std::string why;
   void* cudaLibrary = LoadDriverLibrary(kCudaLibrary, &why);
   if (cudaLibrary == nullptr) {
-    result.report = "No NVIDIA driver: " + why + "\n";
-    return result;
+    *report = "No NVIDIA driver: " + why + "\n";
+    return false;
   }
-  Cuda cuda;
   std::string missing;
-  if (!cuda.Load(cudaLibrary, &missing)) {
-    result.report = Format("The NVIDIA driver's %s lacks %s\n", kCudaLibrary, missing.c_str());
-    return result;
+  if (!cuda->Load(cudaLibrary, &missing)) {
+    *report = Format("The NVIDIA driver's %s lacks %s\n", kCudaLibrary, missing.c_str());
+    return false;
   }
-  if (CuResult r = cuda.init(0); r != kCudaSuccess) {
-    result.report = (r == kCudaErrorNoDevice ? "CUDA finds no device: " : "CUDA does not start: ") +
-                    cuda.ErrorText(r) + "\n";
-    return result;
+  if (CuResult r = cuda->init(0); r != kCudaSuccess) {
+    *report = (r == kCudaErrorNoDevice ? "CUDA finds no device: " : "CUDA does not start: ") +
+              cuda->ErrorText(r) + "\n";
+    return false;
   }
-  int devices = 0;
-  if (CuResult r = cuda.getCount(&devices); r != kCudaSuccess || devices <= 0) {
-    result.report = r != kCudaSuccess ? "CUDA cannot count its devices: " + cuda.ErrorText(r) + "\n"
-                                      : std::string("CUDA finds no device\n");
-    return result;
+  if (CuResult r = cuda->getCount(devices); r != kCudaSuccess || *devices <= 0) {
+    *report = r != kCudaSuccess ? "CUDA cannot count its devices: " + cuda->ErrorText(r) + "\n"
+                                : std::string("CUDA finds no device\n");
+    return false;
   }
+  return true;
+}
 
+// The video-encode library's function table, once the library is loaded, new
+// enough and its table complete; null, with the reason in *report, otherwise.
+std::unique_ptr<NvEncFunctionList> OpenEncodeApi(int devices, std::string* report) {
+  std::string why;
   void* encodeLibrary = LoadDriverLibrary(kEncodeLibrary, &why);
   if (encodeLibrary == nullptr) {
-    result.report = Format("%d CUDA device(s), but no video-encode library: %s\n", devices, why.c_str());
-    return result;
+    *report = Format("%d CUDA device(s), but no video-encode library: %s\n", devices, why.c_str());
+    return nullptr;
   }
   auto maxVersion = Symbol<NvEncGetMaxSupportedVersionFn>(encodeLibrary, "NvEncodeAPIGetMaxSupportedVersion");
   auto createInstance = Symbol<NvEncCreateInstanceFn>(encodeLibrary, "NvEncodeAPICreateInstance");
   if (maxVersion == nullptr || createInstance == nullptr) {
-    result.report = Format("The NVIDIA driver's %s lacks its entry points\n", kEncodeLibrary);
-    return result;
+    *report = Format("The NVIDIA driver's %s lacks its entry points\n", kEncodeLibrary);
+    return nullptr;
   }
   uint32_t version = 0;
   if (NvEncStatus status = maxVersion(&version); status != kNvEncSuccess) {
-    result.report = "The video-encode library does not answer: " + NvEncStatusText(status) + "\n";
-    return result;
+    *report = "The video-encode library does not answer: " + NvEncStatusText(status) + "\n";
+    return nullptr;
   }
   if (version < kNvEncApiNeeded) {
-    result.report = Format("The driver's video-encode API is %u.%u; %u.%u or later is needed\n", version >> 4,
-                           version & 0xf, kNvEncApiMajor, kNvEncApiMinor);
-    return result;
+    *report = Format("The driver's video-encode API is %u.%u; %u.%u or later is needed\n", version >> 4,
+                     version & 0xf, kNvEncApiMajor, kNvEncApiMinor);
+    return nullptr;
   }
   // Heap, not stack: the table is about 2.5 KiB and its users are libraries.
   auto api = std::make_unique<NvEncFunctionList>();
-  NvEncStatus status = createInstance(api.get());
-  if (status != kNvEncSuccess) {
-    result.report = "The video-encode library refuses: " + NvEncStatusText(status) + "\n";
-    return result;
+  if (NvEncStatus status = createInstance(api.get()); status != kNvEncSuccess) {
+    *report = "The video-encode library refuses: " + NvEncStatusText(status) + "\n";
+    return nullptr;
   }
   for (size_t slot : {NvEncFunctionList::kOpenEncodeSessionEx, NvEncFunctionList::kGetEncodeGuidCount,
                       NvEncFunctionList::kGetEncodeGuids, NvEncFunctionList::kDestroyEncoder}) {
     if (api->slots[slot] == nullptr) {
-      result.report = "The video-encode library's function table is incomplete\n";
-      return result;
+      *report = "The video-encode library's function table is incomplete\n";
+      return nullptr;
     }
   }
+  return api;
+}
+
+}  // namespace
+
+ProbeResult ProbeH264Encoders() {
+  ProbeResult result;
+  Cuda cuda;
+  int devices = 0;
+  if (!StartCuda(&cuda, &devices, &result.report)) return result;
+  std::unique_ptr<NvEncFunctionList> api = OpenEncodeApi(devices, &result.report);
+  if (!api) return result;
   for (int ordinal = 0; ordinal < devices; ++ordinal) {
     DeviceCodecs codecs = DeviceEncoders(cuda, *api, ordinal, &result.report);
     if (codecs.h264) ++result.devices;

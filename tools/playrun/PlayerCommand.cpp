@@ -1,24 +1,10 @@
 #include "tools/playrun/PlayerCommand.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
 
+#include "common/Format.h"
+
 namespace mivora::playrun {
-namespace {
-
-bool ParseInteger(const std::string& text, long long minimum, long long maximum, long long* value) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long long parsed = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end == nullptr || *end != '\0' || parsed < minimum || parsed > maximum)
-    return false;
-  *value = parsed;
-  return true;
-}
-
-}  // namespace
 
 ParsedPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args) {
   ParsedPlayerCommand result;
@@ -34,7 +20,7 @@ ParsedPlayerCommand ParsePlayerCommand(const std::vector<std::string>& args) {
     const std::string& value = args[i + 1];
     long long number = 0;
     auto integer = [&](long long minimum, long long maximum) {
-      if (ParseInteger(value, minimum, maximum, &number)) return true;
+      if (ParseWholeNumber(value, minimum, maximum, &number)) return true;
       result.error = "bad value for " + arg + ": \"" + value + "\"";
       return false;
     };
