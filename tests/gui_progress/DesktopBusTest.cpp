@@ -456,7 +456,7 @@ class WindowThreadWatchdog {
 
 // How long the program's way out may take with a batch to stop and a bus
 // that hangs.
-constexpr qint64 kQuitLimitMs = 3000;
+constexpr qint64 kQuitLimitMs = 2000;
 
 const HungBus::Kind kHangs[] = {HungBus::Kind::kNeverAccepts, HungBus::Kind::kAcceptsButNeverAnswers,
                                 HungBus::Kind::kLetsInThenIgnoresHello, HungBus::Kind::kOpensThenNeverAnswers,
