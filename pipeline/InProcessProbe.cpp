@@ -12,12 +12,11 @@
 #include <cerrno>
 #include <cstdarg>
 #include <mutex>
-#include <optional>
-#include <string_view>
 #include <vector>
 
 #include "common/Log.h"
 #include "pipeline/AvLibraries.h"
+#include "pipeline/SafeOpen.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -153,7 +152,6 @@ struct Interrupt {
   const std::atomic<bool>* cancel = nullptr;
   AVFormatContext* context = nullptr;
   const char* why = nullptr;  // set once it has stopped the probe
-  bool concatList = false;    // a concat list was not opened
 
   static int Check(void* opaque) {
     auto* self = static_cast<Interrupt*>(opaque);
@@ -221,78 +219,6 @@ class SafeName {
   std::string url_;
 };
 
-// The file a local address names: "file:PATH" or a bare path; nullopt for
-// any other protocol.
-std::optional<std::string> LocalFile(std::string_view url) {
-  constexpr std::string_view kSchemeChars =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.";
-  if (url.substr(0, 5) == "file:") return std::string(url.substr(5));
-  const size_t scheme = url.find_first_not_of(kSchemeChars);
-  if (scheme != std::string_view::npos && scheme > 0 && url[scheme] == ':') return std::nullopt;
-  return std::string(url);
-}
-
-// Every file a source leads to (the source itself, a playlist's segments and
-// keys, a concat list's entries, an image pattern's pictures) is opened here.
-// A pipe or a device would block the opening thread beyond every limit, so
-// a name is opened without waiting, and only a plain file is read: through
-// this process's descriptor of it, so that what was checked is what is read.
-// Encrypted segments ("crypto:" or "crypto+" before the file) get the same.
-//
-// A concat list is not opened at all: its demuxer opens the files it names
-// itself, past this function. libavformat knows such a list only by its
-// first line, so that line is looked for in every file; the engine, whose
-// run can be ended, describes such a source instead.
-bool IsConcatList(int fd) {
-  constexpr std::string_view kHeader = "ffconcat version 1.0";
-  char start[kHeader.size()] = {};
-  return ::pread(fd, start, sizeof start, 0) == static_cast<ssize_t>(sizeof start) &&
-         std::string_view(start, sizeof start) == kHeader;
-}
-
-int OpenOnlyPlainFiles(AVFormatContext* context, AVIOContext** io, const char* url, int flags,
-                       AVDictionary** options) {
-  const ProbeLibrary& av = Library();
-  std::string_view address = url;
-  std::string wrapper;
-  for (std::string_view crypto : {"crypto:", "crypto+"}) {
-    if (address.substr(0, crypto.size()) == crypto) {
-      wrapper = std::string(crypto);
-      address.remove_prefix(crypto.size());
-    }
-  }
-  if (flags & AVIO_FLAG_WRITE) return AVERROR(EPERM);
-  const std::optional<std::string> path = LocalFile(address);
-  int fd = -1;
-  std::string opened = url;
-  if (path) {
-    fd = ::open(path->c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return AVERROR(errno);
-    struct stat facts {};
-    if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
-      const bool folder = S_ISDIR(facts.st_mode);
-      ::close(fd);
-      MLOG("DescribeSourceInProcess, not opened, not a plain file: %s", path->c_str());
-      return AVERROR(folder ? EISDIR : EPERM);
-    }
-    if (IsConcatList(fd)) {
-      ::close(fd);
-      if (context->interrupt_callback.callback == &Interrupt::Check)
-        static_cast<Interrupt*>(context->interrupt_callback.opaque)->concatList = true;
-      MLOG("DescribeSourceInProcess, not opened, a concat list: %s", path->c_str());
-      return AVERROR(EPERM);
-    }
-    opened = wrapper + "file:/proc/self/fd/" + std::to_string(fd);
-  }
-  AVDictionary* own = nullptr;
-  AVDictionary** passed = options ? options : &own;
-  av.dictSet(passed, "protocol_whitelist", context->protocol_whitelist, 0);
-  const int rc = av.openIo(io, opened.c_str(), flags, &context->interrupt_callback, passed);
-  av.dictFree(&own);
-  if (fd >= 0) ::close(fd);  // the file protocol holds a descriptor of its own
-  return rc;
-}
-
 // Opens `url` with the options the engine's "-i" run uses, under the
 // interrupt's limits. On failure `*context` is null.
 int OpenAsTheEngineDoes(const ProbeLibrary& av, const std::string& url, Interrupt* interrupt,
@@ -302,7 +228,10 @@ int OpenAsTheEngineDoes(const ProbeLibrary& av, const std::string& url, Interrup
   interrupt->context = *context;
   (*context)->interrupt_callback = {&Interrupt::Check, interrupt};
   (*context)->flags |= AVFMT_FLAG_NONBLOCK;
-  (*context)->io_open = &OpenOnlyPlainFiles;
+  if (!UseSafeOpen(*context)) {
+    av.closeInput(context);
+    return AVERROR(ENOSYS);
+  }
   AVDictionary* options = nullptr;
   av.dictSet(&options, "scan_all_pmts", "1", 0);
   av.dictSet(&options, "probesize", "5000000", 0);
@@ -343,12 +272,15 @@ DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimi
   interrupt.maxBytes = limits.bytes;
   interrupt.cancel = limits.cancel;
   AVFormatContext* context = nullptr;
+  SafeOpenWatch watch;
   int rc = OpenAsTheEngineDoes(av, url, &interrupt, &context);
   if (interrupt.why) {
     if (context) av.closeInput(&context);
     return Stopped(interrupt, path, limits);
   }
-  if (rc < 0 && interrupt.concatList) return DescribeOutcome::kUnavailable;
+  // A concat list's demuxer opens the files it names itself, past the safe
+  // opening; the engine, whose run can be ended, describes such a source.
+  if (rc < 0 && watch.RefusedConcatList()) return DescribeOutcome::kUnavailable;
   if (rc < 0) {
     *text = capture.text + url + ": " + ErrorText(av, rc) + "\n";
     return DescribeOutcome::kNotMedia;

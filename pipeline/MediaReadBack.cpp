@@ -14,6 +14,7 @@
 #include "common/Log.h"
 #include "pipeline/AvLibraries.h"
 #include "pipeline/OutputFiles.h"
+#include "pipeline/SafeOpen.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -30,6 +31,7 @@ namespace {
 struct AvFormat {
   bool loaded = false;
   std::string error;
+  decltype(&avformat_alloc_context) allocContext = nullptr;
   decltype(&avformat_open_input) openInput = nullptr;
   decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
   decltype(&avformat_close_input) closeInput = nullptr;
@@ -46,7 +48,8 @@ AvFormat Load() {
   }
   void* format = libraries.format;
   void* util = libraries.util;
-  av.loaded = FindAvEntry(format, "avformat_open_input", &av.openInput) &&
+  av.loaded = FindAvEntry(format, "avformat_alloc_context", &av.allocContext) &&
+              FindAvEntry(format, "avformat_open_input", &av.openInput) &&
               FindAvEntry(format, "avformat_find_stream_info", &av.findStreamInfo) &&
               FindAvEntry(format, "avformat_close_input", &av.closeInput) &&
               FindAvEntry(util, "av_log_set_level", &av.setLogLevel) &&
@@ -95,9 +98,16 @@ bool IsReadableMedia(const std::string& path, std::string* why, double* lengthSe
     if (why) *why = "The output file cannot be read back: " + av.error + ".";
     return false;
   }
-  AVFormatContext* context = nullptr;
+  // Every file the output leads to is opened as the probe opens a source's:
+  // an output replaced by a pipe, or naming one, must not hang the batch.
+  AVFormatContext* context = av.allocContext();
+  int rc = context ? 0 : AVERROR(ENOMEM);
+  if (context && !UseSafeOpen(context)) {
+    av.closeInput(&context);
+    rc = AVERROR(ENOSYS);
+  }
   // "file:" so that no name is taken for another protocol.
-  int rc = av.openInput(&context, ("file:" + path).c_str(), nullptr, nullptr);
+  if (rc >= 0) rc = av.openInput(&context, ("file:" + path).c_str(), nullptr, nullptr);  // frees it on failure
   if (rc >= 0) {
     rc = av.findStreamInfo(context, nullptr);
     if (rc >= 0 && context->nb_streams == 0) rc = AVERROR_INVALIDDATA;

@@ -1,6 +1,7 @@
 #include "app/progress/DesktopBus.h"
 
 #include <QDBusError>
+#include <QDBusMessage>
 #include <atomic>
 #include <string>
 
@@ -36,12 +37,25 @@ DesktopBus::DesktopBus(Kind kind) {
     why_ = address + QStringLiteral(": ") + QString::fromStdString(silence);
     return;
   }
-  QDBusConnection connection = QDBusConnection::connectToBus(address, name_);
-  connected_ = connection.isConnected();
-  if (!connected_) why_ = address + QStringLiteral(": ") + connection.lastError().message();
+  // Opened as a connection to a peer, which waits for nothing: the library
+  // authenticates as messages flow, under the limits of the calls that need
+  // it. The bus's own first request (Hello, which names this client on it)
+  // is then an ordinary call with a limit. A bus connection proper would
+  // send that Hello itself and wait for its answer with no limit of ours.
+  QDBusConnection connection = QDBusConnection::connectToPeer(address, name_);
+  if (!connection.isConnected()) {
+    why_ = address + QStringLiteral(": ") + connection.lastError().message();
+    return;
+  }
+  const QDBusMessage hello = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("Hello"));
+  const QDBusMessage named = connection.call(hello, QDBus::Block, kAnswerLimitMs);
+  connected_ = named.type() == QDBusMessage::ReplyMessage;
+  if (!connected_) why_ = address + QStringLiteral(": ") + named.errorMessage();
 }
 
-DesktopBus::~DesktopBus() { QDBusConnection::disconnectFromBus(name_); }
+DesktopBus::~DesktopBus() { QDBusConnection::disconnectFromPeer(name_); }
 
 std::optional<QDBusConnection> DesktopBus::Connection() const {
   if (!connected_) return std::nullopt;

@@ -5,8 +5,10 @@
 // in the process's life, or a bus that was missing at start-up, is used as it
 // is now. Without an announced session bus nothing is tried: asking for one
 // could start a stray bus daemon just for this. A bus that does not answer
-// within 2 s is not connected to (BusHandshake.h). Made and ended on the bus
-// thread only (DesktopBusThread.h): connecting may still take that long.
+// within 2 s is not connected to (BusHandshake.h), and one that lets the
+// client in but does not answer its Hello within 2 s more is left again: no
+// step of the opening waits without a limit. Made and ended on the bus thread
+// only (DesktopBusThread.h): opening may still take those seconds.
 
 #include <QDBusConnection>
 #include <QString>

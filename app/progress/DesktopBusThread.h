@@ -4,7 +4,8 @@
 // thread nor the batch worker does it: they post the work here and go on.
 // Work runs one piece at a time, in the order posted; every piece has a time
 // limit of its own (DesktopBus, the calls' limits). When the application
-// object ends, the piece in progress is finished and the rest is dropped.
+// object ends, the rest is dropped and the piece in progress is given a
+// second to finish; the program then ends without it.
 
 #include <functional>
 

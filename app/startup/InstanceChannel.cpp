@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -31,6 +32,8 @@ constexpr int kSenderTimeLimitMs = 5000;
 // How long the door rests when it cannot even refuse a sender, and before it
 // listens again after its socket failed.
 constexpr int kRestMs = 200;
+// The longest rest between tries to listen again.
+constexpr int kLongestRestMs = 5000;
 
 }  // namespace
 
@@ -145,9 +148,18 @@ void InstanceChannel::OnNewConnection() {
     MLOG("InstanceChannel, the door failed (%s); listening again", std::strerror(errno));
     const std::string path = path_;
     StopListening();
-    QTimer::singleShot(kRestMs, this, [this, path] { Listen(path); });
+    ListenAgain(path, kRestMs);
     return;
   }
+}
+
+// Listening again may fail for a while too (out of descriptors, as what
+// broke the door often is): it is tried until it works, resting longer each time.
+void InstanceChannel::ListenAgain(const std::string& path, int restMs) {
+  QTimer::singleShot(restMs, this, [this, path, restMs] {
+    if (listenFd_ >= 0 || Listen(path)) return;
+    ListenAgain(path, std::min(restMs * 2, kLongestRestMs));
+  });
 }
 
 // Out of descriptors: the descriptor held back takes the first waiting

@@ -9,7 +9,8 @@
 // then goes the way a drop goes. Senders that never finish cannot close the
 // door: at most kMaxSenders are served at once (later ones are refused at
 // the door), each for at most 5 s, and a listener out of descriptors refuses
-// the next sender instead of giving up.
+// the next sender instead of giving up. A door whose socket fails is opened
+// anew, tried until it opens.
 
 #include <sys/types.h>
 
@@ -63,6 +64,7 @@ class InstanceChannel : public QObject {
   void OnNewConnection();
   bool RefuseOneWaitingSender();
   void PauseListening();
+  void ListenAgain(const std::string& path, int restMs);
   void Serve(int fd);
   void Deliver(const QStringList& paths);
 

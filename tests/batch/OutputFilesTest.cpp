@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "common/Folders.h"
 #include "common/TextCodec.h"
 #include "pipeline/OutputFiles.h"
+#include "tests/support/FifoRescuer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
@@ -102,6 +106,41 @@ TEST(OutputFiles, OnlyWholeMediaReadsBack) {
     EXPECT_FALSE(IsReadableMedia(dir + name, &why, &length)) << name;
     EXPECT_EQ(why, "The output file cannot be read back as media.") << name;
     EXPECT_EQ(length, -1) << name;
+  }
+}
+
+// An output that is a pipe, or a text that names pipes (a playlist, a concat
+// list, an image pattern): opening a pipe for reading waits for a writer, so
+// the check must refuse it instead of hanging the batch for ever.
+TEST(OutputFiles, ReadingBackNeverWaitsOnAPipe) {
+  const std::string hls = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nseg.ts\n#EXT-X-ENDLIST\n";
+  const std::string concat = "ffconcat version 1.0\nfile part.ts\n";
+  const struct {
+    std::string output;  // the file read back
+    std::string text;    // its contents ("": the output itself is the pipe)
+    std::string fifo;    // the pipe
+    bool refused;        // false: an image pattern has its stream without reading a picture
+  } rows[] = {
+      {"out.mp4", "", "out.mp4", true},
+      {"out.m3u8", hls, "seg.ts", true},
+      {"out.mp4", hls, "seg.ts", true},
+      {"out.ffconcat", concat, "part.ts", true},
+      {"img%03d.png", "", "img001.png", false},
+  };
+  for (const auto& row : rows) {
+    const std::string dir = test::MakeTempDir("piped");
+    const std::string fifo = dir + "/" + row.fifo;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    if (!row.text.empty()) test::WriteFile(dir + "/" + row.output, row.text);
+    test::FifoRescuer rescuer({fifo}, std::chrono::seconds(5));
+    std::string why;
+    const auto start = std::chrono::steady_clock::now();
+    const bool readable = IsReadableMedia(dir + "/" + row.output, &why);
+    EXPECT_FALSE(rescuer.Rescued()) << row.output << ": the read-back waited on the pipe";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << row.output;
+    if (!row.refused) continue;
+    EXPECT_FALSE(readable) << row.output;
+    EXPECT_EQ(why, "The output file cannot be read back as media.") << row.output;
   }
 }
 

@@ -1,6 +1,8 @@
 // The door a second start knocks at: the message it sends, who may send it,
 // which paths get through, and a running door that drops what it must.
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,12 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 #include "app/startup/HandOverMessage.h"
@@ -155,6 +162,82 @@ TEST(InstanceChannel, ARelativePathFromASecondStartIsLeftOutAndLogged) {
   ASSERT_TRUE(delivered);
   EXPECT_EQ(received[0], QStringList{QString::fromStdString(clip)});
   EXPECT_EQ(LogLinesSaying("left out a handed-over path that is not absolute") - loggedBefore, 2);
+}
+
+// This process's descriptor of the local socket bound at `path` (found
+// through the kernel's table of local sockets); -1 when there is none.
+int DescriptorOfSocketAt(const std::string& path) {
+  std::ifstream table("/proc/net/unix");
+  std::string line, inode;
+  while (inode.empty() && std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string num, refs, protocol, flags, type, state, node, name;
+    if (fields >> num >> refs >> protocol >> flags >> type >> state >> node >> name && name == path) inode = node;
+  }
+  if (inode.empty()) return -1;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error).string() == "socket:[" + inode + "]")
+      return std::stoi(entry.path().filename().string());
+  }
+  return -1;
+}
+
+// Takes every descriptor this process may still open, for as long as it lives.
+class DescriptorsExhausted {
+ public:
+  DescriptorsExhausted() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lower = saved_;
+    lower.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 4096);
+    setrlimit(RLIMIT_NOFILE, &lower);
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken_.push_back(fd);
+  }
+  ~DescriptorsExhausted() {
+    for (int fd : taken_) close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+
+ private:
+  rlimit saved_{};
+  std::vector<int> taken_;
+};
+
+// The door's socket fails under it (here: its descriptor turns into one
+// that is no socket, so taking a sender fails): the door opens anew, also
+// when it cannot at first because the process is out of descriptors, and a
+// later start still hands its files over.
+TEST(InstanceChannel, ADoorWhoseSocketFailedListensAgainForTheNextStart) {
+  for (const bool outOfDescriptors : {false, true}) {
+    SCOPED_TRACE(outOfDescriptors ? "out of descriptors at first" : "descriptors to spare");
+    QTemporaryDir dir;
+    const std::string path = QFile::encodeName(dir.path()).toStdString() + "/door";
+    InstanceChannel channel;
+    ASSERT_TRUE(channel.Listen(path));
+    std::vector<QStringList> received;
+    channel.SetReceiver([&](const QStringList& paths) { received.push_back(paths); });
+    const int failed = LogLinesSaying("the door failed");
+    const int door = DescriptorOfSocketAt(path);
+    ASSERT_GE(door, 0);
+    {
+      std::optional<DescriptorsExhausted> exhausted;
+      const int notASocket = open("/dev/null", O_RDONLY | O_CLOEXEC);
+      ASSERT_EQ(dup2(notASocket, door), door);
+      close(notASocket);
+      ASSERT_TRUE(WaitUntil([&] { return LogLinesSaying("the door failed") > failed; }, 5000));
+      if (outOfDescriptors) {
+        // Before the door's rest ends, and long enough for its first tries to fail.
+        exhausted.emplace();
+        QTest::qWait(1000);
+      }
+    }
+    std::atomic<bool> taken{false};
+    std::thread sender([&] { taken = InstanceChannel::HandOver(path, {dir.path()}, 10000); });
+    EXPECT_TRUE(WaitUntil([&] { return !received.empty(); }, 10000));
+    sender.join();
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(received, std::vector<QStringList>{QStringList{dir.path()}});
+  }
 }
 
 TEST(InstanceChannel, MessagesBeforeTheReceiverWaitForIt) {
