@@ -126,7 +126,10 @@ std::vector<ConversionJob> BatchRunner::Jobs() const {
 }
 
 bool BatchRunner::Start(std::string* error) {
-  if (running_ || worker_.joinable()) return false;
+  if (running_ || worker_.joinable()) {
+    if (error) *error = "the batch has started already";
+    return false;
+  }
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   watchFd_ = epoll_create1(EPOLL_CLOEXEC);
   if (wakeFd_ < 0 || watchFd_ < 0) {

@@ -38,9 +38,10 @@
 //      of changes for the view);
 //   3. leaves, under which nothing else is locked: the engine runner's lock
 //      inside ConvertHelper and the question channel's lock.
-// No lock is held while the view is called, while a thread is joined or
-// while an engine is stopped and waited for. Flags shared between the
-// threads are atomics.
+// No lock is held while the view is called, while the worker is joined or
+// while an engine is stopped and waited for (an ended job's thread, which
+// takes no lock any more, is joined under `jobsMutex_`). Flags shared
+// between the threads are atomics.
 
 #include <atomic>
 #include <chrono>
