@@ -24,8 +24,8 @@ void RunBatchLoop(BatchRunner& runner, const BatchLoopHooks& hooks) {
       if (hooks.everySecond) hooks.everySecond();
     }
   }
-  runner.OnEngineTextReady();  // whatever the engine said last
   runner.Join();
+  runner.OnEngineTextReady();  // whatever the engines and the worker said last
 }
 
 }  // namespace mivora

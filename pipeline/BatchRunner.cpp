@@ -1,6 +1,7 @@
 #include "pipeline/BatchRunner.h"
 
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,7 +30,6 @@ namespace {
 // Enough of the engine's last lines to tell why it failed.
 constexpr size_t kKeptEngineLines = 40;
 constexpr auto kDeleteGuard = std::chrono::milliseconds(500);
-constexpr auto kCancelPoll = std::chrono::milliseconds(50);
 
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
@@ -53,7 +53,8 @@ void Watch(int set, int fd) {
 }  // namespace
 
 // One started job. Its thread runs the engine and finishes the job; the
-// driving thread reads its endpoint and counts its seconds.
+// driving thread reads its endpoint and counts its seconds. The entry of
+// its row keeps it after it ended, for the snapshot.
 struct BatchRunner::Running {
   int id = 0;
   size_t resultIndex = 0;
@@ -65,12 +66,12 @@ struct BatchRunner::Running {
   std::atomic<bool> deleted{false};      // its row was deleted
   std::atomic<bool> timerActive{false};  // the engine runs: the clock counts
   std::atomic<int> percent{0};           // its row's progress
+  std::atomic<int> elapsed{0};           // seconds the engine ran; driving thread writes
   std::chrono::milliseconds prepareTime{0};  // the batch's own work before the engine
   bool ended = false;                    // guarded by jobsMutex_: the thread is done
 
   std::mutex mutex;  // guards what follows
   std::unique_ptr<CopyDataEndpoint> endpoint;  // closed when the engine has ended
-  int elapsed = 0;
   int mediaTime = 0;
   bool debugLineDue = true;
   std::deque<std::string> lastLines;
@@ -84,12 +85,15 @@ int BatchRunner::DefaultConversionsAtOnce() {
 BatchRunner::BatchRunner(BatchView& view) : view_(view) {}
 
 BatchRunner::~BatchRunner() {
+  // The view may be going too: what was not handed over is dropped.
   if (running_) {
     cancelRequested_ = true;
+    questions_.Cancel();
     StopEveryJob();
   }
   Join();
   if (watchFd_ >= 0) ::close(watchFd_);
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void BatchRunner::AddJob(std::string sourcePath, std::string outputPath, std::string estimatedSize,
@@ -100,7 +104,7 @@ void BatchRunner::AddJob(std::string sourcePath, std::string outputPath, std::st
 }
 
 void BatchRunner::AddJob(const ConversionJob& job) {
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+  std::lock_guard<BatchLock> lock(jobsMutex_);
   JobResult result;
   result.sourcePath = job.sourcePath;
   result.outputPath = job.outputPath;
@@ -110,26 +114,29 @@ void BatchRunner::AddJob(const ConversionJob& job) {
 
 void BatchRunner::SetConversionsAtOnce(int count) {
   conversionsAtOnce_ = std::clamp(count, 1, kMaxConversionsAtOnce);
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+  std::lock_guard<BatchLock> lock(jobsMutex_);
   jobEnded_.notify_all();
 }
 
 std::vector<ConversionJob> BatchRunner::Jobs() const {
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+  std::lock_guard<BatchLock> lock(jobsMutex_);
   std::vector<ConversionJob> jobs;
   for (const Entry& entry : jobs_) jobs.push_back(entry.job);
   return jobs;
 }
 
 bool BatchRunner::Start(std::string* error) {
-  endpoint_ = CopyDataEndpoint::Open(error);
-  if (!endpoint_) return false;
+  if (running_ || worker_.joinable()) {
+    if (error) *error = "the batch has started already";
+    return false;
+  }
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   watchFd_ = epoll_create1(EPOLL_CLOEXEC);
-  if (watchFd_ < 0) {
+  if (wakeFd_ < 0 || watchFd_ < 0) {
     if (error) *error = "cannot watch the engines' reports";
     return false;
   }
-  Watch(watchFd_, endpoint_->Fd());
+  Watch(watchFd_, wakeFd_);
   running_ = true;
   worker_ = std::thread([this] { ThreadProc_Convert(); });
   // The read-back library loads while the first job converts, not after it.
@@ -143,7 +150,7 @@ void BatchRunner::Join() {
 }
 
 void BatchRunner::ThreadProc_Convert() {
-  InstallFaultTranslator(nullptr);
+  ScopedFaultTranslator translator(nullptr);
   try {
     RunGuarded([this] { ConvertAll(); });
   } catch (const std::exception& error) {
@@ -151,16 +158,12 @@ void BatchRunner::ThreadProc_Convert() {
     cancelRequested_ = true;
     StopEveryJob();
     WaitForEveryJob();
+    std::string report = error.what();
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    Queue([report](BatchView& view) { view.WorkerFault(report); });
     running_ = false;
-    view_.WorkerFault(error.what());
   }
-  UninstallFaultTranslator();
-  WakeDrivingThread();
-}
-
-void BatchRunner::WakeDrivingThread() {
-  CopyDataSender sender;
-  sender.Send(endpoint_->Number(), kWorkerEndedNotice, {});
+  Wake();  // the driving thread sees the end at once
 }
 
 void BatchRunner::ConvertAll() {
@@ -170,9 +173,9 @@ void BatchRunner::ConvertAll() {
     if (cancelRequested_) break;
     Entry entry;
     {
-      std::lock_guard<std::mutex> lock(jobsMutex_);
+      std::lock_guard<BatchLock> lock(jobsMutex_);
       if (next_ >= static_cast<int>(jobs_.size())) break;
-      jobs_[next_].state = JobState::kPreparing;
+      jobs_[next_].state = BatchJobState::kPreparing;
       entry = jobs_[next_];
       next_ += 1;
     }
@@ -184,12 +187,16 @@ void BatchRunner::ConvertAll() {
   }
   WaitForEveryJob();
 
-  view_.ControlsEnabled(false);
   BatchSummary summary = Summary();
   bool shutDown = autoShutdown_ && !cancelRequested_ &&
                   (summary.AllSucceeded() || shutdownEvenOnFailure_);
   summary.shuttingDown = shutDown;
-  if (!cancelRequested_) view_.BatchCompleted(summary);
+  {
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    Queue([](BatchView& view) { view.ControlsEnabled(false); });
+    if (!cancelRequested_) Queue([summary](BatchView& view) { view.BatchCompleted(summary); });
+  }
+  Wake();
   if (shutDown) {
     BATCH_LOG("CDlgConverting::ThreadProc_Convert, Auto shutdown");
     ShutdownComputer(0);
@@ -201,10 +208,10 @@ void BatchRunner::ConvertAll() {
 BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceExisting) {
   const ConversionJob& job = entry.job;
   BATCH_LOG("CDlgConverting::ThreadProc_Convert, Current File: %s", job.sourcePath.c_str());
-  AtRow(entry.id, [&](int row) { view_.JobStarted(row); });
+  TellRow(entry.id, [](BatchView& view, int row) { view.JobStarted(row); });
   JobResult result;
   {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     result = results_[entry.resultIndex];
   }
 
@@ -215,8 +222,8 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
   }
   int64_t required = ParseByteSize(job.estimatedSize);
   if (required >= 0 && static_cast<uint64_t>(required) >= FreeSpace(job.outputPath) &&
-      !view_.AskYesNo("There is not enough free space, do you want to continue?")) {
-    stoppedForSpace_ = true;
+      !AskWorkerQuestion("There is not enough free space, do you want to continue?")) {
+    stoppedForSpace_ = !cancelRequested_;
     return Prepared::kStopBatch;
   }
 
@@ -232,8 +239,10 @@ BatchRunner::Prepared BatchRunner::PrepareJob(const Entry& entry, bool* replaceE
     return Prepared::kDone;
   }
   if (FileExists(job.outputPath)) {
-    if (!view_.AskYesNo("The file '" + job.outputPath +
-                        "' is exists. \nClick Yes to continue or No to skip? ")) {
+    if (!AskWorkerQuestion("The file '" + job.outputPath +
+                           "' is exists. \nClick Yes to continue or No to skip? ")) {
+      // A question withdrawn by the cancel leaves the job not run.
+      if (cancelRequested_) return Prepared::kStopBatch;
       result.outcome = JobOutcome::kSkipped;
       result.reason = "The output file exists and was kept.";
       RecordResult(entry.id, entry.resultIndex, result, true);
@@ -284,10 +293,11 @@ void BatchRunner::StartJob(const Entry& entry, bool replaceExisting,
     return;
   }
   {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     // Deleted while a question was open, or the batch was cancelled.
     if (RowOf(entry.id) < 0 || cancelRequested_) return;
-    jobs_[RowOf(entry.id)].state = JobState::kRunning;
+    jobs_[RowOf(entry.id)].state = BatchJobState::kRunning;
+    jobs_[RowOf(entry.id)].started = job;
     // From here a Stop holds for this job, however soon it comes.
     job->engine.BeginRun();
     job->timerActive = true;
@@ -329,8 +339,7 @@ void BatchRunner::WatchJob(const RunningPtr& job) {
   BATCH_LOG("DebugInfo: Job steps besides the engine: prepare and start %lld ms, finish %lld ms",
             static_cast<long long>(job->prepareTime.count()),
             static_cast<long long>(finishTime.count()));
-  UninstallFaultTranslator();  // ConvertStart installed it on this thread
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+  std::lock_guard<BatchLock> lock(jobsMutex_);
   job->ended = true;
   jobEnded_.notify_all();
 }
@@ -339,13 +348,13 @@ void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
   JobResult result;
   {
     // Once this decides, the row can no longer be deleted.
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     int row = RowOf(job.id);
     if (job.deleted || row < 0) {
       std::remove(job.partial.c_str());
       return;
     }
-    jobs_[row].state = JobState::kDone;
+    jobs_[row].state = BatchJobState::kDone;
     result = results_[job.resultIndex];
   }
   const std::string& output = job.job.outputPath;
@@ -369,7 +378,7 @@ void BatchRunner::FinishJob(Running& job, bool started, int exitCode) {
   // A video profile given a file without a picture makes a file of its sound.
   if (result.outcome == JobOutcome::kSucceeded && job.job.lacksPicture)
     result.note = SoundOnlyNote(job.job.targetExtension);
-  AtRow(job.id, [&](int row) { view_.RowRemaining(row, "00:00:00"); });
+  TellRow(job.id, [](BatchView& view, int row) { view.RowRemaining(row, "00:00:00"); });
   RecordResult(job.id, job.resultIndex, result, true);
 }
 
@@ -404,17 +413,20 @@ JobResult BatchRunner::CheckOutput(JobResult result, const Running& job, bool st
 
 void BatchRunner::RecordResult(int id, size_t resultIndex, const JobResult& result,
                                bool finishRow) {
-  std::lock_guard<std::mutex> lock(jobsMutex_);
-  int row = RowOf(id);
-  if (row < 0) return;  // deleted meanwhile: its result says so
-  results_[resultIndex] = result;
-  jobs_[row].state = JobState::kDone;
-  if (finishRow) view_.RowDeleteEnabled(row, false);
-  view_.JobFinished(row, result);
+  {
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    int row = RowOf(id);
+    if (row < 0) return;  // deleted meanwhile: its result says so
+    results_[resultIndex] = result;
+    jobs_[row].state = BatchJobState::kDone;
+    if (finishRow) QueueAtRow(id, [](BatchView& view, int at) { view.RowDeleteEnabled(at, false); });
+    QueueAtRow(id, [result](BatchView& view, int at) { view.JobFinished(at, result); });
+  }
+  Wake();
 }
 
 void BatchRunner::WaitForFreeSlot() {
-  std::unique_lock<std::mutex> lock(jobsMutex_);
+  std::unique_lock<BatchLock> lock(jobsMutex_);
   jobEnded_.wait(lock, [this] {
     ReapEndedJobs();
     return cancelRequested_ || static_cast<int>(runningJobs_.size()) < conversionsAtOnce_;
@@ -422,7 +434,7 @@ void BatchRunner::WaitForFreeSlot() {
 }
 
 void BatchRunner::WaitForEveryJob() {
-  std::unique_lock<std::mutex> lock(jobsMutex_);
+  std::unique_lock<BatchLock> lock(jobsMutex_);
   jobEnded_.wait(lock, [this] {
     ReapEndedJobs();
     return runningJobs_.empty();
@@ -444,7 +456,7 @@ void BatchRunner::ReapEndedJobs() {
 void BatchRunner::StopEveryJob() {
   std::vector<RunningPtr> jobs;
   {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     jobs = runningJobs_;
     jobEnded_.notify_all();  // a worker waiting for a free slot sees the cancel
   }
@@ -460,22 +472,72 @@ int BatchRunner::RowOf(int id) const {
   return -1;
 }
 
-void BatchRunner::AtRow(int id, const std::function<void(int row)>& show) {
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+std::vector<BatchRunner::RunningPtr> BatchRunner::RunningJobs() const {
+  std::lock_guard<BatchLock> lock(jobsMutex_);
+  return runningJobs_;
+}
+
+void BatchRunner::Queue(Change change) { changes_.push_back(std::move(change)); }
+
+void BatchRunner::QueueAtRow(int id, RowChange change) {
   int row = RowOf(id);
-  if (row >= 0) show(row);
+  if (row < 0) return;
+  changes_.push_back([row, change = std::move(change)](BatchView& view) { change(view, row); });
+}
+
+void BatchRunner::TellRow(int id, RowChange change) {
+  {
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    QueueAtRow(id, std::move(change));
+  }
+  Wake();
+}
+
+void BatchRunner::Wake() {
+  if (wakeFd_ < 0 || wakePending_.exchange(true)) return;
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void BatchRunner::ClearWake() {
+  if (wakeFd_ < 0) return;
+  // Cleared before the queue is read: a change queued from now on wakes again.
+  wakePending_ = false;
+  uint64_t count = 0;
+  [[maybe_unused]] ssize_t got = ::read(wakeFd_, &count, sizeof count);
+}
+
+void BatchRunner::Deliver() {
+  // One change at a time, the lock released before each call: a call that
+  // runs a nested event loop (a question) may pull again and go on in order.
+  for (;;) {
+    Change change;
+    {
+      std::lock_guard<BatchLock> lock(jobsMutex_);
+      if (changes_.empty()) return;
+      change = std::move(changes_.front());
+      changes_.pop_front();
+    }
+    change(view_);
+  }
+}
+
+void BatchRunner::AskOpenQuestion() {
+  std::optional<std::string> question = questions_.Take();
+  if (!question) return;
+  Deliver();  // what the worker queued before it asked comes first
+  questions_.Answer(view_.AskYesNo(*question));
+}
+
+bool BatchRunner::AskWorkerQuestion(const std::string& question) {
+  return questions_.Ask(question, [this] { Wake(); });
 }
 
 void BatchRunner::OnEngineTextReady() {
-  if (!endpoint_) return;
-  while (endpoint_->Receive(0)) {
-  }  // the worker's end notice only wakes the driving thread
-  std::vector<RunningPtr> jobs;
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    jobs = runningJobs_;
-  }
-  for (const RunningPtr& job : jobs) DrainEngineText(*job);
+  ClearWake();
+  for (const RunningPtr& job : RunningJobs()) DrainEngineText(*job);
+  Deliver();
+  AskOpenQuestion();
 }
 
 void BatchRunner::DrainEngineText(Running& job) {
@@ -494,7 +556,8 @@ void BatchRunner::CloseEndpoint(Running& job) {
 void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
   BATCH_LOG("%s", text.c_str());
   std::string line = TrimLine(text);
-  if (!line.empty()) AtRow(job.id, [&](int row) { view_.EngineText(row, line); });
+  if (!line.empty())
+    TellRow(job.id, [line](BatchView& view, int row) { view.EngineText(row, line); });
   if (!line.empty()) {
     job.lastLines.push_back(line);
     if (job.lastLines.size() > kKeptEngineLines) job.lastLines.pop_front();
@@ -506,8 +569,7 @@ void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
     if (total != 0 && !job.deleted) {
       int percent = ProgressPercent(job.mediaTime, total, &exact);
       job.percent = percent;
-      AtRow(job.id, [&](int row) { view_.RowProgress(row, percent); });
-      TaskbarSetValue(0, static_cast<uint64_t>(LowestRunningPercent()), 100);
+      TellRow(job.id, [percent](BatchView& view, int row) { view.RowProgress(row, percent); });
     }
   }
   if (job.debugLineDue) {
@@ -517,31 +579,45 @@ void BatchRunner::HandleEngineText(Running& job, const std::string& text) {
   }
 }
 
-int BatchRunner::LowestRunningPercent() const {
-  std::lock_guard<std::mutex> lock(jobsMutex_);
-  int lowest = 100;
-  for (const RunningPtr& job : runningJobs_)
-    if (!job->deleted) lowest = std::min(lowest, job->percent.load());
-  return lowest;
-}
-
 void BatchRunner::OnSecondTimer() {
-  std::vector<RunningPtr> jobs;
-  {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
-    jobs = runningJobs_;
-  }
-  for (const RunningPtr& job : jobs) {
+  for (const RunningPtr& job : RunningJobs()) {
     if (!job->timerActive) continue;
-    std::lock_guard<std::mutex> progress(job->mutex);
-    job->elapsed += 1;
-    AtRow(job->id, [&](int row) {
-      view_.RowElapsed(row, FormatClock(static_cast<uint32_t>(job->elapsed)));
-      if (job->mediaTime != 0)
-        view_.RowRemaining(row, RemainingTimeText(job->elapsed, job->mediaTime,
-                                                  job->job.durationSeconds));
+    int elapsed = job->elapsed += 1;
+    int media = 0;
+    {
+      std::lock_guard<std::mutex> progress(job->mutex);
+      media = job->mediaTime;
+    }
+    std::string remaining =
+        media != 0 ? RemainingTimeText(elapsed, media, job->job.durationSeconds) : std::string();
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    QueueAtRow(job->id, [elapsed, remaining](BatchView& view, int row) {
+      view.RowElapsed(row, FormatClock(static_cast<uint32_t>(elapsed)));
+      if (!remaining.empty()) view.RowRemaining(row, remaining);
     });
   }
+  Deliver();
+}
+
+BatchSnapshot BatchRunner::Snapshot() const {
+  BatchSnapshot snapshot;
+  std::lock_guard<BatchLock> lock(jobsMutex_);
+  snapshot.running = running_;
+  for (size_t row = 0; row < jobs_.size(); ++row) {
+    const Entry& entry = jobs_[row];
+    BatchJobSnapshot job;
+    job.row = static_cast<int>(row);
+    job.sourcePath = entry.job.sourcePath;
+    job.state = entry.state;
+    job.outcome = results_[entry.resultIndex].outcome;
+    if (entry.started) {
+      job.percent = entry.started->percent;
+      job.elapsedSeconds = entry.started->elapsed;
+    }
+    if (job.outcome == JobOutcome::kSucceeded) job.percent = 100;
+    snapshot.jobs.push_back(job);
+  }
+  return snapshot;
 }
 
 void BatchRunner::DeleteJob(int row) {
@@ -552,11 +628,11 @@ void BatchRunner::DeleteJob(int row) {
 
   RunningPtr stopping;
   {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     if (row < 0 || row >= static_cast<int>(jobs_.size())) return;
     const Entry& entry = jobs_[row];
-    if (entry.state == JobState::kDone) return;
-    if (entry.state == JobState::kRunning) {
+    if (entry.state == BatchJobState::kDone) return;
+    if (entry.state == BatchJobState::kRunning) {
       for (const RunningPtr& job : runningJobs_)
         if (job->id == entry.id) stopping = job;
       if (stopping) {
@@ -568,10 +644,11 @@ void BatchRunner::DeleteJob(int row) {
     results_[entry.resultIndex].reason = "Removed from the batch.";
     if (row < next_) next_ -= 1;  // the rows after it move up
     jobs_.erase(jobs_.begin() + row);
-    view_.RowRemoved(row);
+    Queue([row](BatchView& view) { view.RowRemoved(row); });
   }
   // Its thread removes what the engine wrote once the engine has ended.
   if (stopping) stopping->engine.Stop();
+  Deliver();
 }
 
 bool BatchRunner::Cancel(bool ask) {
@@ -579,28 +656,31 @@ bool BatchRunner::Cancel(bool ask) {
   if (ask && !view_.AskYesNo("Are you sure you want to cancel the task and then close this window?"))
     return false;
   cancelRequested_ = true;
+  questions_.Cancel();  // a worker waiting for an answer goes on with No
   StopEveryJob();
-  while (running_) {
-    OnEngineTextReady();
-    std::this_thread::sleep_for(kCancelPoll);
-  }
+  // Neither the worker nor a job's thread waits for this thread: joining is safe.
+  if (worker_.joinable()) worker_.join();
   if (deleteUnfinished_) {
-    std::lock_guard<std::mutex> lock(jobsMutex_);
+    std::lock_guard<BatchLock> lock(jobsMutex_);
     // The jobs that were converting when the batch was cancelled are
     // unfinished; their threads have removed what they wrote.
     for (int row = static_cast<int>(jobs_.size()) - 1; row >= 0; --row) {
       if (results_[jobs_[row].resultIndex].outcome != JobOutcome::kCancelled) continue;
       jobs_.erase(jobs_.begin() + row);
-      view_.RowRemoved(row);
+      Queue([row](BatchView& view) { view.RowRemoved(row); });
     }
   }
-  view_.ControlsEnabled(false);
+  {
+    std::lock_guard<BatchLock> lock(jobsMutex_);
+    Queue([](BatchView& view) { view.ControlsEnabled(false); });
+  }
+  Deliver();
   return true;
 }
 
 BatchSummary BatchRunner::Summary() const {
   BatchSummary summary;
-  std::lock_guard<std::mutex> lock(jobsMutex_);
+  std::lock_guard<BatchLock> lock(jobsMutex_);
   summary.jobs = results_;
   summary.stoppedForSpace = stoppedForSpace_;
   return summary;

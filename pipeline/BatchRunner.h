@@ -14,21 +14,39 @@
 // engine runner), watch (its own thread waits for the engine) and finish
 // (the output checked and named, the row told).
 //
-// Threads:
-//  - Start launches the worker thread (ThreadProc_Convert), which prepares
-//    and starts jobs; each started job runs on a thread of its own.
-//  - The driving thread (the user-interface thread) calls OnEngineTextReady
-//    when EngineFd() is readable, OnSecondTimer every second, DeleteJob,
-//    Cancel and SetConversionsAtOnce.
-//  - `jobsMutex_` guards the job list, the results, the next index and the
-//    list of running jobs; each running job's own mutex guards its progress
-//    state and the reading of its endpoint. A job's mutex is taken before
-//    `jobsMutex_`, never after it.
-//  - The flags shared between the threads are atomics.
+// Threads: who owns what, and who wakes whom.
+//  - The driving thread (the window's thread, or the command line's loop)
+//    makes every public call and is the only thread that calls the view.
+//    When EngineFd() is readable it calls OnEngineTextReady: that reads the
+//    engines' text, hands the view every change in the order it happened
+//    and shows an open question. OnSecondTimer, DeleteJob and Cancel hand
+//    over their own changes before they return. Snapshot gives every job's
+//    state at once.
+//  - The worker (ThreadProc_Convert) prepares and starts the jobs in list
+//    order; each started job waits for its engine on a thread of its own.
+//    Neither calls the view: they queue the change (with the row it is
+//    about, taken under `jobsMutex_`) and wake the driving thread through
+//    EngineFd, where an event counter sits beside the engines' endpoints.
+//  - A question of the worker (free space, an existing file) goes through
+//    `questions_`: the worker waits there; the driving thread shows it on
+//    its next wake and answers; Cancel and the destructor withdraw it, and
+//    the worker goes on at once with No.
+//
+// Locks, in the only order they are taken:
+//   1. a running job's `mutex` (its endpoint, media time, last lines);
+//   2. `jobsMutex_` (the job list, the results, the running jobs, the queue
+//      of changes for the view);
+//   3. leaves, under which nothing else is locked: the engine runner's lock
+//      inside ConvertHelper and the question channel's lock.
+// No lock is held while the view is called, while the worker is joined or
+// while an engine is stopped and waited for (an ended job's thread, which
+// takes no lock any more, is joined under `jobsMutex_`). Flags shared
+// between the threads are atomics.
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,6 +56,9 @@
 #include <thread>
 #include <vector>
 
+#include "pipeline/BatchLock.h"
+#include "pipeline/BatchQuestionChannel.h"
+#include "pipeline/BatchSnapshot.h"
 #include "pipeline/BatchView.h"
 #include "pipeline/ConversionJob.h"
 
@@ -49,9 +70,6 @@ class BatchRunner {
  public:
   // Message number the engine runner is told for progress notices.
   static constexpr uint32_t kProgressNotice = 0x501;
-  // Data word of the one message the worker sends to EngineFd when it has
-  // ended, so that a driving thread waiting on the descriptor wakes at once.
-  static constexpr uint32_t kWorkerEndedNotice = 0x469;
   // The most engines one batch runs at once.
   static constexpr int kMaxConversionsAtOnce = 16;
   // One engine per core, at most 4.
@@ -79,16 +97,24 @@ class BatchRunner {
   void SetConversionsAtOnce(int count);
   int ConversionsAtOnce() const { return conversionsAtOnce_; }
 
-  // Opens the control endpoint and starts the worker. False when it could
-  // not be opened (`error` says why).
+  // Opens the wake counter and starts the worker. False when it could not
+  // be opened (`error` says why).
   bool Start(std::string* error = nullptr);
   bool IsRunning() const { return running_; }
 
-  // Readable when engine text waits (from any running job); the driving
-  // thread then calls OnEngineTextReady. -1 before Start.
+  // Readable when engine text waits (from any running job) or the worker or
+  // a job's thread has a change for the view; the driving thread then calls
+  // OnEngineTextReady. -1 before Start.
   int EngineFd() const { return watchFd_; }
+  // The pull: reads the engines' text, hands the view every queued change in
+  // order, then shows the worker's open question and answers it.
   void OnEngineTextReady();
   void OnSecondTimer();
+  // Every job's state now, in row order, taken under the lock in one go.
+  BatchSnapshot Snapshot() const;
+  // Whether the calling thread holds the job lock (the view's calls never
+  // come under it; tests check).
+  bool JobsLockHeldByCallingThread() const { return jobsMutex_.HeldByCallingThread(); }
 
   // The user deleted row `row` (its Delete button): a queued job leaves the
   // batch, a running one has its engine stopped and its unfinished file
@@ -97,8 +123,10 @@ class BatchRunner {
   void DeleteJob(int row);
 
   // Cancels the batch. When `ask` is set the user is asked first; returns
-  // false when the user said No. Otherwise stops every engine and waits for
-  // the worker; each running job removes its unfinished output or, when
+  // false when the user said No. Otherwise withdraws an open question,
+  // stops every engine and waits for the worker (no polling: the worker
+  // needs nothing of the driving thread to end); each running job removes
+  // its unfinished output or, when
   // unfinished files are kept, gives it the output's name. Safe after the
   // batch has ended.
   bool Cancel(bool ask);
@@ -111,20 +139,31 @@ class BatchRunner {
   std::vector<ConversionJob> Jobs() const;
 
  private:
-  enum class JobState { kQueued, kPreparing, kRunning, kDone };
+  struct Running;  // one started job: its endpoint, engine runner, thread, progress
+  using RunningPtr = std::shared_ptr<Running>;
   struct Entry {
     ConversionJob job;
     size_t resultIndex;  // into results_
     int id;              // stays with the job while rows move
-    JobState state = JobState::kQueued;
+    BatchJobState state = BatchJobState::kQueued;
+    RunningPtr started;  // once started: its progress, kept after it ended
   };
-  struct Running;  // one started job: its endpoint, engine runner, thread, progress
-  using RunningPtr = std::shared_ptr<Running>;
+  // A change for the view, about the row it had when the change was queued.
+  using Change = std::function<void(BatchView&)>;
+  using RowChange = std::function<void(BatchView&, int row)>;
   enum class Prepared { kRun, kDone, kStopBatch };
 
   void ThreadProc_Convert();
-  void WakeDrivingThread();
   void ConvertAll();
+  // The queue of changes: filled on any thread, emptied on the driving one.
+  void Queue(Change change);            // with jobsMutex_ held
+  void QueueAtRow(int id, RowChange change);  // with jobsMutex_ held; nothing once the row is gone
+  void TellRow(int id, RowChange change);     // takes jobsMutex_, then wakes
+  void Wake();                          // any thread; one pending wake at a time
+  void ClearWake();                     // driving thread
+  void Deliver();                       // driving thread, no lock held
+  void AskOpenQuestion();               // driving thread
+  bool AskWorkerQuestion(const std::string& question);  // worker
   // The steps of one job.
   Prepared PrepareJob(const Entry& entry, bool* replaceExisting);
   // Before the first job into `folder`: what killed runs left there goes.
@@ -144,13 +183,9 @@ class BatchRunner {
   void ReapEndedJobs();  // with jobsMutex_ held
   void StopEveryJob();
   void RecordResult(int id, size_t resultIndex, const JobResult& result, bool finishRow);
-  // Calls `show` with the row job `id` has now, under jobsMutex_; not at
-  // all once the row is gone.
-  void AtRow(int id, const std::function<void(int row)>& show);
   int RowOf(int id) const;  // with jobsMutex_ held; -1 when gone
+  std::vector<RunningPtr> RunningJobs() const;
 
-  // The launcher's progress: the slowest running job's.
-  int LowestRunningPercent() const;
   void DrainEngineText(Running& job);
   void HandleEngineText(Running& job, const std::string& text);
   void CloseEndpoint(Running& job);
@@ -158,20 +193,23 @@ class BatchRunner {
   JobResult CheckOutput(JobResult result, const Running& job, bool started, int exitCode);
   BatchSummary Summary() const;
 
-  BatchView& view_;
-  std::unique_ptr<CopyDataEndpoint> endpoint_;  // set by Start: the worker's end notice
-  int watchFd_ = -1;  // epoll set over endpoint_ and every running job's endpoint
+  BatchView& view_;  // driving thread only
+  int wakeFd_ = -1;   // event counter: a change or a question waits
+  int watchFd_ = -1;  // epoll set over wakeFd_ and every running job's endpoint
+  std::atomic<bool> wakePending_{false};
+  BatchQuestionChannel questions_;
   std::thread worker_;
   std::set<std::string> clearedFolders_;  // the worker's: output folders cleared of killed runs' files
   std::thread preloader_;  // loads the output read-back library; joined by Join
 
-  mutable std::mutex jobsMutex_;
-  std::condition_variable jobEnded_;  // with jobsMutex_: a running job ended, or the limit grew
+  mutable BatchLock jobsMutex_;
+  std::condition_variable_any jobEnded_;  // with jobsMutex_: a running job ended, or the limit grew
   std::vector<Entry> jobs_;           // guarded by jobsMutex_
   std::vector<JobResult> results_;    // guarded by jobsMutex_; one per job ever added
   std::vector<RunningPtr> runningJobs_;  // guarded by jobsMutex_; started, not yet joined
   int next_ = 0;                      // guarded by jobsMutex_: the row prepared next
   int nextId_ = 0;                    // guarded by jobsMutex_
+  std::deque<Change> changes_;        // guarded by jobsMutex_: for the view, in order
 
   std::atomic<int> conversionsAtOnce_{DefaultConversionsAtOnce()};
   std::atomic<bool> running_{false};

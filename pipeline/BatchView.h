@@ -2,12 +2,13 @@
 // What a batch run shows and asks: implemented by the progress window and by
 // the command line's terminal view.
 //
-// Threads: AskYesNo is called on the batch worker and blocks it until the
-// user answers; questions come one at a time. Every other call may come from
-// the worker, from a running job's thread or from the thread that drives the
-// runner (the user-interface thread); the calls about rows come one at a
-// time, in the order the rows changed. An implementation hands them to its
-// own thread as it needs to.
+// Threads: every call comes on the thread that drives the runner (the
+// window's thread, or the command line's loop), from inside one of the
+// runner's calls, and never while the runner holds a lock: an
+// implementation may call the runner back (DeleteJob, Snapshot, ...). The
+// calls about rows come in the order the rows changed. AskYesNo shows a
+// question of the worker, which waits for the answer meanwhile; it may run
+// a nested event loop, in which further calls may come.
 
 #include <string>
 

@@ -62,7 +62,7 @@ bool ConvertHelper::ConvertStart(std::string sourcePath, std::string outputPath,
     }
     lastRunStopped_ = false;
   }
-  InstallFaultTranslator(faultSink_);
+  ScopedFaultTranslator translator(faultSink_);
   bool result = false;
   try {
     RunGuarded([&] { result = Run(sourcePath, outputPath, window, arguments, exitCode); });

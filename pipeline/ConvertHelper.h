@@ -38,10 +38,9 @@ class ConvertHelper {
   // an error or a machine fault. `window` names the endpoint that receives
   // the engine's console text.
   //
-  // The run installs the fault translator on the calling thread (again for
-  // each run, with this helper's sink) and leaves it installed, as a batch
-  // worker that guards its own work expects; the thread calls
-  // UninstallFaultTranslator before it ends.
+  // The run guards itself with the fault translator (this helper's sink) for
+  // its own length; the calling thread has nothing to remove afterwards, and
+  // a translator it had installed before gets its own sink back.
   bool ConvertStart(std::string sourcePath, std::string outputPath,
                     copydata::EndpointNumber window, std::string arguments, int* exitCode);
 

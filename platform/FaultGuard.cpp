@@ -272,6 +272,18 @@ void UninstallFaultTranslator() {
   guard.sink = nullptr;
 }
 
+ScopedFaultTranslator::ScopedFaultTranslator(FaultReportSink sink)
+    : outermost_(t_guard.altStack == nullptr), outerSink_(t_guard.sink) {
+  InstallFaultTranslator(std::move(sink));
+}
+
+ScopedFaultTranslator::~ScopedFaultTranslator() {
+  if (outermost_)
+    UninstallFaultTranslator();
+  else
+    t_guard.sink = std::move(outerSink_);
+}
+
 void RunGuarded(const std::function<void()>& body) {
   ThreadGuard& guard = t_guard;
   sigjmp_buf jump;

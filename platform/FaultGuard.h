@@ -34,6 +34,21 @@ void InstallFaultTranslator(FaultReportSink sink);
 // Releases the calling thread's alternate stack.
 void UninstallFaultTranslator();
 
+// The translator for the lifetime of the object, on the thread that made
+// it. A scope opened inside another on the same thread hands the outer
+// scope's sink back when it ends; only the outermost releases the stack.
+class ScopedFaultTranslator {
+ public:
+  explicit ScopedFaultTranslator(FaultReportSink sink);
+  ~ScopedFaultTranslator();
+  ScopedFaultTranslator(const ScopedFaultTranslator&) = delete;
+  ScopedFaultTranslator& operator=(const ScopedFaultTranslator&) = delete;
+
+ private:
+  bool outermost_;
+  FaultReportSink outerSink_;
+};
+
 // Runs `body` on the calling thread. Returns normally when it returns; when a
 // machine fault happens inside it, hands the report to the thread's sink and
 // throws FaultError. C++ exceptions thrown by `body` pass through unchanged.

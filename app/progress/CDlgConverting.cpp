@@ -2,13 +2,8 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMetaObject>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
-
-#include <chrono>
-#include <future>
 
 #include "app/progress/CConvertingTray.h"
 #include "app/progress/DoneNotification.h"
@@ -25,7 +20,6 @@
 namespace mivora {
 namespace {
 
-constexpr auto kAnswerPoll = std::chrono::milliseconds(50);
 const QRect kListPlace(6, 46, 707, 374);
 const QRect kCancelPlace(625, 429, 81, 31);
 // Option boxes: the box's top-left corner, the label 27 or 25 pixels further.
@@ -48,15 +42,23 @@ CDlgConverting::CDlgConverting(QWidget* parent)
 }
 
 CDlgConverting::~CDlgConverting() {
-  // A worker still waiting for an answer takes No; the runner then stops
-  // the engine and waits for the worker.
-  cancelling_ = true;
+  // The runner withdraws a question still open (the worker takes No), stops
+  // the engines and waits for the worker; it calls this view no more.
   delete engineText_;  // before the runner closes the endpoint it watches
   runner_.reset();
   TaskbarRelease();
 }
 
 void CDlgConverting::BuildControls() {
+  BuildCaptionButtons();
+  BuildJobList();
+  BuildOptionBoxes();
+  BuildConversionsAtOnce();
+  BuildCancelTrayAndClock();
+  list_->setFocus();
+}
+
+void CDlgConverting::BuildCaptionButtons() {
   closeButton_ = AddCaptionButton(ui::CaptionButton::kClose);
   minimizeButton_ = AddCaptionButton(ui::CaptionButton::kMinimize);
   helpButton_ = AddCaptionButton(ui::CaptionButton::kHelp);
@@ -69,7 +71,9 @@ void CDlgConverting::BuildControls() {
   connect(aboutButton_, &QAbstractButton::clicked, this, [this] {
     if (aboutHandler_) aboutHandler_(this);
   });
+}
 
+void CDlgConverting::BuildJobList() {
   list_ = new ui::CProgressListCtrl(this);
   list_->setGeometry(kListPlace);
   list_->SetColumns({"File", "Target Format", "Estimated Size", "Elapsed Time", "Remaining Time",
@@ -77,7 +81,9 @@ void CDlgConverting::BuildControls() {
                     {100, 100, 100, 100, 100, 140, 80}, kProgress, kDelete, "Delete");
   connect(list_, &ui::CProgressListCtrl::rowButtonClicked, this,
           [this](int row) { runner_->DeleteJob(row); });
+}
 
+void CDlgConverting::BuildOptionBoxes() {
   autoShutdownBox_ =
       new ui::CImageCheckBox("Shut down the computer when the conversion is finished", 27, this);
   autoShutdownBox_->move(kAutoShutdownPlace.x(),
@@ -93,7 +99,9 @@ void CDlgConverting::BuildControls() {
   runner_->SetDeleteUnfinished(true);
   connect(deleteUnfinishedBox_, &QAbstractButton::toggled, this,
           [this](bool on) { runner_->SetDeleteUnfinished(on); });
+}
 
+void CDlgConverting::BuildConversionsAtOnce() {
   auto* atOnceLabel = new QLabel("Conversions at once", this);
   atOnceLabel->setFont(ui::Skin::Font(12));
   atOnceLabel->setGeometry(kAtOnceLabelPlace);
@@ -110,7 +118,9 @@ void CDlgConverting::BuildControls() {
     runner_->SetConversionsAtOnce(count);
     emit conversionsAtOnceChosen(count);
   });
+}
 
+void CDlgConverting::BuildCancelTrayAndClock() {
   cancelButton_ = new ui::CGPImageButton(this);
   cancelButton_->setText("Cancel");
   cancelButton_->setGeometry(kCancelPlace);
@@ -123,8 +133,6 @@ void CDlgConverting::BuildControls() {
   secondTimer_ = new QTimer(this);
   secondTimer_->setInterval(1000);
   connect(secondTimer_, &QTimer::timeout, this, [this] { runner_->OnSecondTimer(); });
-
-  list_->setFocus();
 }
 
 void CDlgConverting::SetConversionsAtOnce(int count) {
@@ -144,12 +152,12 @@ void CDlgConverting::AddJob(const ConversionJob& job) {
 void CDlgConverting::showEvent(QShowEvent* event) {
   CImgDialogBase::showEvent(event);
   // The batch starts once the window is up and its rows are drawn.
-  if (!started_) QTimer::singleShot(0, this, &CDlgConverting::Start);
+  if (phase_ == Phase::kWaiting) QTimer::singleShot(0, this, &CDlgConverting::Start);
 }
 
 bool CDlgConverting::Start() {
-  if (started_ || finishing_) return false;
-  started_ = true;
+  if (phase_ != Phase::kWaiting) return false;
+  phase_ = Phase::kRunning;
   show();
   raise();
   activateWindow();
@@ -168,13 +176,17 @@ bool CDlgConverting::Start() {
   }
   awake_ = std::make_unique<SleepInhibitor>(SleepInhibitor::ReasonFor(list_->rowCount()));
   engineText_ = new QSocketNotifier(runner_->EngineFd(), QSocketNotifier::Read, this);
-  connect(engineText_, &QSocketNotifier::activated, this, [this] { runner_->OnEngineTextReady(); });
+  connect(engineText_, &QSocketNotifier::activated, this, &CDlgConverting::OnRunnerWake);
   secondTimer_->start();
   return true;
 }
 
-void CDlgConverting::Post(std::function<void()> work) {
-  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+void CDlgConverting::OnRunnerWake() {
+  QPointer<CDlgConverting> alive(this);
+  runner_->OnEngineTextReady();  // the changes, then a question of the worker
+  if (!alive || phase_ == Phase::kClosing) return;
+  int lowest = runner_->Snapshot().LowestRunningPercent();
+  if (lowest >= 0) TaskbarSetValue(0, static_cast<uint64_t>(lowest), 100);
 }
 
 int CDlgConverting::Ask(const std::string& text, unsigned style) {
@@ -182,97 +194,67 @@ int CDlgConverting::Ask(const std::string& text, unsigned style) {
 }
 
 bool CDlgConverting::AskYesNo(const std::string& question) {
-  if (QThread::currentThread() == thread()) return Ask(question, kWorkerQuestionStyle) == ui::kIdFirst;
-  auto answer = std::make_shared<std::promise<bool>>();
-  std::future<bool> answered = answer->get_future();
-  Post([this, question, answer] {
-    if (cancelling_) {
-      answer->set_value(false);
-      return;
-    }
-    if (isHidden() || isMinimized()) RestoreFromTray();  // the question needs its window
-    answer->set_value(Ask(question, kWorkerQuestionStyle) == ui::kIdFirst);
-  });
-  // The window's thread may be busy cancelling and waiting for this worker;
-  // the answer is then No.
-  while (answered.wait_for(kAnswerPoll) != std::future_status::ready) {
-    if (cancelling_) return false;
-  }
-  try {
-    return answered.get();
-  } catch (const std::future_error&) {
-    return false;  // the window went away before asking
-  }
+  if (isHidden() || isMinimized()) RestoreFromTray();  // the question needs its window
+  return Ask(question, kWorkerQuestionStyle) == ui::kIdFirst;
 }
 
 void CDlgConverting::JobStarted(int row) {
-  Post([this, row] {
-    if (row < list_->rowCount()) list_->scrollToItem(list_->item(row, kFile));
-  });
+  if (row < list_->rowCount()) list_->scrollToItem(list_->item(row, kFile));
 }
 
-void CDlgConverting::RowProgress(int row, int percent) {
-  Post([this, row, percent] { list_->SetProgress(row, percent); });
-}
+void CDlgConverting::RowProgress(int row, int percent) { list_->SetProgress(row, percent); }
 
 void CDlgConverting::RowElapsed(int row, const std::string& text) {
-  Post([this, row, text] { list_->SetCellText(row, kElapsed, Text(text)); });
+  list_->SetCellText(row, kElapsed, Text(text));
 }
 
 void CDlgConverting::RowRemaining(int row, const std::string& text) {
-  Post([this, row, text] { list_->SetCellText(row, kRemaining, Text(text)); });
+  list_->SetCellText(row, kRemaining, Text(text));
 }
 
 void CDlgConverting::RowDeleteEnabled(int row, bool enabled) {
-  Post([this, row, enabled] { list_->SetButtonEnabled(row, enabled); });
+  list_->SetButtonEnabled(row, enabled);
 }
 
-void CDlgConverting::RowRemoved(int row) {
-  Post([this, row] { list_->RemoveRow(row); });
-}
+void CDlgConverting::RowRemoved(int row) { list_->RemoveRow(row); }
 
 void CDlgConverting::JobFinished(int row, const JobResult& result) {
-  Post([this, row, result] {
-    if (result.outcome == JobOutcome::kSucceeded) {
-      list_->SetProgress(row, 100);
-      emit sourceConverted(QString::fromStdString(result.sourcePath));
-      if (!result.note.empty()) list_->SetOutcome(row, {}, Text(result.sourcePath + "\n" + result.note));
-    } else if (result.outcome == JobOutcome::kFailed) {
-      list_->SetOutcome(row, kFailedWord, Text(result.sourcePath + "\n" + kFailedWord + ": " + result.reason));
-      emit jobFailed(Text(result.sourcePath), Text(result.reason));
-    } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
-      file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
-    }
-  });
+  if (result.outcome == JobOutcome::kSucceeded) {
+    list_->SetProgress(row, 100);
+    emit sourceConverted(QString::fromStdString(result.sourcePath));
+    if (!result.note.empty()) list_->SetOutcome(row, {}, Text(result.sourcePath + "\n" + result.note));
+  } else if (result.outcome == JobOutcome::kFailed) {
+    list_->SetOutcome(row, kFailedWord, Text(result.sourcePath + "\n" + kFailedWord + ": " + result.reason));
+    emit jobFailed(Text(result.sourcePath), Text(result.reason));
+  } else if (QTableWidgetItem* file = list_->item(row, kFile); file && !result.reason.empty()) {
+    file->setToolTip(Text(result.sourcePath + "\n" + result.reason));
+  }
 }
 
 void CDlgConverting::ControlsEnabled(bool enabled) {
-  Post([this, enabled] {
-    cancelButton_->setEnabled(enabled);
-    autoShutdownBox_->setEnabled(enabled);
-  });
+  cancelButton_->setEnabled(enabled);
+  autoShutdownBox_->setEnabled(enabled);
 }
 
 void CDlgConverting::BatchCompleted(const BatchSummary& summary) {
-  Post([this, summary] {
-    if (askingCancel_) {
-      completionWhileAsking_ = summary;  // handled once the user has answered
-      return;
-    }
-    OnBatchCompleted(summary);
-  });
+  if (phase_ == Phase::kAskingCancel) {
+    endedWhileAsking_ = summary;  // handled once the user has answered
+    phase_ = Phase::kEndedWhileAsking;
+    return;
+  }
+  OnBatchCompleted(summary);
 }
 
 void CDlgConverting::WorkerFault(const std::string& report) {
-  Post([this, report] {
-    tray_->StopAnimation();
-    secondTimer_->stop();
-    Ask("The conversion stopped after a fault:\n" + report, kFailureStyle);
-  });
+  tray_->StopAnimation();
+  secondTimer_->stop();
+  Ask("The conversion stopped after a fault:\n" + report, kFailureStyle);
 }
 
 void CDlgConverting::OnBatchCompleted(const BatchSummary& summary) {
-  if (finishing_) return;
+  if (phase_ == Phase::kClosing || phase_ == Phase::kReporting) return;
+  // A close or cancel while the notice is open waits for it.
+  phase_ = Phase::kReporting;
   secondTimer_->stop();
   tray_->StopAnimation();
   awake_.reset();
@@ -289,35 +271,35 @@ void CDlgConverting::OnBatchCompleted(const BatchSummary& summary) {
     if (job.outcome == JobOutcome::kSucceeded) converted << QString::fromStdString(job.sourcePath);
   }
   emit batchCompleted(converted);
-  finishing_ = true;  // restoreMainWindow is sent
+  phase_ = Phase::kClosing;  // restoreMainWindow is sent
   tray_->Remove();
   close();
 }
 
 void CDlgConverting::Cancel() {
-  if (finishing_ || askingCancel_) return;
+  if (phase_ != Phase::kWaiting && phase_ != Phase::kRunning) return;
   if (runner_->IsRunning()) {
-    askingCancel_ = true;
+    phase_ = Phase::kAskingCancel;
     int answer =
         Ask("Are you sure you want to cancel the task and then close this window?", kCancelQuestionStyle);
-    askingCancel_ = false;
-    if (completionWhileAsking_) {
+    if (phase_ == Phase::kEndedWhileAsking) {
       // The batch ended while the question was open: report it as ended.
-      OnBatchCompleted(*completionWhileAsking_);
+      phase_ = Phase::kRunning;
+      OnBatchCompleted(endedWhileAsking_);
       return;
     }
+    phase_ = Phase::kRunning;
     if (answer != ui::kIdFirst) return;
-    cancelling_ = true;
     secondTimer_->stop();
     tray_->StopAnimation();
-    runner_->Cancel(false);  // stops the engine, waits for the worker, removes the unfinished file
+    runner_->Cancel(false);  // withdraws a question, stops the engines, waits for the worker
   }
   Finish();
 }
 
 void CDlgConverting::Finish() {
-  if (finishing_) return;
-  finishing_ = true;
+  if (phase_ == Phase::kClosing) return;
+  phase_ = Phase::kClosing;
   cancelButton_->setEnabled(false);
   autoShutdownBox_->setEnabled(false);
   secondTimer_->stop();
@@ -330,7 +312,7 @@ void CDlgConverting::Finish() {
 }
 
 void CDlgConverting::closeEvent(QCloseEvent* event) {
-  if (!finishing_) {
+  if (phase_ != Phase::kClosing) {
     // The desktop's close command cancels like the Close button.
     event->ignore();
     QTimer::singleShot(0, this, &CDlgConverting::Cancel);

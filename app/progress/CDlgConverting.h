@@ -7,14 +7,14 @@
 //
 // The batch itself (worker, progress arithmetic, deleting, cancelling) is
 // the core's BatchRunner; this window is its BatchView and drives it on the
-// window's thread: a socket notifier hands it the engine's text, a
-// one-second timer its clock.
+// window's thread: a socket notifier on the runner's descriptor wakes it
+// and it pulls (the runner's changes, a question of the worker, then a
+// snapshot for the launcher's progress); a one-second timer is its clock.
 //
-// Threads: every widget is touched on the window's thread only. BatchView
-// calls from the worker are queued to that thread in the order they are
-// made (calls from the window's thread are queued too, so the rows always
-// change in the order the runner changed them); AskYesNo blocks the worker
-// until the user has answered on the window's thread.
+// Threads: everything here runs on the window's thread. The runner calls
+// this view only from inside the window's own calls into it, with no lock
+// held; the worker never calls the window. The desktop's buses (sleep
+// inhibitor, launcher, notices) do their talking on a thread of their own.
 //
 // The window deletes itself when it closes. Before it closes it emits
 // restoreMainWindow (the main window shows itself again); after a batch
@@ -25,10 +25,8 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "pipeline/BatchRunner.h"
 #include "pipeline/BatchView.h"
@@ -106,7 +104,7 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   CConvertingTray* Tray() const { return tray_; }
   const BatchRunner& Runner() const { return *runner_; }
 
-  // BatchView.
+  // BatchView (on the window's thread).
   bool AskYesNo(const std::string& question) override;
   void JobStarted(int row) override;
   void RowProgress(int row, int percent) override;
@@ -138,9 +136,24 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Where the window is in its life; one value instead of separate flags.
+  enum class Phase {
+    kWaiting,          // built, the batch not started
+    kRunning,          // the batch runs
+    kAskingCancel,     // the cancel question is open
+    kEndedWhileAsking, // the batch ended while the cancel question was open
+    kReporting,        // the completion notice is shown
+    kClosing,          // closing for good: restoreMainWindow is sent
+  };
+
   void BuildControls();
-  // Runs `work` on the window's thread, after every call queued before it.
-  void Post(std::function<void()> work);
+  void BuildCaptionButtons();
+  void BuildJobList();
+  void BuildOptionBoxes();
+  void BuildConversionsAtOnce();
+  void BuildCancelTrayAndClock();
+  // The runner's descriptor is readable: pull what it has.
+  void OnRunnerWake();
   int Ask(const std::string& text, unsigned style);
   void OnBatchCompleted(const BatchSummary& summary);
   // Closes the window for good: tray icon gone, main window told.
@@ -163,16 +176,9 @@ class CDlgConverting : public ui::CImgDialogBase, public BatchView {
   // Held from the start of the batch to its end; keeps the computer awake.
   std::unique_ptr<SleepInhibitor> awake_;
 
-  // Window's thread only.
   QPoint placeBeforeTray_;
-  bool started_ = false;
-  bool askingCancel_ = false;
-  bool finishing_ = false;
-  std::optional<BatchSummary> completionWhileAsking_;
-
-  // Set on the window's thread once the batch is being cancelled or the
-  // window destroyed; a worker waiting for an answer then takes No.
-  std::atomic<bool> cancelling_{false};
+  Phase phase_ = Phase::kWaiting;
+  BatchSummary endedWhileAsking_;  // the summary, in kEndedWhileAsking
 };
 
 }  // namespace mivora

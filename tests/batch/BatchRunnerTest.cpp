@@ -457,6 +457,98 @@ void UseEngineThatWrites(const std::string& output) {
   SetProgramFolder(folder);  // before the first engine run of this test process
 }
 
+// Every call of the view comes on the driving thread and never under the job
+// lock (a view may call the runner back), and a snapshot pulled after a wake
+// agrees with what the view was shown: the running row at the percent last
+// shown, the rows behind it queued, at the end every row done with its
+// outcome. The batch runs each kind of change: progress, a delete, a
+// question, a failure before the engine, a success.
+TEST(BatchRunner, TheViewIsCalledOnTheDrivingThreadWithoutLocksAndTheSnapshotAgrees) {
+  std::string dir = test::MakeTempDir("out");
+  test::WriteFile(dir + "/kept.avi", "the user's own file");
+  RecordingBatchView view;
+  view.answers = {false};  // keep the existing file
+  BatchRunner runner(view);
+  const std::thread::id driving = std::this_thread::get_id();
+  std::atomic<int> calls{0}, underLock{0}, elsewhere{0};
+  view.onEveryCall = [&] {
+    ++calls;
+    if (runner.JobsLockHeldByCallingThread()) ++underLock;
+    if (std::this_thread::get_id() != driving) ++elsewhere;
+  };
+  runner.SetConversionsAtOnce(1);
+  runner.AddJob(Job(LongClip(), dir + "/long.mp4", kSlowArgs, 30));
+  runner.AddJob(Job(SmallClip(), dir + "/small.avi", kSmallArgs));
+  runner.AddJob(Job(dir + "/gone.avi", dir + "/gone-out.avi", kSmallArgs));
+  runner.AddJob(Job(SmallClip(), dir + "/kept.avi", kSmallArgs));
+  BatchSnapshot whileRunning;
+  int shownPercent = -1;
+  bool deleted = false;
+  RunToEnd(runner, {.cancelRequested = [&] {
+                 std::vector<int> percents = view.Percents();
+                 if (deleted || percents.empty() || percents.back() < 2) return false;
+                 whileRunning = runner.Snapshot();
+                 shownPercent = percents.back();
+                 deleted = true;
+                 runner.DeleteJob(0);
+                 return false;
+               }});
+  ASSERT_TRUE(deleted);
+  EXPECT_GT(calls, 10);
+  EXPECT_EQ(underLock, 0) << "the view was called with the job lock held";
+  EXPECT_EQ(elsewhere, 0) << "the view was called off the driving thread";
+
+  ASSERT_EQ(whileRunning.jobs.size(), 4u);
+  EXPECT_TRUE(whileRunning.running);
+  EXPECT_EQ(whileRunning.jobs[0].state, BatchJobState::kRunning);
+  EXPECT_EQ(whileRunning.jobs[0].percent, shownPercent);
+  EXPECT_EQ(whileRunning.LowestRunningPercent(), shownPercent);
+  for (int row : {1, 2, 3}) EXPECT_EQ(whileRunning.jobs[row].state, BatchJobState::kQueued) << row;
+
+  BatchSnapshot end = runner.Snapshot();
+  EXPECT_FALSE(end.running);
+  EXPECT_EQ(end.LowestRunningPercent(), -1);
+  ASSERT_EQ(end.jobs.size(), 3u);  // the deleted row is gone
+  const JobOutcome outcomes[] = {JobOutcome::kSucceeded, JobOutcome::kFailed, JobOutcome::kSkipped};
+  std::vector<JobResult> finished = view.Finished();
+  ASSERT_EQ(finished.size(), 3u);
+  for (int row = 0; row < 3; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(end.jobs[row].row, row);
+    EXPECT_EQ(end.jobs[row].state, BatchJobState::kDone);
+    EXPECT_EQ(end.jobs[row].outcome, outcomes[row]);
+    EXPECT_EQ(finished[row].outcome, outcomes[row]);
+  }
+  EXPECT_EQ(end.jobs[0].percent, 100);
+  EXPECT_EQ(view.Removed(), std::vector<int>{0});
+  EXPECT_EQ(view.Questions().size(), 1u);
+}
+
+// The user goes away while the worker's question is shown: Cancel withdraws
+// it and returns without waiting for an answer; the answer that comes later
+// changes nothing, and the job is left not run rather than skipped.
+TEST(BatchRunner, CancelWithdrawsTheShownQuestionAtOnce) {
+  std::string dir = test::MakeTempDir("out");
+  test::WriteFile(dir + "/a.avi", "the user's own file");
+  RecordingBatchView view;
+  view.answers = {true};  // the late answer: overwrite
+  BatchRunner runner(view);
+  runner.AddJob(Job(SmallClip(), dir + "/a.avi", kSmallArgs));
+  std::chrono::steady_clock::duration cancelTook{};
+  view.onQuestion = [&] {
+    auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(runner.Cancel(false));
+    cancelTook = std::chrono::steady_clock::now() - began;
+  };
+  RunToEnd(runner);
+  EXPECT_EQ(view.Questions().size(), 1u);
+  EXPECT_LT(cancelTook, std::chrono::seconds(1));
+  EXPECT_FALSE(view.completed());
+  EXPECT_EQ(runner.Snapshot().jobs.at(0).outcome, JobOutcome::kNotRun);
+  EXPECT_EQ(test::ReadFile(dir + "/a.avi"), "the user's own file");
+  EXPECT_EQ(test::ProcessesMentioning(dir), 0);
+}
+
 TEST(BatchRunnerOutputCheck, SuccessWithoutAnyOutputIsAFailure) {
   UseEngineThatWrites("");
   RecordingBatchView view;

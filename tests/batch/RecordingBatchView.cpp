@@ -5,14 +5,25 @@
 namespace mivora::test {
 
 bool RecordingBatchView::AskYesNo(const std::string& question) {
+  Called();
+  if (onQuestion) onQuestion();
   std::lock_guard<std::mutex> lock(mutex_);
   questions_.push_back(question);
   return answered_ < answers.size() ? answers[answered_++] : defaultAnswer;
 }
 
-void RecordingBatchView::JobStarted(int) { started++; }
+void RecordingBatchView::JobStarted(int) {
+  Called();
+  started++;
+}
+
+void RecordingBatchView::RowElapsed(int, const std::string&) {
+  Called();
+  elapsedTicks++;
+}
 
 void RecordingBatchView::RowProgress(int row, int percent) {
+  Called();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     percents_.push_back(percent);
@@ -21,26 +32,31 @@ void RecordingBatchView::RowProgress(int row, int percent) {
 }
 
 void RecordingBatchView::RowRemaining(int, const std::string& text) {
+  Called();
   EXPECT_EQ(text.size() >= 8, true) << text;
 }
 
 void RecordingBatchView::RowRemoved(int row) {
+  Called();
   std::lock_guard<std::mutex> lock(mutex_);
   removed_.push_back(row);
 }
 
 void RecordingBatchView::JobFinished(int, const JobResult& result) {
+  Called();
   std::lock_guard<std::mutex> lock(mutex_);
   finished_.push_back(result);
 }
 
 void RecordingBatchView::BatchCompleted(const BatchSummary& summary) {
+  Called();
   std::lock_guard<std::mutex> lock(mutex_);
   summary_ = summary;
   completed_ = true;
 }
 
 void RecordingBatchView::WorkerFault(const std::string& report) {
+  Called();
   ADD_FAILURE() << "worker fault: " << report;
 }
 

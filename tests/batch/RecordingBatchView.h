@@ -19,16 +19,21 @@ class RecordingBatchView : public BatchView {
   bool defaultAnswer = true;
   // Called (on the runner's thread) after each progress report.
   std::function<void(int row, int percent)> onProgress;
+  // Called first in every call the runner makes.
+  std::function<void()> onEveryCall;
+  // Called while a question is shown, before it is answered.
+  std::function<void()> onQuestion;
 
   bool AskYesNo(const std::string& question) override;
   void JobStarted(int row) override;
   void RowProgress(int row, int percent) override;
-  void RowElapsed(int, const std::string&) override { elapsedTicks++; }
+  void RowElapsed(int, const std::string&) override;
   void RowRemaining(int, const std::string& text) override;
-  void RowDeleteEnabled(int, bool) override {}
+  void RowDeleteEnabled(int, bool) override { Called(); }
   void RowRemoved(int row) override;
   void JobFinished(int row, const JobResult& result) override;
-  void ControlsEnabled(bool) override {}
+  void EngineText(int, const std::string&) override { Called(); }
+  void ControlsEnabled(bool) override { Called(); }
   void BatchCompleted(const BatchSummary& summary) override;
   void WorkerFault(const std::string& report) override;
 
@@ -43,6 +48,10 @@ class RecordingBatchView : public BatchView {
   std::atomic<int> started{0};
 
  private:
+  void Called() {
+    if (onEveryCall) onEveryCall();
+  }
+
   std::mutex mutex_;
   size_t answered_ = 0;
   std::vector<std::string> questions_;

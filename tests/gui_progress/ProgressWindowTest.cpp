@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "app/progress/CConvertingTray.h"
 #include "app/progress/CDlgConverting.h"
@@ -10,6 +13,7 @@
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
+#include "ui/CDlgMessageBox.h"
 #include "ui/CGPComboBox.h"
 #include "ui/CGPImageButton.h"
 #include "ui/CImageCheckBox.h"
@@ -292,6 +296,49 @@ TEST(ProgressWindow, AQuestionOfTheWorkerIsAnsweredOnTheWindow) {
             "The file '" + out + "/a.avi' is exists. \nClick Yes to continue or No to skip? ");
   EXPECT_EQ(answers.Styles()[0], 0x24u);
   EXPECT_TRUE(test::ReadFile(out + "/a.avi") == "the user's own file") << "the kept file was overwritten";
+}
+
+// The worker's question is shown from the window's own pull; while it is
+// open the window still pulls, so the converting row keeps moving, and the
+// answer holds for its job.
+TEST(ProgressWindow, TheConvertingRowKeepsMovingWhileTheWorkersQuestionIsOpen) {
+  std::string out = test::MakeTempDir("out");
+  test::WriteFile(out + "/a.avi", "the user's own file");
+  Window w;
+  w.dialog->SetConversionsAtOnce(2);
+  w.dialog->AddJob(Job(LongClip(), out + "/long.mp4", kSlowArgs, kLongSeconds));
+  w.dialog->AddJob(Job(SmallClip(), out + "/a.avi", kSmallArgs));
+  int atQuestion = -1, atAnswer = -1;
+  bool answered = false;
+  QElapsedTimer open;
+  QTimer watcher;
+  watcher.setInterval(20);
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<ui::CDlgMessageBox*>(QApplication::activeModalWidget());
+    if (answered || !box || !box->isVisible()) return;
+    if (atQuestion < 0) {
+      atQuestion = w.list().Progress(0);
+      open.start();
+    }
+    bool moved = w.list().Progress(0) > atQuestion;
+    if (!moved && open.elapsed() < 30000) return;
+    if (moved) atAnswer = w.list().Progress(0);
+    answered = true;
+    QTest::mouseClick(box->SecondButton(), Qt::LeftButton);  // No: keep the file
+  });
+  watcher.start();
+  ASSERT_TRUE(w.dialog->Start());
+  ASSERT_TRUE(WaitUntil([&] { return answered; }, 60000));
+  EXPECT_GT(atAnswer, atQuestion) << "the row stood still while the question was open";
+  // The skipped row is finished: it can no longer be deleted.
+  ASSERT_TRUE(WaitUntil([&] { return w.list().RowButton(1) && !w.list().RowButton(1)->isEnabled(); }));
+
+  MessageBoxAnswerer answers({1});  // Yes, cancel
+  Click(w.dialog->CancelButton());
+  ASSERT_TRUE(w.Closed());
+  EXPECT_EQ(test::ReadFile(out + "/a.avi"), "the user's own file");
+  EXPECT_FALSE(FileExists(out + "/long.mp4"));
+  EXPECT_EQ(test::ProcessesMentioning(out), 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <atomic>
 #include <regex>
@@ -121,6 +122,41 @@ TEST(FaultGuard, NormalWorkAndExceptionsPassThrough) {
   });
   worker.join();
   EXPECT_TRUE(caught);
+}
+
+// A scope inside another reports to its own sink, hands the outer sink back
+// when it ends, and the outermost leaves the thread as it found it.
+TEST(FaultGuard, ScopedTranslatorsNestAndLeaveNothingBehind) {
+  std::string outerReport, innerReport;
+  bool innerFaulted = false, outerFaulted = false, stackLeft = true;
+  auto faults = [] {
+    try {
+      RunGuarded([] { Divide(1, 0); });
+    } catch (const FaultError&) {
+      return true;
+    }
+    return false;
+  };
+  std::thread worker([&] {
+    {
+      ScopedFaultTranslator outer([&](const std::string& report) { outerReport = report; });
+      {
+        ScopedFaultTranslator inner([&](const std::string& report) { innerReport = report; });
+        innerFaulted = faults();
+      }
+      EXPECT_FALSE(innerReport.empty());
+      innerReport.clear();
+      outerFaulted = faults();
+    }
+    stack_t stack{};
+    stackLeft = sigaltstack(nullptr, &stack) == 0 && !(stack.ss_flags & SS_DISABLE);
+  });
+  worker.join();
+  EXPECT_TRUE(innerFaulted);
+  EXPECT_TRUE(outerFaulted);
+  EXPECT_FALSE(outerReport.empty()) << "the outer scope's sink was not handed back";
+  EXPECT_TRUE(innerReport.empty());
+  EXPECT_FALSE(stackLeft) << "the outermost scope left its alternate stack";
 }
 
 TEST(FaultGuard, TwoThreadsFaultingAtOnceKeepTheirOwnReports) {
