@@ -8,6 +8,7 @@
 
 #include "tools/trancor/EngineCommand.h"
 #include "tools/trancor/FfmpegArguments.h"
+#include "tools/trancor/SourceFacts.h"
 
 int main(int argc, char** argv) {
   using namespace mivora::trancor;
@@ -16,7 +17,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "engine_ffmpeg_arguments: %s\n", parsed.error.c_str());
     return 2;
   }
-  FfmpegCommand ffmpeg = BuildConversionCommand(parsed.command, parsed.command.input);
+  // The source's facts as trancor reads them (its tracks, shape and colour).
+  HdrMetadata hdr;
+  const SourceFacts source = ReadSourceFacts(parsed.command.input, nullptr, &hdr);
+  FfmpegCommand ffmpeg = BuildConversionCommand(parsed.command, parsed.command.input, source, hdr);
   if (!ffmpeg.ok) {
     std::fprintf(stderr, "engine_ffmpeg_arguments: %s\n", ffmpeg.error.c_str());
     return 3;

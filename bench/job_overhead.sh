@@ -8,6 +8,10 @@
 # "MP4 - MPEG-4 H.264 Video" profile), SECONDS_OF_CLIP (default 10), CLIPS
 # (default 1): with more, one `mivora-cli convert --jobs 1` of that many clips
 # against the same ffmpeg command lines run one after another.
+# Last (by default only for a single clip; FOURK=1 or 0 says otherwise), the
+# engine's start on a 4K source: the time from trancor's start to ffmpeg's,
+# in a job of the program (handed the probed facts of the source) and for
+# trancor run by hand (reading the source itself).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -86,3 +90,36 @@ report() {
 }
 report "median wall" "$(median "${program_wall[@]}")" "$(median "${bare_wall[@]}")"
 report "median processor time" "$(median "${program_cpu[@]}")" "$(median "${bare_cpu[@]}")"
+
+# ---- The engine's start on a 4K source -------------------------------------
+[ "${FOURK:-$( ((clips == 1)) && echo 1 || echo 0)}" = 1 ] || exit 0
+# An ffmpeg ahead of the real one on PATH notes how long after its parent
+# (trancor) started it was started (clock ticks since boot, 10 ms steps).
+mkdir -p "$work/wrap"
+cat >"$work/wrap/ffmpeg" <<'WRAP'
+#!/usr/bin/env bash
+read -r now _ </proc/uptime
+parent=$(sed 's/.*) //' "/proc/$PPID/stat" | awk '{ print $20 }')
+awk -v now="$now" -v start="$parent" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN { printf "%d\n", (now - start / hz) * 1000 }' >>"$ENGINE_START_LOG"
+PATH=${PATH#*:} exec ffmpeg "$@"
+WRAP
+chmod +x "$work/wrap/ffmpeg"
+ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "testsrc2=size=3840x2160:rate=25:duration=0.4" \
+  -c:v libx265 -preset ultrafast -pix_fmt yuv420p10le -color_primaries bt2020 -colorspace bt2020nc \
+  -color_trc smpte2084 -x265-params "log-level=error:master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,50):max-cll=1000,400" \
+  "$work/4k.mkv"
+export ENGINE_START_LOG="$work/start.txt"
+program=() by_hand=()
+for ((i = 0; i < reps; i++)); do
+  : >"$ENGINE_START_LOG"
+  PATH="$work/wrap:$PATH" "$bin/mivora-cli" convert --jobs 1 --overwrite --profile "$profile" -o "$work/out" \
+    "$work/4k.mkv" >/dev/null 2>&1 || true
+  program+=("$(tail -n 1 "$ENGINE_START_LOG")")  # the conversion's ffmpeg is the last
+  : >"$ENGINE_START_LOG"
+  PATH="$work/wrap:$PATH" "$bin/trancor" -i "$work/4k.mkv" -t 0.2 "${words[@]}" "$work/byhand.$extension" \
+    >/dev/null 2>&1 || true
+  by_hand+=("$(head -n 1 "$ENGINE_START_LOG")")
+done
+echo "4K HDR source, trancor's start to ffmpeg's (median of $reps): in a job $(median "${program[@]}") ms" \
+  "(goal 100), trancor by hand reading the source $(median "${by_hand[@]}") ms"

@@ -29,9 +29,16 @@ struct ConversionJob {
   // argument text cannot): the engine then keeps the frame and adds bars.
   bool fixedFrame = false;
 
-  // What the engine is given after its input: the adapter's own frame
-  // option, then the argument text.
-  std::string EngineRunArguments() const { return (fixedFrame ? "-fixedframe " : "") + engineArgs; }
+  // What the probe read of the source for the engine (MediaInfo::engineFacts,
+  // one word); empty: the engine reads the source itself.
+  std::string sourceFacts;
+
+  // What the engine is given after its input: the adapter's own options
+  // (the source's facts, the frame), then the argument text.
+  std::string EngineRunArguments() const {
+    return (sourceFacts.empty() ? "" : "-sourcefacts " + sourceFacts + " ") + (fixedFrame ? "-fixedframe " : "") +
+           engineArgs;
+  }
 };
 
 enum class JobOutcome {

@@ -4,9 +4,8 @@
 // duration and stream lines), without starting a process. The probe parser
 // reads that text exactly as it reads the engine's.
 //
-// libavformat is loaded on first use. Its log messages are captured per
-// call: a thread that describes a source collects the messages of its own
-// calls, every other thread's messages go where they went before.
+// libavformat is loaded on first use, and its log captured per call, by the
+// one loader (AvLibraries.h).
 
 #include <atomic>
 #include <chrono>
@@ -37,9 +36,13 @@ enum class DescribeOutcome {
 };
 
 // Describes `path` (a local file name, never a protocol address). When
-// described, `tracks` (optional) receives the tracks the conversion uses.
+// described, `tracks` (optional) receives the tracks the conversion uses,
+// and `engineFacts` (optional) what the engine is handed about the source
+// (tools/trancor/SourceFactsWord.h); it stays empty when the streams' facts
+// were not found or a limit cut their reading short.
 DescribeOutcome DescribeSourceInProcess(const std::string& path, const ProbeLimits& limits,
-                                        std::string* text, TrackChoice* tracks = nullptr);
+                                        std::string* text, TrackChoice* tracks = nullptr,
+                                        std::string* engineFacts = nullptr);
 
 // Why libavformat could not be loaded ("" when it was, or was never asked).
 std::string InProcessProbeError();

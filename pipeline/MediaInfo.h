@@ -40,6 +40,10 @@ struct MediaAudioFacts {
 struct MediaInfo {
   MediaVideoFacts video;
   MediaAudioFacts audio;
+  // What the engine is handed about the source so that it need not read it
+  // again (tools/trancor/SourceFactsWord.h); empty when the probe could not
+  // give it (the engine then reads the source itself).
+  std::string engineFacts;
 };
 
 // How the picture is turned for display, clockwise: 0, 90, 180 or 270 (the

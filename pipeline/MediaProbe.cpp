@@ -12,7 +12,7 @@ ProbeOutcome ProbeMedia(const std::string& path, MediaInfo* info, const ProbeLim
   ProbeOutcome outcome;
   std::string text;
   TrackChoice tracks;
-  switch (DescribeSourceInProcess(path, limits, &text, &tracks)) {
+  switch (DescribeSourceInProcess(path, limits, &text, &tracks, &info->engineFacts)) {
     case DescribeOutcome::kDescribed:
     case DescribeOutcome::kNotMedia:
       text = RepairUtf8(text);

@@ -5,10 +5,7 @@
 // commands and windows that never convert do not pay for it; a batch loads it
 // while its first job converts.
 
-#include <dlfcn.h>
-
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "common/Log.h"
@@ -16,61 +13,9 @@
 #include "pipeline/OutputFiles.h"
 #include "pipeline/SafeOpen.h"
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavformat/version.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libavutil/version.h>
-}
-
 namespace mivora {
-namespace {
 
-// The entry points used, from the libraries the headers belong to.
-struct AvFormat {
-  bool loaded = false;
-  std::string error;
-  decltype(&avformat_alloc_context) allocContext = nullptr;
-  decltype(&avformat_open_input) openInput = nullptr;
-  decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
-  decltype(&avformat_close_input) closeInput = nullptr;
-  decltype(&av_log_set_level) setLogLevel = nullptr;
-  decltype(&av_strerror) errorText = nullptr;
-};
-
-AvFormat Load() {
-  AvFormat av;
-  const AvLibraries libraries = OpenAvLibraries();
-  if (!libraries.error.empty()) {
-    av.error = libraries.error;
-    return av;
-  }
-  void* format = libraries.format;
-  void* util = libraries.util;
-  av.loaded = FindAvEntry(format, "avformat_alloc_context", &av.allocContext) &&
-              FindAvEntry(format, "avformat_open_input", &av.openInput) &&
-              FindAvEntry(format, "avformat_find_stream_info", &av.findStreamInfo) &&
-              FindAvEntry(format, "avformat_close_input", &av.closeInput) &&
-              FindAvEntry(util, "av_log_set_level", &av.setLogLevel) &&
-              FindAvEntry(util, "av_strerror", &av.errorText);
-  if (!av.loaded) {
-    av.error = "an entry point is missing in " + libraries.names;
-    return av;
-  }
-  // libavformat's own messages would go to the terminal; the reason is ours to give.
-  av.setLogLevel(AV_LOG_QUIET);
-  return av;
-}
-
-const AvFormat& Library() {
-  static const AvFormat library = Load();
-  return library;
-}
-
-}  // namespace
-
-void PreloadMediaReadBack() { Library(); }
+void PreloadMediaReadBack() { AvLibraries(); }
 
 namespace {
 
@@ -92,7 +37,7 @@ double LengthSeconds(const AVFormatContext& context) {
 
 bool IsReadableMedia(const std::string& path, std::string* why, double* lengthSeconds) {
   if (lengthSeconds) *lengthSeconds = -1;
-  const AvFormat& av = Library();
+  const AvLibrary& av = AvLibraries();
   if (!av.loaded) {
     MLOG("IsReadableMedia, %s", av.error.c_str());
     if (why) *why = "The output file cannot be read back: " + av.error + ".";
@@ -115,9 +60,7 @@ bool IsReadableMedia(const std::string& path, std::string* why, double* lengthSe
     av.closeInput(&context);
   }
   if (rc >= 0) return true;
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av.errorText(rc, text, sizeof text);
-  MLOG("IsReadableMedia, %s: %s", path.c_str(), text);
+  MLOG("IsReadableMedia, %s: %s", path.c_str(), av.ErrorText(rc).c_str());
   if (why) *why = "The output file cannot be read back as media.";
   return false;
 }

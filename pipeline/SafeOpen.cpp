@@ -24,25 +24,6 @@ namespace {
 // Protocols a file read here may lead to when its context names none.
 constexpr const char* kLocalProtocols = "file,crypto,data";
 
-struct OpenEntries {
-  bool loaded = false;
-  decltype(&avio_open2) openIo = nullptr;
-  decltype(&av_dict_set) dictSet = nullptr;
-  decltype(&av_dict_free) dictFree = nullptr;
-};
-
-const OpenEntries& Entries() {
-  static const OpenEntries entries = [] {
-    OpenEntries found;
-    const AvLibraries libraries = OpenAvLibraries();
-    found.loaded = libraries.error.empty() && FindAvEntry(libraries.format, "avio_open2", &found.openIo) &&
-                   FindAvEntry(libraries.util, "av_dict_set", &found.dictSet) &&
-                   FindAvEntry(libraries.util, "av_dict_free", &found.dictFree);
-    return found;
-  }();
-  return entries;
-}
-
 thread_local SafeOpenWatch* tWatch = nullptr;
 
 // The file a local address names: "file:PATH" or a bare path; nullopt for
@@ -88,7 +69,7 @@ int OpenPlainFile(const std::string& path) {
 
 int OpenOnlyPlainFiles(AVFormatContext* context, AVIOContext** io, const char* url, int flags,
                        AVDictionary** options) {
-  const OpenEntries& av = Entries();
+  const AvLibrary& av = AvLibraries();
   std::string_view address = url;
   std::string wrapper;  // encrypted segments: "crypto:" or "crypto+" before the file
   for (std::string_view crypto : {"crypto:", "crypto+"}) {
@@ -119,7 +100,7 @@ int OpenOnlyPlainFiles(AVFormatContext* context, AVIOContext** io, const char* u
 }  // namespace
 
 bool UseSafeOpen(AVFormatContext* context) {
-  if (!Entries().loaded) return false;
+  if (!AvLibraries().loaded) return false;
   context->io_open = &OpenOnlyPlainFiles;
   return true;
 }

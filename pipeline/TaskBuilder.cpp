@@ -207,6 +207,7 @@ JobListResult BuildJobList(SourceList& list, const std::string& outputFolder) {
     job.durationSeconds = duration;
     MarkMissingTracks(profile, item->mediaInfo, &job);
     job.fixedFrame = FrameFormatOf(profile).fixedByStandard;
+    job.sourceFacts = item->mediaInfo.engineFacts;
     result.jobs.push_back(std::move(job));
   }
   result.ok = true;

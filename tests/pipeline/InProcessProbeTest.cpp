@@ -16,9 +16,11 @@
 
 #include "pipeline/InProcessProbe.h"
 #include "pipeline/MediaProbe.h"
+#include "pipeline/OutputFiles.h"
 #include "pipeline/Trancor.h"
 #include "tests/pipeline/PipelineTestSupport.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestMedia.h"
 
 namespace mivora {
@@ -168,6 +170,27 @@ TEST(InProcessProbe, AgreesWithTheEngineOnBrokenFilesAndAwkwardNames) {
     ExpectSameFacts(folder + "/" + name, name);
   }
   ASSERT_EQ(::chdir(previous), 0);
+}
+
+// The probe and the read-back of outputs share one load of the libraries
+// and one log route: a probe keeps its own messages, and the libraries'
+// messages outside a probe (the read-back's, another thread's) never reach
+// the terminal.
+TEST(InProcessProbe, ProbeAndReadBackShareOneQuietLog) {
+  const std::string folder = test::MakeTempDir("log");
+  const std::string clip = folder + "/clip.mp4";
+  Make(clip, Video("160x120"));
+  const std::string broken = folder + "/head.mp4";
+  test::WriteFile(broken, test::ReadFile(clip).substr(0, 2000));
+  testing::internal::CaptureStderr();
+  std::string why, text, otherThread;
+  EXPECT_FALSE(IsReadableMedia(broken, &why));
+  EXPECT_EQ(DescribeSourceInProcess(broken, {}, &text), DescribeOutcome::kNotMedia);
+  std::thread([&] { EXPECT_FALSE(IsReadableMedia(broken, &otherThread)); }).join();
+  const std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(printed.find("moov"), std::string::npos) << printed;
+  EXPECT_NE(text.find("moov atom not found"), std::string::npos) << text;
+  EXPECT_TRUE(IsReadableMedia(clip, &why)) << why;
 }
 
 TEST(InProcessProbe, LimitsAndCancellingStopAProbe) {

@@ -313,7 +313,11 @@ TEST(TaskBuilder, DiscGroupJobsKeepTheirFrame) {
     ASSERT_TRUE(jobs.ok) << jobs.error;
     const ConversionJob& job = jobs.jobs[0];
     EXPECT_EQ(job.fixedFrame, row.fixed);
-    EXPECT_EQ(job.EngineRunArguments(), (row.fixed ? "-fixedframe " : "") + job.engineArgs);
+    // The probe's facts of the source go first, so that the engine need not read it again.
+    ASSERT_FALSE(job.sourceFacts.empty());
+    EXPECT_EQ(job.sourceFacts, list.At(0)->mediaInfo.engineFacts);
+    EXPECT_EQ(job.EngineRunArguments(),
+              "-sourcefacts " + job.sourceFacts + " " + (row.fixed ? "-fixedframe " : "") + job.engineArgs);
     EXPECT_EQ(job.engineArgs.find("-fixedframe"), std::string::npos);
   }
 }

@@ -306,31 +306,32 @@ std::string EscapeGraphValue(std::string_view value) {
   return escaped;
 }
 
-EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
-                         std::string_view leadingFilters, const std::optional<FrameFitRequest>& fit) {
-  EditGraph result;
-  if (stereo && (stereo->mode < 0 || stereo->mode > 5 || stereo->depth < -1000 || stereo->depth > 1000)) {
-    result.error = "unsupported 3D mode or depth";
-    return result;
-  }
+namespace {
+
+// The chain's segments translated in order; the first failure's reason in
+// `error` (and nothing more translated) when one cannot be.
+std::vector<Translation> TranslateChain(std::string_view chain, std::string* error) {
   std::vector<Translation> translations;
-  if (!chain.empty()) {
-    for (const std::string& segment : SplitOutsideQuotes(chain, ',')) {
-      if (segment.empty()) {
-        result.error = "empty filter segment";
-        return result;
-      }
-      translations.push_back(TranslateSegment(segment));
-      if (!translations.back().error.empty()) {
-        result.error = translations.back().error;
-        return result;
-      }
+  if (chain.empty()) return translations;
+  for (const std::string& segment : SplitOutsideQuotes(chain, ',')) {
+    if (segment.empty()) {
+      *error = "empty filter segment";
+      return {};
+    }
+    translations.push_back(TranslateSegment(segment));
+    if (!translations.back().error.empty()) {
+      *error = translations.back().error;
+      return {};
     }
   }
-  CropFirst(translations);
-  if (fit) result.fitted = FitFrame(translations, *fit, &result.frame);
+  return translations;
+}
 
-  std::string graph;        // finished parts, each ending in ';'
+// The graph the translations make after `leadingFilters`, ending in the 3D
+// mode when there is one; empty when it would leave the picture as it is.
+std::string JoinTranslations(const std::vector<Translation>& translations, std::string_view leadingFilters,
+                             const std::optional<StereoOptions>& stereo) {
+  std::string graph;                    // finished parts, each ending in ';'
   std::string current(leadingFilters);  // the chain being built
   std::string currentInput = "[in]";
   int labelCount = 0;
@@ -353,21 +354,29 @@ EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> st
     if (!current.empty()) current += ",";
     current += t.Filter();
   }
-  bool hasStereo = stereo.has_value();
-  if (current.empty() && graph.empty() && !hasStereo) {
-    result.ok = true;
+  if (current.empty() && graph.empty() && !stereo) return "";
+  if (current.empty()) current = "null";
+  if (!stereo) return graph + currentInput + current + "[out]";
+  std::string beforeStereo = nextLabel();
+  graph += currentInput + current + beforeStereo + ";";
+  return graph + StereoGraph(beforeStereo, *stereo, "[out]");
+}
+
+}  // namespace
+
+EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> stereo,
+                         std::string_view leadingFilters, const std::optional<FrameFitRequest>& fit) {
+  EditGraph result;
+  if (stereo && (stereo->mode < 0 || stereo->mode > 5 || stereo->depth < -1000 || stereo->depth > 1000)) {
+    result.error = "unsupported 3D mode or depth";
     return result;
   }
-  if (current.empty()) current = "null";
-  if (hasStereo) {
-    std::string beforeStereo = nextLabel();
-    graph += currentInput + current + beforeStereo + ";";
-    graph += StereoGraph(beforeStereo, *stereo, "[out]");
-  } else {
-    graph += currentInput + current + "[out]";
-  }
+  std::vector<Translation> translations = TranslateChain(chain, &result.error);
+  if (!result.error.empty()) return result;
+  CropFirst(translations);
+  if (fit) result.fitted = FitFrame(translations, *fit, &result.frame);
+  result.graph = JoinTranslations(translations, leadingFilters, stereo);
   result.ok = true;
-  result.graph = graph;
   return result;
 }
 

@@ -97,6 +97,11 @@ const std::vector<OptionRule>& Options() {
          c.videoFilters.push_back(v);
          return true;
        }},
+      {"-sourcefacts", true,
+       [](EngineCommand& c, const std::string& v) {
+         c.sourceFacts = ReadSourceFactsWord(v);
+         return c.sourceFacts.has_value();
+       }},
       {"-ss", true, Text(&EngineCommand::seek)},
       {"-t", true, Text(&EngineCommand::length)},
   };

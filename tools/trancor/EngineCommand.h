@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/trancor/SourceFactsWord.h"
+
 namespace mivora::trancor {
 
 struct EngineCommand {
@@ -35,6 +37,9 @@ struct EngineCommand {
   std::string pixelFormat;                // "-pix_fmt": a profile's own choice
   std::vector<std::string> videoFilters;  // each "-vf" value in order
   std::string seek, length;               // "-ss" and "-t"
+  // "-sourcefacts": what the program's probe read of the source; without
+  // it (or once the file has changed since) the adapter reads the source.
+  std::optional<ProbedSource> sourceFacts;
 };
 
 struct ParsedCommand {

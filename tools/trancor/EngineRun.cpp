@@ -249,6 +249,18 @@ bool GpuEncoderFailed(const std::string& gpuEncoder, const FfmpegRun& run, const
   return run.gpuEncoderRefused || source.readable;
 }
 
+// The source's facts as the program handed them over, while they still
+// describe the file; else read from the source (an HDR source's metadata
+// only when the output keeps its range).
+SourceFacts FactsForRun(const EngineCommand& command, const std::string& path, HdrMetadata* hdr) {
+  if (command.sourceFacts && StampOf(command.input) == command.sourceFacts->file) {
+    *hdr = command.sourceFacts->hdr;
+    return command.sourceFacts->facts;
+  }
+  auto stopped = [] { return g_stopSignal.load() != 0; };
+  return ReadSourceFacts(path, stopped, KeepsHdr(command) ? hdr : nullptr);
+}
+
 int RunConversion(const EngineCommand& command) {
   // Overwriting the source while reading it would destroy it.
   if (SameFile(command.input, command.output)) {
@@ -256,10 +268,8 @@ int RunConversion(const EngineCommand& command) {
     return kExitCannotConvert;
   }
   InputAlias alias(command.input);
-  auto stopped = [] { return g_stopSignal.load() != 0; };
-  SourceFacts source = ReadSourceFacts(alias.Path(), stopped);
   HdrMetadata hdr;
-  if (source.HighDynamicRange() && KeepsHdr(command)) hdr = ReadHdrMetadata(alias.Path(), stopped);
+  const SourceFacts source = FactsForRun(command, alias.Path(), &hdr);
   FfmpegCommand ffmpeg = BuildConversionCommand(command, alias.Path(), source, hdr);
   if (!ffmpeg.ok) {
     ReportLine(&command, "trancor: " + ffmpeg.error);

@@ -131,26 +131,39 @@ FfmpegCommand BuildProbeCommand(const std::string& inputPath) {
   return result;
 }
 
-FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
-                                     const SourceFacts& source, const HdrMetadata& hdr) {
-  FfmpegCommand result;
-  EncoderChoice video, audio;
+namespace {
+
+// The encoders the command names; false, with the reason, when one of them
+// cannot be used here.
+bool ChooseEncoders(const EngineCommand& command, EncoderChoice* video, EncoderChoice* audio, std::string* error) {
   if (!command.videoCodec.empty()) {
-    video = MapEncoder(command.videoCodec, command.size);
-    if (!video.available) {
-      result.error = "the video codec \"" + command.videoCodec + "\" cannot be used: " + video.reason;
-      return result;
+    *video = MapEncoder(command.videoCodec, command.size);
+    if (!video->available) {
+      *error = "the video codec \"" + command.videoCodec + "\" cannot be used: " + video->reason;
+      return false;
     }
   }
   if (!command.audioCodec.empty()) {
-    audio = MapEncoder(command.audioCodec);
-    if (!audio.available) {
-      result.error = "the audio codec \"" + command.audioCodec + "\" cannot be used: " + audio.reason;
-      return result;
+    *audio = MapEncoder(command.audioCodec);
+    if (!audio->available) {
+      *error = "the audio codec \"" + command.audioCodec + "\" cannot be used: " + audio->reason;
+      return false;
     }
   }
-  const bool keepHdr = source.HighDynamicRange() && KeepsHdr(command);
-  const bool toneMap = source.HighDynamicRange() && !command.noVideo && !keepHdr;
+  return true;
+}
+
+// How the source's picture is treated: its HDR kept or tone-mapped, and the
+// filters that fit it into the profile's frame.
+struct PicturePlan {
+  bool keepHdr = false, toneMap = false;
+  VideoFilterGraph filters;
+};
+
+PicturePlan PlanPicture(const EngineCommand& command, const SourceFacts& source, const EncoderChoice& video) {
+  PicturePlan plan;
+  plan.keepHdr = source.HighDynamicRange() && KeepsHdr(command);
+  plan.toneMap = source.HighDynamicRange() && !command.noVideo && !plan.keepHdr;
   // The profile's frame size is a box for the picture, or a standard's
   // frame with bars; the picture keeps its shape either way. A copied
   // stream is not filtered.
@@ -159,13 +172,64 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
     fit = FrameFitRequest{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
                                           command.fixedFrame),
                           DisplayedPicture(source)};
-  VideoFilterGraph filters = BuildVideoFilterGraph(
-      {command.videoFilters, command.d3dMode, command.d3dDepth, toneMap ? ToneMapping(source) : "", fit});
-  if (!filters.ok) {
-    result.error = filters.error;
+  plan.filters = BuildVideoFilterGraph(
+      {command.videoFilters, command.d3dMode, command.d3dDepth, plan.toneMap ? ToneMapping(source) : "", fit});
+  return plan;
+}
+
+void AddVideoOptions(const EngineCommand& command, const SourceFacts& source, const HdrMetadata& hdr,
+                     const EncoderChoice& video, const PicturePlan& plan, std::vector<std::string>* argv) {
+  if (command.noVideo) {
+    Add(argv, {"-vn"});
+    return;
+  }
+  AddIf(argv, video.encoder, "-c:v");
+  argv->insert(argv->end(), video.speedOptions.begin(), video.speedOptions.end());
+  AddEncoderParameters(argv, video.encoder, plan.keepHdr ? &hdr : nullptr);
+  AddIf(argv, command.videoBitrate, "-b:v");
+  AddIf(argv, command.frameRate, "-r");
+  if (!plan.filters.fitted) {
+    AddIf(argv, command.aspect, "-aspect");
+    AddIf(argv, command.size, "-s");
+  }
+  AddIf(argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
+  AddIf(argv, plan.filters.graph, "-vf");
+  if (plan.toneMap) Add(argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
+  if (plan.keepHdr) AddHdrTags(argv, source);
+}
+
+void AddAudioOptions(const EngineCommand& command, const EncoderChoice& video, const EncoderChoice& audio,
+                     std::vector<std::string>* argv) {
+  if (command.noAudio) {
+    Add(argv, {"-an"});
+    return;
+  }
+  AddIf(argv, audio.encoder, "-c:a");
+  AddIf(argv, command.audioBitrate, "-b:a");
+  AddIf(argv, command.sampleRate, "-ar");
+  AddIf(argv, command.channels, "-ac");
+  std::string audioFilters;
+  // The DV container interleaves a fixed amount of audio with every frame
+  // and refuses a stream that starts late or has gaps (Vorbis and Opus
+  // sources often do): the audio is filled to the frames' clock.
+  if (video.encoder == "dvvideo" && !command.noVideo) audioFilters = "aresample=async=1:first_pts=0";
+  if (command.volume && *command.volume != kUnityVolume)
+    audioFilters += (audioFilters.empty() ? "" : ",") + VolumeFilter(*command.volume);
+  AddIf(argv, audioFilters, "-af");
+}
+
+}  // namespace
+
+FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::string& inputPath,
+                                     const SourceFacts& source, const HdrMetadata& hdr) {
+  FfmpegCommand result;
+  EncoderChoice video, audio;
+  if (!ChooseEncoders(command, &video, &audio, &result.error)) return result;
+  const PicturePlan plan = PlanPicture(command, source, video);
+  if (!plan.filters.ok) {
+    result.error = plan.filters.error;
     return result;
   }
-
   std::vector<std::string>& argv = result.argv;
   Add(&argv, {"ffmpeg", "-hide_banner", "-nostdin", "-y"});
   // Seeking on the input is fast and, when converting, exact.
@@ -173,40 +237,8 @@ FfmpegCommand BuildConversionCommand(const EngineCommand& command, const std::st
   Add(&argv, {"-i", "file:" + inputPath});
   AddTrackMaps(command, source, &argv);
   AddIf(&argv, command.target, "-target");
-  if (!command.noVideo) {
-    AddIf(&argv, video.encoder, "-c:v");
-    argv.insert(argv.end(), video.speedOptions.begin(), video.speedOptions.end());
-    AddEncoderParameters(&argv, video.encoder, keepHdr ? &hdr : nullptr);
-    AddIf(&argv, command.videoBitrate, "-b:v");
-    AddIf(&argv, command.frameRate, "-r");
-    if (!filters.fitted) {
-      AddIf(&argv, command.aspect, "-aspect");
-      AddIf(&argv, command.size, "-s");
-    }
-    AddIf(&argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
-    AddIf(&argv, filters.graph, "-vf");
-    if (toneMap)
-      Add(&argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
-    if (keepHdr) AddHdrTags(&argv, source);
-  } else {
-    Add(&argv, {"-vn"});
-  }
-  if (!command.noAudio) {
-    AddIf(&argv, audio.encoder, "-c:a");
-    AddIf(&argv, command.audioBitrate, "-b:a");
-    AddIf(&argv, command.sampleRate, "-ar");
-    AddIf(&argv, command.channels, "-ac");
-    std::string audioFilters;
-    // The DV container interleaves a fixed amount of audio with every frame
-    // and refuses a stream that starts late or has gaps (Vorbis and Opus
-    // sources often do): the audio is filled to the frames' clock.
-    if (video.encoder == "dvvideo" && !command.noVideo) audioFilters = "aresample=async=1:first_pts=0";
-    if (command.volume && *command.volume != kUnityVolume)
-      audioFilters += (audioFilters.empty() ? "" : ",") + VolumeFilter(*command.volume);
-    AddIf(&argv, audioFilters, "-af");
-  } else {
-    Add(&argv, {"-an"});
-  }
+  AddVideoOptions(command, source, hdr, video, plan, &argv);
+  AddAudioOptions(command, video, audio, &argv);
   // ffmpeg's DTS encoder is marked experimental and needs this to run.
   std::string strict = command.strict;
   if (strict.empty() && audio.encoder == "dca" && !command.noAudio) strict = "experimental";

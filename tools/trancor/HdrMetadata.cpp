@@ -1,16 +1,13 @@
 #include "tools/trancor/HdrMetadata.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cmath>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
 #include <libavutil/mastering_display_metadata.h>
 }
+
+#include "pipeline/AvLibraries.h"
 
 namespace mivora::trancor {
 namespace {
@@ -18,11 +15,6 @@ namespace {
 // A file's metadata rides on its first frames; a source whose first
 // packets give no frame is not searched further.
 constexpr int kMaxPacketsForFirstFrame = 64;
-
-int AskStopped(void* opaque) {
-  auto stopped = reinterpret_cast<bool (*)()>(opaque);
-  return stopped && stopped() ? 1 : 0;
-}
 
 void TakeMastering(const AVMasteringDisplayMetadata& m, HdrMetadata* out) {
   if (!m.has_primaries && !m.has_luminance) return;
@@ -46,46 +38,46 @@ void TakeContentLight(const AVContentLightMetadata& light, HdrMetadata* out) {
   out->maxFrameAverageLight = light.MaxFALL;
 }
 
-void FromStream(const AVStream* stream, HdrMetadata* out) {
+void FromStream(const AvLibrary& av, const AVStream* stream, HdrMetadata* out) {
   size_t size = 0;
-  const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, &size);
+  const uint8_t* data = av.streamSideData(stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, &size);
   if (data && size >= sizeof(AVMasteringDisplayMetadata))
     TakeMastering(*reinterpret_cast<const AVMasteringDisplayMetadata*>(data), out);
-  data = av_stream_get_side_data(stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, &size);
+  data = av.streamSideData(stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, &size);
   if (data && size >= sizeof(AVContentLightMetadata))
     TakeContentLight(*reinterpret_cast<const AVContentLightMetadata*>(data), out);
 }
 
-void FromFrame(const AVFrame* frame, HdrMetadata* out) {
-  if (const AVFrameSideData* sd = av_frame_get_side_data(frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA))
+void FromFrame(const AvLibrary& av, const AVFrame* frame, HdrMetadata* out) {
+  if (const AVFrameSideData* sd = av.frameSideData(frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA))
     TakeMastering(*reinterpret_cast<const AVMasteringDisplayMetadata*>(sd->data), out);
-  if (const AVFrameSideData* sd = av_frame_get_side_data(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL))
+  if (const AVFrameSideData* sd = av.frameSideData(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL))
     TakeContentLight(*reinterpret_cast<const AVContentLightMetadata*>(sd->data), out);
 }
 
 // Decodes the stream's first frame (the metadata of HEVC and AV1 files is
 // sent with the pictures, not in the container).
-void FromFirstFrame(AVFormatContext* format, int index, HdrMetadata* out) {
+void FromFirstFrame(const AvLibrary& av, AVFormatContext* format, int index, HdrMetadata* out) {
   const AVCodecParameters* parameters = format->streams[index]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+  const AVCodec* codec = av.findDecoder(parameters->codec_id);
   if (!codec) return;
-  AVCodecContext* decoder = avcodec_alloc_context3(codec);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
+  AVCodecContext* decoder = av.allocDecoder(codec);
+  AVPacket* packet = av.allocPacket();
+  AVFrame* frame = av.allocFrame();
   bool got = false;
-  if (decoder && packet && frame && avcodec_parameters_to_context(decoder, parameters) >= 0 &&
-      avcodec_open2(decoder, codec, nullptr) >= 0) {
-    for (int read = 0; !got && read < kMaxPacketsForFirstFrame && av_read_frame(format, packet) >= 0; ++read) {
-      if (packet->stream_index == index && avcodec_send_packet(decoder, packet) >= 0)
-        got = avcodec_receive_frame(decoder, frame) >= 0;
-      av_packet_unref(packet);
+  if (decoder && packet && frame && av.copyParameters(decoder, parameters) >= 0 &&
+      av.openDecoder(decoder, codec, nullptr) >= 0) {
+    for (int read = 0; !got && read < kMaxPacketsForFirstFrame && av.readFrame(format, packet) >= 0; ++read) {
+      if (packet->stream_index == index && av.sendPacket(decoder, packet) >= 0)
+        got = av.receiveFrame(decoder, frame) >= 0;
+      av.unrefPacket(packet);
     }
-    if (!got && avcodec_send_packet(decoder, nullptr) >= 0) got = avcodec_receive_frame(decoder, frame) >= 0;
-    if (got) FromFrame(frame, out);
+    if (!got && av.sendPacket(decoder, nullptr) >= 0) got = av.receiveFrame(decoder, frame) >= 0;
+    if (got) FromFrame(av, frame, out);
   }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&decoder);
+  av.freeFrame(&frame);
+  av.freePacket(&packet);
+  av.freeDecoder(&decoder);
 }
 
 // A number as text in the C locale, with at most `decimals` places.
@@ -104,24 +96,12 @@ std::string Units(double value, double perUnit) { return std::to_string(std::llr
 
 }  // namespace
 
-HdrMetadata ReadHdrMetadata(const std::string& path, bool (*stopped)()) {
+HdrMetadata HdrMetadataOf(AVFormatContext* format, int videoStream) {
   HdrMetadata metadata;
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return metadata;
-  av_log_set_level(AV_LOG_QUIET);
-  AVFormatContext* format = avformat_alloc_context();
-  if (!format) return metadata;
-  format->interrupt_callback.callback = &AskStopped;
-  format->interrupt_callback.opaque = reinterpret_cast<void*>(stopped);
-  if (avformat_open_input(&format, ("file:" + path).c_str(), nullptr, nullptr) != 0) return metadata;
-  if (avformat_find_stream_info(format, nullptr) >= 0) {
-    int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index >= 0) {
-      FromStream(format->streams[index], &metadata);
-      if (!metadata.hasMastering && !metadata.hasContentLight) FromFirstFrame(format, index, &metadata);
-    }
-  }
-  avformat_close_input(&format);
+  const AvLibrary& av = AvLibraries();
+  if (!av.loaded || videoStream < 0 || static_cast<unsigned>(videoStream) >= format->nb_streams) return metadata;
+  FromStream(av, format->streams[videoStream], &metadata);
+  if (!metadata.hasMastering && !metadata.hasContentLight) FromFirstFrame(av, format, videoStream, &metadata);
   return metadata;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // A PQ or HLG source's mastering-display and content-light metadata (the
 // display it was graded on, its brightest pixel and brightest frame), read
-// with FFmpeg's libraries, and the encoder parameters that write it into an
+// with FFmpeg's libraries (SourceFacts.h says when), and the encoder parameters that write it into an
 // output that keeps HDR. ffmpeg carries the colour description itself but
 // not this metadata, which HDR screens use to map the picture to their range.
 
 #include <string>
+
+struct AVFormatContext;
 
 namespace mivora::trancor {
 
@@ -19,10 +21,10 @@ struct HdrMetadata {
   unsigned maxContentLight = 0, maxFrameAverageLight = 0;  // cd/m²
 };
 
-// From the video stream's side data, else from its first decoded frame.
-// Nothing is read from anything but a regular file; `stopped` as for
-// ReadSourceFacts.
-HdrMetadata ReadHdrMetadata(const std::string& path, bool (*stopped)() = nullptr);
+// From the side data of the video stream `videoStream` of a source opened
+// through pipeline/AvLibraries.h, else from its first decoded frame (which
+// reads the source on from where it stands).
+HdrMetadata HdrMetadataOf(AVFormatContext* format, int videoStream);
 
 // libx265's parameter text ("master-display=G(..)B(..)R(..)WP(..)L(..):max-cll=..,.."),
 // empty when there is nothing to write.
