@@ -204,8 +204,9 @@ TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
       {"libx265", "out.mp4", true, "hvc1", {"-preset", "medium"}},
       {"cudax265", "out.mov", true, "hvc1", {}},
       {"libx265", "out.mkv", false, "<absent>", {"-preset", "medium"}},
-      {"libsvtav1", "out.webm", false, "<absent>", {"-preset", "8"}},
-      {"libvpx-vp9", "out.webm", false, "<absent>", {"-deadline", "good", "-cpu-used", "5", "-row-mt", "1"}},
+      {"libsvtav1", "out.webm", false, "<absent>", {"-preset", "8", "-g", "65"}},
+      {"libvpx-vp9", "out.webm", false, "<absent>",
+       {"-deadline", "good", "-cpu-used", "5", "-row-mt", "1", "-crf", "24"}},
       {"libx264", "a.mp4.mkv", false, "<absent>", {}},
       {"libopus", "out.opus", false, "<absent>", {}},
   };
@@ -229,7 +230,7 @@ TEST(FfmpegArguments, WebReadyFilesAndEncoderSpeeds) {
       {"libx265", "1920x1080", {"-preset", "medium"}},
       {"libx264", "3840x2160", {"-preset", "faster"}},
       {"libx264", "2560x1440", {"-preset", "faster"}},
-      {"libsvtav1", "3840x2160", {"-preset", "8"}},
+      {"libsvtav1", "3840x2160", {"-preset", "8", "-g", "65"}},
   };
   for (const auto& [codec, size, speed] : sized) {
     FfmpegCommand f = BuildConversionCommand(Command({"-i", "in", "-vcodec", codec, "-s", size, "out.mkv"}), "in");

@@ -58,6 +58,45 @@ TEST(ProfileLibrary, IsBroadAndHasTheInitialProfile) {
   EXPECT_EQ(ProfileCatalog::Scan(MIVORA_SOURCE_PROFILES, sourceIds).All().size(), profiles.size());
 }
 
+// The menu offers the formats people pick today, each in its group, under
+// the codecs its name promises.
+TEST(ProfileLibrary, MenuOffersTheCurrentFormats) {
+  struct Row {
+    const char* group;
+    const char* name;
+    const char* videoCodec;  // the profile's display codec name, "" for audio only
+    const char* audioCodec;
+  };
+  const Row rows[] = {
+      {"General Video", "MP4 - H.265 HEVC Video", "H.265", "AAC"},
+      {"General Video", "MKV - H.265 HEVC Video", "H.265", "AAC"},
+      {"General Video", "MKV - AV1 Video", "AV1", "OPUS"},
+      {"General Video", "WebM - AV1 Video", "AV1", "OPUS"},
+      {"General Video", "WebM - VP9 Video", "VP9", "OPUS"},
+      {"HD Video", "MP4 - H.264 4K 2160p", "H.264", "AAC"},
+      {"HD Video", "MP4 - H.265 4K 2160p", "H.265", "AAC"},
+      {"HD Video", "MKV - AV1 4K 2160p", "AV1", "OPUS"},
+      {"HD Video", "MKV - H.265 10-bit HDR", "H.265 10-bit", "AAC"},
+      {"HD Video", "MKV - AV1 10-bit HDR", "AV1 10-bit", "OPUS"},
+      {"Audio", "OPUS - Opus Audio", "", "OPUS"},
+  };
+  ProfileIdTable ids;
+  ProfileCatalog catalog = ProfileCatalog::Scan(MIVORA_PROGRAM_DIR "/Profiles", ids);
+  for (const Row& row : rows) {
+    const ProfileEntry* entry = catalog.FindByRelativePath(std::string(row.group) + "/" + row.name + ".xml");
+    ASSERT_NE(entry, nullptr) << row.name;
+    bool onMenu = false;
+    for (const ProfileGroup& group : catalog.Groups())
+      for (const ProfileEntry& shown : group.profiles)
+        onMenu = onMenu || (group.name == row.group && shown.name == row.name);
+    EXPECT_TRUE(onMenu) << row.name;
+    Profile profile;
+    ASSERT_TRUE(profile.Load(entry->path));
+    EXPECT_EQ(profile.videoDisable == "Yes" ? "" : profile.videoCodec, row.videoCodec) << row.name;
+    EXPECT_EQ(profile.audioCodec, row.audioCodec) << row.name;
+  }
+}
+
 // No two shipped paths meet on one number, so every profile's identifier is
 // the one its path alone gives: a profile added to the library (or a user's
 // own) cannot move a shipped profile to another number, with or without the

@@ -123,8 +123,8 @@ std::string FirstFrameSideData(const std::string& path) {
 }
 
 // A PQ or HLG source keeps its transfer, BT.2020 and its mastering display
-// and content light through the HDR profiles, at 10 bits; through an 8-bit
-// H.265 profile it is tone-mapped as through every older profile.
+// and content light through the HDR profiles, at 10 bits; through the 8-bit
+// H.265, AV1 and VP9 profiles it is tone-mapped as through every older profile.
 TEST(CurrentFormats, HdrProfilesKeepTransferPrimariesAndMasteringMetadata) {
   for (Source kind : {Source::kPq, Source::kHlg}) {
     const std::string& source = SourceClip(kind);
@@ -149,9 +149,20 @@ TEST(CurrentFormats, HdrProfilesKeepTransferPrimariesAndMasteringMetadata) {
       std::sscanf(sideData.c_str() + at, "max_luminance=%d/%d", &numerator, &denominator);
       EXPECT_NEAR(static_cast<double>(numerator) / denominator, test::kMastering.maxLuminance, 1) << sideData;
     }
-    std::string sdr = Convert(source, "General Video/MKV - H.265 HEVC Video.xml", "mkv");
-    EXPECT_EQ(test::VideoStreamField(sdr, "color_transfer"), "bt709");
-    EXPECT_EQ(test::VideoStreamField(sdr, "pix_fmt"), "yuv420p");
+    // The 8-bit profiles of each new codec tone-map it to SDR, and the file
+    // plays to its end.
+    const std::pair<const char*, const char*> sdrProfiles[] = {
+        {"General Video/MKV - H.265 HEVC Video.xml", "mkv"},
+        {"General Video/WebM - AV1 Video.xml", "webm"},
+        {"General Video/WebM - VP9 Video.xml", "webm"},
+    };
+    for (const auto& [profile, extension] : sdrProfiles) {
+      SCOPED_TRACE(std::string(transfer) + " through " + profile);
+      std::string sdr = Convert(source, profile, extension);
+      EXPECT_EQ(DecodeErrors(sdr), "");
+      EXPECT_EQ(test::VideoStreamField(sdr, "color_transfer"), "bt709");
+      EXPECT_EQ(test::VideoStreamField(sdr, "pix_fmt"), "yuv420p");
+    }
   }
 }
 
