@@ -6,18 +6,10 @@
 #include <functional>
 #include <string_view>
 
+#include "common/Format.h"
+
 namespace mivora::trancor {
 namespace {
-
-bool ParseInt(const std::string& text, long long min, long long max, long long* value) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < min || v > max) return false;
-  *value = v;
-  return true;
-}
 
 // Each option takes one value, except the switches.
 struct OptionRule {
@@ -37,33 +29,65 @@ auto Text(std::string EngineCommand::*field) {
 auto Integer(int EngineCommand::*field, long long min, long long max) {
   return [=](EngineCommand& c, const std::string& v) {
     long long n;
-    if (!ParseInt(v, min, max, &n)) return false;
+    if (!ParseWholeNumber(v, min, max, &n)) return false;
     c.*field = static_cast<int>(n);
     return true;
   };
 }
 
+bool StoreWindow(EngineCommand& c, const std::string& v) {
+  long long n;
+  if (!ParseWholeNumber(v, 0, 0xFFFFFFFFLL, &n)) return false;
+  c.hwnd = static_cast<uint32_t>(n);
+  return true;
+}
+
+bool StoreTarget(EngineCommand& c, const std::string& v) {
+  if (v != "ntsc-dvd" && v != "ntsc-svcd" && v != "ntsc-vcd" && v != "pal-dvd" && v != "pal-svcd" &&
+      v != "pal-vcd" && v != "film-dvd")
+    return false;
+  c.target = v;
+  return true;
+}
+
+bool StoreVolume(EngineCommand& c, const std::string& v) {
+  long long n;
+  if (!ParseWholeNumber(v, 0, 1 << 20, &n)) return false;
+  c.volume = static_cast<int>(n);
+  return true;
+}
+
+// A pixel format is one short word of letters, digits and underscores.
+bool StorePixelFormat(EngineCommand& c, const std::string& v) {
+  if (v.empty() || v.size() > 32) return false;
+  for (char ch : v)
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_') return false;
+  c.pixelFormat = v;
+  return true;
+}
+
+bool AddVideoFilter(EngineCommand& c, const std::string& v) {
+  c.videoFilters.push_back(v);
+  return true;
+}
+
+bool StoreSourceFacts(EngineCommand& c, const std::string& v) {
+  c.sourceFacts = ReadSourceFactsWord(v);
+  return c.sourceFacts.has_value();
+}
+
+auto Switch(bool EngineCommand::*field) {
+  return [field](EngineCommand& c, const std::string&) { return c.*field = true; };
+}
+
 const std::vector<OptionRule>& Options() {
   static const std::vector<OptionRule> rules = {
       {"-i", true, Text(&EngineCommand::input)},
-      {"-hwnd", true,
-       [](EngineCommand& c, const std::string& v) {
-         long long n;
-         if (!ParseInt(v, 0, 0xFFFFFFFFLL, &n)) return false;
-         c.hwnd = static_cast<uint32_t>(n);
-         return true;
-       }},
+      {"-hwnd", true, StoreWindow},
       {"-dxva2", true, Integer(&EngineCommand::dxva2, 0, 1 << 30)},
       {"-d3dmode", true, Integer(&EngineCommand::d3dMode, 0, 1 << 30)},
       {"-d3ddepth", true, Integer(&EngineCommand::d3dDepth, -(1 << 30), 1 << 30)},
-      {"-target", true,
-       [](EngineCommand& c, const std::string& v) {
-         if (v != "ntsc-dvd" && v != "ntsc-svcd" && v != "ntsc-vcd" && v != "pal-dvd" &&
-             v != "pal-svcd" && v != "pal-vcd" && v != "film-dvd")
-           return false;
-         c.target = v;
-         return true;
-       }},
+      {"-target", true, StoreTarget},
       {"-b", true, Text(&EngineCommand::videoBitrate)},
       {"-r", true, Text(&EngineCommand::frameRate)},
       {"-aspect", true, Text(&EngineCommand::aspect)},
@@ -73,35 +97,14 @@ const std::vector<OptionRule>& Options() {
       {"-ar", true, Text(&EngineCommand::sampleRate)},
       {"-ac", true, Text(&EngineCommand::channels)},
       {"-acodec", true, Text(&EngineCommand::audioCodec)},
-      {"-vol", true,
-       [](EngineCommand& c, const std::string& v) {
-         long long n;
-         if (!ParseInt(v, 0, 1 << 20, &n)) return false;
-         c.volume = static_cast<int>(n);
-         return true;
-       }},
-      {"-an", false, [](EngineCommand& c, const std::string&) { return c.noAudio = true; }},
-      {"-vn", false, [](EngineCommand& c, const std::string&) { return c.noVideo = true; }},
-      {"-fixedframe", false, [](EngineCommand& c, const std::string&) { return c.fixedFrame = true; }},
+      {"-vol", true, StoreVolume},
+      {"-an", false, Switch(&EngineCommand::noAudio)},
+      {"-vn", false, Switch(&EngineCommand::noVideo)},
+      {"-fixedframe", false, Switch(&EngineCommand::fixedFrame)},
       {"-strict", true, Text(&EngineCommand::strict)},
-      {"-pix_fmt", true,
-       [](EngineCommand& c, const std::string& v) {
-         if (v.empty() || v.size() > 32) return false;
-         for (char ch : v)
-           if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_') return false;
-         c.pixelFormat = v;
-         return true;
-       }},
-      {"-vf", true,
-       [](EngineCommand& c, const std::string& v) {
-         c.videoFilters.push_back(v);
-         return true;
-       }},
-      {"-sourcefacts", true,
-       [](EngineCommand& c, const std::string& v) {
-         c.sourceFacts = ReadSourceFactsWord(v);
-         return c.sourceFacts.has_value();
-       }},
+      {"-pix_fmt", true, StorePixelFormat},
+      {"-vf", true, AddVideoFilter},
+      {"-sourcefacts", true, StoreSourceFacts},
       {"-ss", true, Text(&EngineCommand::seek)},
       {"-t", true, Text(&EngineCommand::length)},
   };
