@@ -7,6 +7,7 @@
 #include "common/Format.h"
 #include "editing/EditFields.h"
 #include "editing/FontLookup.h"
+#include "editing/TextColour.h"
 
 namespace mivora::cli {
 namespace {
@@ -101,7 +102,7 @@ bool ApplyTextColour(const std::string& value, EditSettings* e) {
   uint32_t rgb = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
   if (value.size() != 6 || error != std::errc() || end != value.data() + value.size()) return false;
-  e->textColor = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+  e->textColor = TextColourOfRgb(rgb);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include "common/Folders.h"
 #include "editing/EditSettings.h"
 #include "editing/FilterEscaping.h"
+#include "editing/TextColour.h"
 
 namespace mivora {
 
@@ -69,7 +70,7 @@ void AddColourFlipsAndEffect(const EditSettings& e, FilterChain& chain) {
 }
 
 void AddText(const EditSettings& e, FilterChain& chain) {
-  uint32_t rgb = ((e.textColor & 0xFF) << 16) | (e.textColor & 0xFF00) | ((e.textColor >> 16) & 0xFF);
+  const uint32_t rgb = RgbOfTextColour(e.textColor);
   chain.Add(Format("\"drawtext=text='%s':fontfile='%s':fontsize=%d:fontcolor=%06x%02x:x=%d:y=%d\"",
                    EncodeFilterText(e.watermarkText).c_str(), EscapeFilterPath(e.fontFile).c_str(),
                    e.fontSize, rgb, static_cast<unsigned>(e.textAlpha) & 0xFFu, e.textLeft, e.textTop));

@@ -11,6 +11,7 @@
 
 #include "common/Log.h"
 #include "editing/WatermarkPlacement.h"
+#include "editing/TextColour.h"
 
 namespace mivora {
 namespace {
@@ -37,9 +38,7 @@ void PaintInto(void* user, const GlimraBitmapInfo* info, const uint8_t* bits) {
 int NearestEven(double value) { return static_cast<int>(std::lround(value / 2)) * 2; }
 
 // 0x00BBGGRR as a colour.
-QColor FromWindowsColour(uint32_t value) {
-  return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
+QColor FromWindowsColour(uint32_t value) { return QColor::fromRgb(RgbOfTextColour(value)); }
 
 }  // namespace
 

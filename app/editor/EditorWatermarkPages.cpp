@@ -14,6 +14,7 @@
 #include "ui/CDlgMessageBox.h"
 #include "ui/CGPImageButton.h"
 #include "ui/CXFontDialog.h"
+#include "editing/TextColour.h"
 
 namespace mivora {
 namespace {
@@ -25,11 +26,8 @@ void ShowChecked(QCheckBox* box, bool checked) {
   box->setChecked(checked);
 }
 
-QColor FromWindowsColour(uint32_t value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
-uint32_t ToWindowsColour(const QColor& c) {
-  return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-         (static_cast<uint32_t>(c.blue()) << 16);
-}
+QColor FromWindowsColour(uint32_t value) { return QColor::fromRgb(RgbOfTextColour(value)); }
+uint32_t ToWindowsColour(const QColor& c) { return TextColourOfRgb(c.rgb()); }
 
 }  // namespace
 
