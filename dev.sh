@@ -66,17 +66,27 @@ if [ "$mode" = fuzz ]; then
   cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer InProcessProbeFuzzer \
     ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer HandOverFuzzer \
     SavedListFuzzer
+  # The targets keep their own per-user folder; one that writes into the
+  # folder given to it would write into the user's.
+  given_home=$(mktemp -d)
+  trap 'rm -rf "$given_home"' EXIT
   for target in "$fuzz"/fuzz/*Fuzzer; do
-    corpus="$fuzz/corpus/$(basename "$target")"
+    name=$(basename "$target")
+    corpus="$fuzz/corpus/$name"
     mkdir -p "$corpus"
-    [ "$(basename "$target")" = InProcessProbeFuzzer ] && fuzz/seed_probe_corpus.sh "$corpus"
-    log="$fuzz/$(basename "$target").log"
-    echo "== $(basename "$target")"
+    [ "$name" = InProcessProbeFuzzer ] && fuzz/seed_probe_corpus.sh "$corpus"
+    # Hand-made seeds for the parsers inside system libraries, which the
+    # fuzzer cannot see into.
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    log="$fuzz/$name.log"
+    echo "== $name"
     rc=0
-    "$target" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 -print_final_stats=1 "$corpus" \
-      >"$log" 2>&1 || rc=$?
+    XDG_CONFIG_HOME="$given_home" "$target" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 \
+      -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
     grep -E '^stat::number_of_executed_units' "$log" || true
-    [ "$rc" = 0 ] || { tail -40 "$log" >&2; echo "$(basename "$target") found a failure" >&2; exit 1; }
+    [ "$rc" = 0 ] || { tail -40 "$log" >&2; echo "$name found a failure" >&2; exit 1; }
+    [ -z "$(ls -A "$given_home")" ] || { echo "$name wrote into the user's folder" >&2; exit 1; }
   done
   exit 0
 fi
