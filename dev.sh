@@ -65,7 +65,7 @@ if [ "$mode" = fuzz ]; then
     -DMIVORA_BUILD_FUZZERS=ON -DMIVORA_BUILD_TESTS=OFF -DMIVORA_BUILD_GUI=OFF >/dev/null
   cmake --build "$fuzz" -j "$jobs" --target ProfileReaderFuzzer XmlDocumentFuzzer ProbeParserFuzzer InProcessProbeFuzzer \
     ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer HandOverFuzzer \
-    SavedListFuzzer
+    SavedListFuzzer SourceFactsWordFuzzer
   # The targets keep their own per-user folder; one that writes into the
   # folder given to it would write into the user's.
   given_home=$(mktemp -d)
