@@ -35,9 +35,9 @@ if [ "$mode" = bench ]; then
     -DMIVORA_BUILD_TESTS=OFF >/dev/null
   if [ "${2:-}" = jobs ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
-    # One 10 s job, then a batch of eight 3 s clips.
+    # One 10 s job, then a batch of eight 1 s clips.
     bench/job_overhead.sh "$bench/bin"
-    CLIPS=8 SECONDS_OF_CLIP=3 exec bench/job_overhead.sh "$bench/bin"
+    CLIPS=8 SECONDS_OF_CLIP=1 exec bench/job_overhead.sh "$bench/bin"
   fi
   if [ "${2:-}" = profiles ]; then
     cmake --build "$bench" -j "$jobs" --target mivora-cli trancor profile_files engine_ffmpeg_arguments
