@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <set>
-#include <thread>
 
 #include "common/Folders.h"
 #include "common/Format.h"

@@ -3,9 +3,7 @@
 // a batch starts, and applying a profile to chosen items. The desktop
 // program and the command line both go through these functions.
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
