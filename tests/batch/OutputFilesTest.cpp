@@ -97,11 +97,21 @@ TEST(OutputFiles, OnlyWholeMediaReadsBack) {
   std::string whole = test::ReadFile(clip);
   test::WriteFile(dir + "/cut.mp4", whole.substr(0, whole.size() / 2));  // as a full disk leaves it
   test::WriteFile(dir + "/text.mp4", "not a video at all");
+  // Index first, then the media cut away: the header alone names every stream and the length.
+  std::string indexed = dir + "/indexed.mp4";
+  ASSERT_EQ(test::RunCommand({"ffmpeg", "-v", "error", "-y", "-i", clip, "-c", "copy", "-movflags", "+faststart",
+                              indexed}).exitCode, 0);
+  std::string index = test::ReadFile(indexed);
+  size_t media = index.find("mdat");
+  ASSERT_NE(media, std::string::npos);
+  test::WriteFile(dir + "/index-only.mp4", index.substr(0, media + 4));
   std::string why;
   double length = 0;
   EXPECT_TRUE(IsReadableMedia(clip, &why, &length)) << why;
   EXPECT_NEAR(length, 1.0, 0.1);
-  for (const char* name : {"/cut.mp4", "/text.mp4", "/missing.mp4"}) {
+  EXPECT_TRUE(IsReadableMedia(indexed, &why, &length)) << why;
+  EXPECT_NEAR(length, 1.0, 0.1);
+  for (const char* name : {"/cut.mp4", "/text.mp4", "/missing.mp4", "/index-only.mp4"}) {
     why.clear();
     EXPECT_FALSE(IsReadableMedia(dir + name, &why, &length)) << name;
     EXPECT_EQ(why, "The output file cannot be read back as media.") << name;
