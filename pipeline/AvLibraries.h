@@ -1,8 +1,10 @@
 #pragma once
 // FFmpeg's libavformat, libavcodec and libavutil, opened at run time (the
 // major versions this program was built against) by every part that reads
-// media in its own process: the probe, the read-back of outputs, and the
-// engine adapter when it must read a source itself. Loading them on first
+// media in its own process: the probe, the read-back of outputs, the
+// engine adapter when it must read a source itself, and the player's safe
+// opening of files (the player links them: opening finds them loaded, and
+// their messages go the same way as everywhere). Loading them on first
 // use keeps their cost away from commands, windows and engine runs that
 // never read media.
 //

@@ -1,6 +1,6 @@
 #pragma once
-// How libavformat opens files in this process (the probe, the read-back of
-// outputs). A source may name other files (a playlist's segments and keys, a
+// How libavformat opens files in this program (the probe, the read-back of
+// outputs, the player). A source may name other files (a playlist's segments and keys, a
 // concat list's entries, an image pattern's pictures), and a pipe or a device
 // among them would block the opening thread beyond every limit. So every
 // file, at any depth, is opened here without waiting, and only a plain file is

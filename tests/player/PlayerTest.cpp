@@ -2,6 +2,7 @@
 // its lifetime.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "platform/PlayerSharedBlock.h"
 #include "tests/player/PlayerHarness.h"
+#include "tests/support/FifoRescuer.h"
 #include "tests/support/Mp4Rotation.h"
 #include "tests/support/RealSourceMedia.h"
 #include "tests/support/TestEnvironment.h"
@@ -353,6 +355,24 @@ TEST(Playrun, BadInputEndsWithItsExitCodeAndAMessage) {
   }
   PlayerHarness broken(folder + "/not a video.mp4");
   EXPECT_EQ(broken.Wait(), playrun::kExitCannotPlay);
+}
+
+// A source that is a pipe, or a playlist (named as a video) whose segment is
+// one: the player refuses it at once instead of waiting for a writer.
+TEST(Playrun, APipeOrAPlaylistNamingOneIsRefusedWithoutWaiting) {
+  const std::string folder = test::MakeTempDir("pipes");
+  ASSERT_EQ(::mkfifo((folder + "/pipe.mp4").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((folder + "/seg.ts").c_str(), 0600), 0);
+  test::WriteFile(folder + "/playlist.mp4", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nseg.ts\n#EXT-X-ENDLIST\n");
+  for (const char* name : {"/pipe.mp4", "/playlist.mp4"}) {
+    test::FifoRescuer rescuer({folder + "/pipe.mp4", folder + "/seg.ts"}, milliseconds(5000));
+    const auto start = steady_clock::now();
+    PlayerHarness player(folder + name);
+    ASSERT_TRUE(player.Started()) << name;
+    EXPECT_EQ(player.Wait(), playrun::kExitCannotPlay) << name;
+    EXPECT_LT(steady_clock::now() - start, milliseconds(5000)) << name;
+    EXPECT_FALSE(rescuer.Rescued()) << name << ": the player waited on the pipe";
+  }
 }
 
 bool Gone(pid_t pid, milliseconds within) {

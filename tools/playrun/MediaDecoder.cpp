@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <thread>
 
+#include "pipeline/SafeOpen.h"
 #include "pipeline/TrackChoice.h"
 
 namespace mivora::playrun {
@@ -51,7 +52,15 @@ DisplayTurn StreamTurn(const AVStream* stream) {
 std::unique_ptr<MediaDecoder> MediaDecoder::Open(const std::string& path, bool wantAudio,
                                                  std::string* error) {
   std::unique_ptr<MediaDecoder> decoder(new MediaDecoder);
-  int rc = avformat_open_input(&decoder->format_, path.c_str(), nullptr, nullptr);
+  // Opened as the probe opens it: a pipe, or a playlist naming one, would
+  // block the player for ever; "file:" so that no name is taken for another
+  // protocol.
+  decoder->format_ = avformat_alloc_context();
+  if (decoder->format_ == nullptr || !UseSafeOpen(decoder->format_)) {
+    *error = "cannot open " + path + ": the media libraries could not be set up";
+    return nullptr;
+  }
+  int rc = avformat_open_input(&decoder->format_, ("file:" + path).c_str(), nullptr, nullptr);
   if (rc < 0) {
     *error = "cannot open " + path + ": " + ErrorText(rc);
     return nullptr;
