@@ -163,6 +163,7 @@ TEST(GivenSourceFacts, OnlyAWholeFactsWordIsAccepted) {
   source.facts.transfer = Transfer::kPq;
   source.facts.bitsPerSample = 10;
   source.facts.matrixUnknown = true;
+  source.facts.screenColour = colour::ScreenColour::kTvBt2020;
   source.facts.width = 3840, source.facts.height = 2160;
   source.facts.sampleAspectNum = 1, source.facts.sampleAspectDen = 1;
   source.facts.rotation = 270;
@@ -171,11 +172,13 @@ TEST(GivenSourceFacts, OnlyAWholeFactsWordIsAccepted) {
   source.hdr.maxContentLight = 1000, source.hdr.maxFrameAverageLight = 400;
   const std::string word = WriteSourceFactsWord(source);
   EXPECT_EQ(word,
-            "v=0:0,a=2:1,t=pq,bits=10,nopri=0,nomat=1,frame=3840x2160,sar=1:1,rot=270,"
+            "v=0:0,a=2:1,t=pq,bits=10,nopri=0,nomat=1,yuv=3,frame=3840x2160,sar=1:1,rot=270,"
             "file=2049:77:123456:1700000000123456789,cll=1000:400");
   const std::string fixed = word.substr(0, word.find(",cll"));
   const std::string md = ",md=0.17:0.797:0.131:0.046:0.708:0.292:0.3127:0.329:1000:0.05";
-  const std::vector<std::string> goodWords = {word, fixed, fixed + md, fixed + md + ",cll=1:2"};
+  std::string unknownColour = fixed;
+  unknownColour.replace(unknownColour.find(",yuv=3"), 6, ",yuv=none");
+  const std::vector<std::string> goodWords = {word, fixed, fixed + md, fixed + md + ",cll=1:2", unknownColour};
   for (const std::string& good : goodWords) {
     std::optional<ProbedSource> read = ReadSourceFactsWord(good);
     ASSERT_TRUE(read) << good;
@@ -186,6 +189,7 @@ TEST(GivenSourceFacts, OnlyAWholeFactsWordIsAccepted) {
       "v=0:-1" + word.substr(5), "v=x:0" + word.substr(5), fixed + ",cll=1:2,cll=1:2", fixed + ",md=1:2",
       "v=0:0,a=2:1,t=dolby" + word.substr(word.find(",bits")), word.substr(0, word.find(",rot")) + ",rot=45" +
           word.substr(word.find(",file")),
+      word.substr(0, word.find(",yuv")) + ",yuv=4" + word.substr(word.find(",frame")),
       fixed + ",md=nan:0.797:0.131:0.046:0.708:0.292:0.3127:0.329:1000:0.05", fixed + ",extra=1"};
   for (const std::string& bad : badWords) EXPECT_FALSE(ReadSourceFactsWord(bad)) << bad;
   EXPECT_FALSE(ParseEngineCommand({"-i", "a.mp4", "-sourcefacts", "v=0:0", "b.mp4"}).ok);

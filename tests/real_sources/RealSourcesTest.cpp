@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 #include "common/Folders.h"
 #include "tests/support/RealSourceMedia.h"
@@ -62,6 +65,82 @@ TEST(RealSources, HdrSourcesAreToneMappedToSdr) {
       double mean = test::MeanLumaAt(out, 0.5);
       EXPECT_NEAR(mean, reference, 6) << "untouched codes give " << untouched;
     }
+  }
+}
+
+// The colours at the centres of the four quarters of `path`'s first frame as
+// a screen shows them (red, green, blue each, 0 to 255): TV-range codes
+// expanded with the matrix the file names, or for one that names none, the
+// matrix its size implies (BT.601 below 720 lines).
+std::vector<double> QuarterColours(const std::string& path) {
+  const std::string named = test::VideoStreamField(path, "color_space");
+  const int width = std::atoi(test::VideoStreamField(path, "width").c_str());
+  const int height = std::atoi(test::VideoStreamField(path, "height").c_str());
+  bool bt709 = height >= 720;
+  if (named == "bt709") bt709 = true;
+  if (named == "smpte170m" || named == "bt470bg") bt709 = false;
+  const double kr = bt709 ? 0.2126 : 0.299, kb = bt709 ? 0.0722 : 0.114;
+  // The codes as decoded, without any conversion.
+  test::CommandResult r = test::RunCommand(
+      {"ffmpeg", "-v", "error", "-i", path, "-frames:v", "1", "-pix_fmt", "yuv420p", "-f", "rawvideo", "-"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const auto code = [&](size_t at) { return static_cast<double>(static_cast<uint8_t>(r.output[at])); };
+  const size_t lumaSize = static_cast<size_t>(width) * height, chromaWidth = width / 2;
+  std::vector<double> colours;
+  if (r.output.size() < lumaSize * 3 / 2) return colours;
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    const int x = (quarter % 2 ? 3 : 1) * width / 4, y = (quarter / 2 ? 3 : 1) * height / 4;
+    const double luma = (code(static_cast<size_t>(y) * width + x) - 16) / 219;
+    const size_t chroma = static_cast<size_t>(y / 2) * chromaWidth + x / 2;
+    const double cb = (code(lumaSize + chroma) - 128) / 224, cr = (code(lumaSize * 5 / 4 + chroma) - 128) / 224;
+    const double red = luma + 2 * (1 - kr) * cr, blue = luma + 2 * (1 - kb) * cb;
+    const double green = (luma - kr * red - kb * blue) / (1 - kr - kb);
+    for (double c : {red, green, blue}) colours.push_back(255 * c);
+  }
+  return colours;
+}
+
+double LargestDifference(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size() || a.empty()) return 255;
+  double largest = 0;
+  for (size_t i = 0; i < a.size(); ++i) largest = std::max(largest, std::abs(a[i] - b[i]));
+  return largest;
+}
+
+// A screen takes the matrix of a picture that names none from its size, and
+// AVI cannot name one: an HD picture in an SD frame, or SD in HD, keeps the
+// colours its source shows only when its codes are re-coded to the matrix its
+// new size implies.
+TEST(RealSources, ColoursStayWhenThePictureCrossesBetweenSdAndHd) {
+  const std::string folder = test::MakeTempDir("matrix");
+  const ShippedProfile kXvidHd{"HD Video/AVI - Xvid HD Video.xml", "avi", false};
+  const struct {
+    const char* name;
+    int width, height;  // the source's shape is the profile's frame's: no bars
+    bool namesBt709;
+    ShippedProfile profile;
+  } rows[] = {
+      {"hd-named.mp4", 1440, 1080, true, kMpeg4Avi},
+      {"hd-unnamed.mp4", 1440, 1080, false, kMpeg4Avi},
+      {"hd-into-h264.mp4", 1440, 1080, false, kH264Mp4},
+      {"sd-unnamed.mp4", 640, 360, false, kXvidHd},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string source = folder + "/" + row.name;
+    // Four flat quarters: a red, a green, a blue and a skin tone.
+    const std::string quarter = ":s=" + std::to_string(row.width / 2) + "x" + std::to_string(row.height / 2) + ":d=1";
+    std::vector<std::string> make = {
+        "ffmpeg", "-v", "error", "-y", "-filter_complex",
+        "color=c=0xC03028" + quarter + "[a];color=c=0x30A040" + quarter + "[b];color=c=0x2840B8" + quarter +
+            "[c];color=c=0xE0A080" + quarter + "[d];[a][b]hstack[top];[c][d]hstack[bottom];[top][bottom]vstack",
+        "-c:v", "libx264", "-qp", "0", "-pix_fmt", "yuv420p"};
+    if (row.namesBt709)
+      make.insert(make.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709"});
+    make.push_back(source);
+    ASSERT_EQ(test::RunCommand(make).exitCode, 0);
+    const std::string output = Convert(source, row.profile);
+    EXPECT_LE(LargestDifference(QuarterColours(source), QuarterColours(output)), 6);
   }
 }
 

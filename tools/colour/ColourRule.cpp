@@ -34,8 +34,26 @@ ScreenColour ScreenColourOf(int range, int matrix, int lines) {
     case AVCOL_SPC_BT470BG:
     case AVCOL_SPC_SMPTE170M:
     case AVCOL_SPC_FCC: return ScreenColour::kTvBt601;
-    default: return lines >= 720 ? ScreenColour::kTvBt709 : ScreenColour::kTvBt601;
+    default: return UnnamedMatrixOf(lines);
   }
+}
+
+ScreenColour UnnamedMatrixOf(int lines) { return lines >= 720 ? ScreenColour::kTvBt709 : ScreenColour::kTvBt601; }
+
+std::string MatrixConversion(ScreenColour from, ScreenColour to) {
+  auto sdr = [](ScreenColour c) { return c == ScreenColour::kTvBt601 || c == ScreenColour::kTvBt709; };
+  if (from == to || !sdr(from) || !sdr(to)) return "";
+  return to == ScreenColour::kTvBt709 ? "colormatrix=src=bt601:dst=bt709" : "colormatrix=src=bt709:dst=bt601";
+}
+
+std::string MatrixName(ScreenColour c) {
+  switch (c) {
+    case ScreenColour::kTvBt601: return "smpte170m";
+    case ScreenColour::kTvBt709: return "bt709";
+    case ScreenColour::kTvBt2020: return "bt2020nc";
+    case ScreenColour::kFullRange: break;
+  }
+  return "";
 }
 
 }  // namespace mivora::colour

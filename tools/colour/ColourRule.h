@@ -38,4 +38,16 @@ enum class ScreenColour { kFullRange = 0, kTvBt601 = 1, kTvBt709 = 2, kTvBt2020 
 // `lines` is the frame's height as decoded.
 ScreenColour ScreenColourOf(int range, int matrix, int lines);
 
+// The matrix a screen takes for a TV-range frame of `lines` that names none.
+ScreenColour UnnamedMatrixOf(int lines);
+
+// ffmpeg's filter that re-codes a TV-range 8-bit picture from BT.601 to
+// BT.709 or back; empty when there is nothing to re-code (the same matrix,
+// full range, BT.2020).
+std::string MatrixConversion(ScreenColour from, ScreenColour to);
+
+// ffmpeg's name of a TV-range matrix ("bt709", "smpte170m", "bt2020nc");
+// empty for full range.
+std::string MatrixName(ScreenColour c);
+
 }  // namespace mivora::colour

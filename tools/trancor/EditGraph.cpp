@@ -272,6 +272,20 @@ bool FitFrame(std::vector<Translation>& chain, FrameFitRequest fit, OutputFrame*
   return true;
 }
 
+// Re-codes the picture to the matrix its output frame implies (see
+// FrameFitRequest); `lines` is the output frame's height.
+std::optional<colour::ScreenColour> RecodeMatrix(std::vector<Translation>& chain,
+                                                 const FrameFitRequest& fit, int lines) {
+  if (!fit.sourceColour || lines <= 0) return std::nullopt;
+  const colour::ScreenColour to = colour::UnnamedMatrixOf(lines);
+  const std::string filter = colour::MatrixConversion(*fit.sourceColour, to);
+  if (filter.empty()) return std::nullopt;
+  Translation recoding;
+  recoding.filter = filter;
+  chain.push_back(recoding);
+  return to;
+}
+
 }  // namespace
 
 std::string FitFilters(const OutputFrame& frame) {
@@ -374,7 +388,14 @@ EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> st
   std::vector<Translation> translations = TranslateChain(chain, &result.error);
   if (!result.error.empty()) return result;
   CropFirst(translations);
-  if (fit) result.fitted = FitFrame(translations, *fit, &result.frame);
+  if (fit) {
+    result.fitted = FitFrame(translations, *fit, &result.frame);
+    auto crop = std::find_if(translations.begin(), translations.end(), [](const Translation& t) { return t.isCrop; });
+    const int lines = result.fitted ? result.frame.height
+                      : crop != translations.end() ? crop->height
+                                                   : fit->source.height;
+    result.recodedTo = RecodeMatrix(translations, *fit, lines);
+  }
   result.graph = JoinTranslations(translations, leadingFilters, stereo);
   result.ok = true;
   return result;

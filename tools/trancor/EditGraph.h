@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "profiles/OutputFrame.h"
+#include "tools/colour/ColourRule.h"
 
 namespace mivora::trancor {
 
@@ -34,9 +35,17 @@ struct StereoOptions {
 // as ffmpeg hands it over) is fitted into `format` after the edits and
 // before the 3D mode. A "scale=W:H" segment of the chain (the frame size the
 // program puts behind a crop) names the frame size.
+//
+// A screen takes the matrix of a picture that names none from its size
+// (colour::UnnamedMatrixOf), and many formats cannot name one. So a TV-range
+// picture whose output frame falls on the other side of that line from its
+// source's matrix (an HD source in an SD frame, SD in HD) is re-coded to the
+// matrix the frame implies, after the fit; `sourceColour` is how a screen
+// shows the picture entering the edits (none: leave its codes as they are).
 struct FrameFitRequest {
   FrameFormat format;
   PictureShape source;
+  std::optional<colour::ScreenColour> sourceColour;
 };
 
 struct EditGraph {
@@ -48,6 +57,8 @@ struct EditGraph {
   // size is unknown.
   bool fitted = false;
   OutputFrame frame;
+  // The matrix the picture was re-coded to; none when its codes are kept.
+  std::optional<colour::ScreenColour> recodedTo;
 };
 
 // `leadingFilters` (ffmpeg filters, e.g. the tone mapping of an HDR source)

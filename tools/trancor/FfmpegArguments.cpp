@@ -160,6 +160,15 @@ struct PicturePlan {
   VideoFilterGraph filters;
 };
 
+// How a screen shows the picture as the edits receive it: the tone mapping
+// ends in BT.709; an HDR picture that is kept is left as it is, as is one
+// whose facts are not known.
+std::optional<colour::ScreenColour> ColourEnteringTheEdits(const SourceFacts& source, const PicturePlan& plan) {
+  if (plan.toneMap) return colour::ScreenColour::kTvBt709;
+  if (plan.keepHdr || !source.readable) return std::nullopt;
+  return source.screenColour;
+}
+
 PicturePlan PlanPicture(const EngineCommand& command, const SourceFacts& source, const EncoderChoice& video) {
   PicturePlan plan;
   plan.keepHdr = source.HighDynamicRange() && KeepsHdr(command);
@@ -171,7 +180,7 @@ PicturePlan PlanPicture(const EngineCommand& command, const SourceFacts& source,
   if (!command.noVideo && video.encoder != "copy")
     fit = FrameFitRequest{MakeFrameFormat(command.size, command.aspect, command.target, video.encoder,
                                           command.fixedFrame),
-                          DisplayedPicture(source)};
+                          DisplayedPicture(source), ColourEnteringTheEdits(source, plan)};
   plan.filters = BuildVideoFilterGraph(
       {command.videoFilters, command.d3dMode, command.d3dDepth, plan.toneMap ? ToneMapping(source) : "", fit});
   return plan;
@@ -194,7 +203,10 @@ void AddVideoOptions(const EngineCommand& command, const SourceFacts& source, co
   }
   AddIf(argv, PixelFormatFor(command, video.encoder), "-pix_fmt");
   AddIf(argv, plan.filters.graph, "-vf");
-  if (plan.toneMap) Add(argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
+  // A re-coded picture names its new matrix wherever the format can say it.
+  const std::string matrix = colour::MatrixName(plan.filters.recodedTo.value_or(colour::ScreenColour::kTvBt709));
+  if (plan.toneMap) Add(argv, {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", matrix});
+  else if (plan.filters.recodedTo) Add(argv, {"-colorspace", matrix});
   if (plan.keepHdr) AddHdrTags(argv, source);
 }
 

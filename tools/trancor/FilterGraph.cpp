@@ -35,6 +35,7 @@ VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request) {
   result.error = edit.error;
   result.graph = edit.graph;
   result.fitted = edit.fitted;
+  result.recodedTo = edit.recodedTo;
   return result;
 }
 

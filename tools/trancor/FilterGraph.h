@@ -26,6 +26,7 @@ struct VideoFilterGraph {
   std::string error;  // a readable reason when !ok
   std::string graph;  // empty: no filtering
   bool fitted = false;  // the graph makes the output's frame size and aspect
+  std::optional<colour::ScreenColour> recodedTo;  // the matrix the picture was re-coded to
 };
 
 VideoFilterGraph BuildVideoFilterGraph(const VideoFilterRequest& request);

@@ -64,6 +64,7 @@ SourceFacts FactsOfOpenedSource(const AVFormatContext& format) {
   facts.transfer = TransferOf(video.color_trc);
   facts.primariesUnknown = colour::NamesNothing(video.color_primaries);
   facts.matrixUnknown = colour::NamesNothing(video.color_space);
+  facts.screenColour = colour::ScreenColourOf(video.color_range, video.color_space, video.height);
   facts.width = video.width;
   facts.height = video.height;
   // As ffmpeg takes it: the container's, else the stream's.

@@ -12,6 +12,7 @@
 
 #include "pipeline/TrackChoice.h"
 #include "profiles/OutputFrame.h"
+#include "tools/colour/ColourRule.h"
 #include "tools/trancor/HdrMetadata.h"
 
 struct AVFormatContext;
@@ -27,6 +28,10 @@ struct SourceFacts {
   // The file does not say its primaries or its matrix (an HDR source is then
   // taken as BT.2020, the only primaries PQ and HLG are used with).
   bool primariesUnknown = false, matrixUnknown = false;
+  // How a screen turns the video track's codes into colours (its range and
+  // matrix, or the matrix its size implies when it names none); none when
+  // not known.
+  std::optional<colour::ScreenColour> screenColour;
   // The video and audio tracks to convert, when the file's tracks could be read.
   bool tracksKnown = false;
   TrackChoice tracks;

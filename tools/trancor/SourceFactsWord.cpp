@@ -85,6 +85,19 @@ bool TakeTransfer(std::string_view value, Transfer* transfer) {
   return false;
 }
 
+bool TakeScreenColour(std::string_view value, std::optional<colour::ScreenColour>* colour) {
+  int code = 0;
+  if (value == "none") colour->reset();
+  else if (TakeNumbers(value, ':', 0, static_cast<int>(colour::ScreenColour::kTvBt2020), &code))
+    *colour = static_cast<colour::ScreenColour>(code);
+  else return false;
+  return true;
+}
+
+std::string ScreenColourText(const std::optional<colour::ScreenColour>& colour) {
+  return colour ? Text(static_cast<int>(*colour)) : "none";
+}
+
 bool TakeMastering(std::string_view value, HdrMetadata* m) {
   m->hasMastering = TakeNumbers(value, ':', 0.0, 1e6, &m->greenX, &m->greenY, &m->blueX, &m->blueY, &m->redX,
                                 &m->redY, &m->whiteX, &m->whiteY, &m->maxLuminance, &m->minLuminance);
@@ -111,8 +124,8 @@ bool TakeFile(std::string_view value, SourceFileStamp* file) {
 bool TakeFixedFields(const std::vector<std::pair<std::string_view, std::string_view>>& fields,
                      ProbedSource* source) {
   SourceFacts& f = source->facts;
-  static constexpr std::string_view kKeys[] = {"v",     "a",     "t",   "bits", "nopri",
-                                               "nomat", "frame", "sar", "rot",  "file"};
+  static constexpr std::string_view kKeys[] = {"v",     "a",   "t",     "bits", "nopri", "nomat",
+                                               "yuv",   "frame", "sar", "rot",  "file"};
   if (fields.size() < std::size(kKeys)) return false;
   for (size_t i = 0; i < std::size(kKeys); ++i)
     if (fields[i].first != kKeys[i]) return false;
@@ -120,9 +133,10 @@ bool TakeFixedFields(const std::vector<std::pair<std::string_view, std::string_v
   return TakeTrack(value(0), &f.tracks.video) && TakeTrack(value(1), &f.tracks.audio) &&
          TakeTransfer(value(2), &f.transfer) && TakeNumbers(value(3), ':', 0, 64, &f.bitsPerSample) &&
          TakeFlag(value(4), &f.primariesUnknown) && TakeFlag(value(5), &f.matrixUnknown) &&
-         TakeNumbers(value(6), 'x', 0, 1 << 16, &f.width, &f.height) &&
-         TakeNumbers(value(7), ':', 0, 1 << 30, &f.sampleAspectNum, &f.sampleAspectDen) &&
-         TakeNumbers(value(8), ':', 0, 270, &f.rotation) && f.rotation % 90 == 0 && TakeFile(value(9), &source->file);
+         TakeScreenColour(value(6), &f.screenColour) && TakeNumbers(value(7), 'x', 0, 1 << 16, &f.width, &f.height) &&
+         TakeNumbers(value(8), ':', 0, 1 << 30, &f.sampleAspectNum, &f.sampleAspectDen) &&
+         TakeNumbers(value(9), ':', 0, 270, &f.rotation) && f.rotation % 90 == 0 &&
+         TakeFile(value(10), &source->file);
 }
 
 }  // namespace
@@ -133,7 +147,8 @@ std::string WriteSourceFactsWord(const ProbedSource& source) {
   std::string word = "v=" + TrackText(f.tracks.video) + ",a=" + TrackText(f.tracks.audio) +
                      ",t=" + std::string(kTransferNames[static_cast<int>(f.transfer)]) +
                      ",bits=" + Text(f.bitsPerSample) + ",nopri=" + Text(int{f.primariesUnknown}) +
-                     ",nomat=" + Text(int{f.matrixUnknown}) + ",frame=" + Joined('x', f.width, f.height) +
+                     ",nomat=" + Text(int{f.matrixUnknown}) + ",yuv=" + ScreenColourText(f.screenColour) +
+                     ",frame=" + Joined('x', f.width, f.height) +
                      ",sar=" + Joined(':', f.sampleAspectNum, f.sampleAspectDen) + ",rot=" + Text(f.rotation) +
                      ",file=" + Joined(':', file.device, file.inode, file.size, file.modifiedNs);
   const HdrMetadata& m = source.hdr;
@@ -148,7 +163,7 @@ std::optional<ProbedSource> ReadSourceFactsWord(std::string_view word) {
   const auto fields = Fields(word);
   ProbedSource source;
   if (!TakeFixedFields(fields, &source)) return std::nullopt;
-  size_t next = 10;
+  size_t next = 11;
   if (next < fields.size() && fields[next].first == "md" && !TakeMastering(fields[next++].second, &source.hdr))
     return std::nullopt;
   if (next < fields.size() && fields[next].first == "cll" &&

@@ -5,10 +5,12 @@
 // mastering metadata), and the file they were read from. One word without
 // blanks, of comma-separated KEY=VALUE fields in a fixed order:
 //
-//   v=0:0,a=1:0,t=pq,bits=10,nopri=0,nomat=0,frame=3840x2160,sar=1:1,rot=90,
+//   v=0:0,a=1:0,t=pq,bits=10,nopri=0,nomat=0,yuv=3,frame=3840x2160,sar=1:1,rot=90,
 //   file=DEV:INODE:SIZE:MTIME_NS[,md=GX:GY:BX:BY:RX:RY:WX:WY:MAXL:MINL][,cll=MAXCLL:MAXFALL]
 //
-// t is unknown, sdr, pq or hlg; md and cll are there only when the source
+// t is unknown, sdr, pq or hlg; yuv is how a screen shows the codes
+// (colour::ScreenColour: 0 full range, 1 BT.601, 2 BT.709, 3 BT.2020; none
+// when not known); md and cll are there only when the source
 // carries them. Numbers with a fraction are written exactly as they read back.
 
 #include <optional>
