@@ -67,9 +67,10 @@ if [ "$mode" = fuzz ]; then
     ConfigXmlFuzzer CommandLineFuzzer EditChainFuzzer VersionReplyFuzzer ArchiveUnpackFuzzer HandOverFuzzer \
     SavedListFuzzer SourceFactsWordFuzzer
   # The targets keep their own per-user folder; one that writes into the
-  # folder given to it would write into the user's.
-  given_home=$(mktemp -d)
-  trap 'rm -rf "$given_home"' EXIT
+  # folder given to it would write into the user's. Their scratch files lie
+  # in a temporary folder of their own, which must be empty when they end.
+  given_home=$(mktemp -d) given_tmp=$(mktemp -d)
+  trap 'rm -rf "$given_home" "$given_tmp"' EXIT
   for target in "$fuzz"/fuzz/*Fuzzer; do
     name=$(basename "$target")
     corpus="$fuzz/corpus/$name"
@@ -82,11 +83,12 @@ if [ "$mode" = fuzz ]; then
     log="$fuzz/$name.log"
     echo "== $name"
     rc=0
-    XDG_CONFIG_HOME="$given_home" "$target" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 \
+    TMPDIR="$given_tmp" XDG_CONFIG_HOME="$given_home" "$target" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 \
       -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
     grep -E '^stat::number_of_executed_units' "$log" || true
     [ "$rc" = 0 ] || { tail -40 "$log" >&2; echo "$name found a failure" >&2; exit 1; }
     [ -z "$(ls -A "$given_home")" ] || { echo "$name wrote into the user's folder" >&2; exit 1; }
+    [ -z "$(ls -A "$given_tmp")" ] || { echo "$name left files in $given_tmp" >&2; exit 1; }
   done
   exit 0
 fi

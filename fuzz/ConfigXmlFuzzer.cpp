@@ -1,6 +1,5 @@
 // libFuzzer target: config.xml loading over arbitrary bytes; whatever loads
 // must save and load back to the same fields.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -9,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/ScratchConfigHome.h"
 #include "settings/ConfigXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/mivora-fuzz-config-" + std::to_string(getpid()) + ".xml";
+  static const std::string path = mivora::fuzz::ScratchFolder() + "/config.xml";
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return 0;
   std::fwrite(data, 1, size, file);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/Log.h"
+#include "fuzz/ScratchConfigHome.h"
 #include "pipeline/InProcessProbe.h"
 #include "pipeline/MediaInfo.h"
 #include "pipeline/MediaProbe.h"
@@ -22,15 +23,7 @@ const char* const kExtensions[] = {".mp4", ".avi", ".mkv", ".mpg", ".ts", ".flv"
                                    ".rm",  ".vob", ".m4v", ".wav", ".mp3", ".ogg", ".webm", ".bin"};
 
 std::string ScratchFile(uint8_t pick) {
-  static const std::string folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = std::string(tmp && *tmp ? tmp : "/tmp") + "/probe-fuzz-XXXXXX";
-    if (::mkdtemp(base.data()) == nullptr) std::abort();
-    // The probe logs what it read: into this folder, not the user's.
-    ::setenv("XDG_CONFIG_HOME", base.c_str(), 1);
-    return base;
-  }();
-  return folder + "/input" + kExtensions[pick % (sizeof kExtensions / sizeof kExtensions[0])];
+  return mivora::fuzz::ScratchFolder() + "/input" + kExtensions[pick % (sizeof kExtensions / sizeof kExtensions[0])];
 }
 
 }  // namespace

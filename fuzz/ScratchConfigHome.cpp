@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz/ScratchConfigHome.h"
+
 namespace {
 
 std::string g_configHome;
@@ -27,3 +29,5 @@ const bool g_configHomeSet = [] {
 }();
 
 }  // namespace
+
+const std::string& mivora::fuzz::ScratchFolder() { return g_configHome; }
