@@ -21,7 +21,6 @@ void ConvertHelper::SetRunStartHookForTests(std::function<void()> hook) {
 }
 
 ConvertHelper::ConvertHelper() {
-  EnginePath();
   faultSink_ = [](const std::string& report) { MLOG("%s", report.c_str()); };
 }
 

@@ -32,13 +32,10 @@ bool OnSearchPath(std::string_view name) {
 
 }  // namespace
 
-const std::string& EnginePath() {
-  static const std::string path = ProgramFolderSlash() + "trancor";
-  return path;
-}
+std::string EnginePath() { return ProgramFolderSlash() + "trancor"; }
 
 std::string EngineProblem() {
-  const std::string& engine = EnginePath();
+  const std::string engine = EnginePath();
   if (::access(engine.c_str(), X_OK) != 0) {
     return "the converter engine cannot be started (cannot start " + engine + ": " + std::strerror(errno) + ")";
   }

@@ -26,7 +26,7 @@ std::string LastLine(const std::string& text) {
 }
 }  // namespace
 
-Trancor::Trancor() { EnginePath(); }
+Trancor::Trancor() = default;
 
 Trancor::~Trancor() {
   EndRun();

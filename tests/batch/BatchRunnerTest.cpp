@@ -442,9 +442,19 @@ TEST(BatchRunner, FiftyJobsLeaveNoDescriptorOrThreadBehind) {
 namespace mivora {
 namespace {
 
-// An engine that claims success: for a conversion it writes `output` (or
-// nothing) and exits 0; probes go to the real engine.
-void UseEngineThatWrites(const std::string& output) {
+// While it lives, the engine is one that claims success: for a conversion
+// it writes `output` (nothing when empty) and exits 0; probes go to the real
+// engine.
+class EngineThatWrites {
+ public:
+  explicit EngineThatWrites(const std::string& output);
+  ~EngineThatWrites() { SetProgramFolder(previous_); }
+
+ private:
+  std::string previous_ = ProgramFolder();
+};
+
+EngineThatWrites::EngineThatWrites(const std::string& output) {
   std::string folder = test::MakeTempDir("fake engine");
   std::string script = folder + "/trancor";
   test::WriteFile(script,
@@ -454,7 +464,7 @@ void UseEngineThatWrites(const std::string& output) {
                       (output.empty() ? std::string() : "printf '" + output + "' > \"$last\"\n") +
                       "exit 0\n");
   chmod(script.c_str(), 0755);
-  SetProgramFolder(folder);  // before the first engine run of this test process
+  SetProgramFolder(folder);
 }
 
 // Every call of the view comes on the driving thread and never under the job
@@ -550,7 +560,7 @@ TEST(BatchRunner, CancelWithdrawsTheShownQuestionAtOnce) {
 }
 
 TEST(BatchRunnerOutputCheck, SuccessWithoutAnyOutputIsAFailure) {
-  UseEngineThatWrites("");
+  EngineThatWrites engine("");
   RecordingBatchView view;
   BatchRunner runner(view);
   runner.AddJob(Job(SmallClip(), test::MakeTempDir("out") + "/a.avi", kSmallArgs));
@@ -562,7 +572,7 @@ TEST(BatchRunnerOutputCheck, SuccessWithoutAnyOutputIsAFailure) {
 }
 
 TEST(BatchRunnerOutputCheck, SuccessWithAnUnreadableOutputIsAFailure) {
-  UseEngineThatWrites("not a video at all");
+  EngineThatWrites engine("not a video at all");
   RecordingBatchView view;
   BatchRunner runner(view);
   std::string dir = test::MakeTempDir("out");

@@ -140,6 +140,7 @@ TEST(ConvertHelper, ConvertsVideoWithAudioVideoOnlyAndAudioOnly) {
 }
 
 TEST(ConvertHelper, StopEndsTheRunAtOnceAndLeavesNoProcess) {
+  ResetLogForNewRun();  // the lines counted below are this run's
   std::string fifo = test::MakeFifo("endless.avi");  // the engine waits on it for ever
   std::string output = test::MakeTempDir("stop") + "/out.avi";
   ConvertHelper helper;
