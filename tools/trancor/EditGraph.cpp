@@ -235,13 +235,18 @@ std::string StereoGraph(const std::string& in, const StereoOptions& s, const std
          Shift(half) + "[l];[right]" + Shift(-half) + "[r];[l][r]hstack," + kBackToYuv + out;
 }
 
+// The chain's first crop, or its end when it has none.
+std::vector<Translation>::iterator FirstCrop(std::vector<Translation>& chain) {
+  return std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isCrop; });
+}
+
 // The editor shows the region its crop band covers, flipped and edited, with
 // the watermarks drawn where they sit in that region. The program's chain
 // crops last, after the flips and watermarks, which would keep the mirrored
 // region instead; so the first crop moves to the front of the chain, and the
 // watermarks before it are placed relative to the region it keeps.
 void CropFirst(std::vector<Translation>& chain) {
-  auto crop = std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isCrop; });
+  auto crop = FirstCrop(chain);
   if (crop == chain.end() || crop == chain.begin()) return;
   for (auto it = chain.begin(); it != crop; ++it) {
     if (!it->isText && !it->isPicture) continue;
@@ -261,7 +266,7 @@ bool FitFrame(std::vector<Translation>& chain, FrameFitRequest fit, OutputFrame*
     fit.format.height = scale->height;
   }
   PictureShape picture = fit.source;
-  auto crop = std::find_if(chain.begin(), chain.end(), [](const Translation& t) { return t.isCrop; });
+  auto crop = FirstCrop(chain);
   if (crop != chain.end()) picture.width = crop->width, picture.height = crop->height;
   *frame = FitOutputFrame(fit.format, picture);
   if (frame->keepsSource || fit.source.width <= 0 || fit.source.height <= 0) return false;
@@ -390,7 +395,7 @@ EditGraph BuildEditGraph(std::string_view chain, std::optional<StereoOptions> st
   CropFirst(translations);
   if (fit) {
     result.fitted = FitFrame(translations, *fit, &result.frame);
-    auto crop = std::find_if(translations.begin(), translations.end(), [](const Translation& t) { return t.isCrop; });
+    auto crop = FirstCrop(translations);
     const int lines = result.fitted ? result.frame.height
                       : crop != translations.end() ? crop->height
                                                    : fit->source.height;
